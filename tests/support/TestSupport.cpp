@@ -1,0 +1,221 @@
+#include "tests/support/TestSupport.hpp"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+#include <thread>
+
+extern char** environ;
+
+namespace lumivox::testing {
+namespace fs = std::filesystem;
+
+fs::path sourceDir() {
+    const char* dir = std::getenv("LUMIVOX_SOURCE_DIR");
+    return dir ? fs::path(dir) : fs::current_path();
+}
+
+fs::path binaryDir() {
+    const char* dir = std::getenv("LUMIVOX_BINARY_DIR");
+    return dir ? fs::path(dir) : fs::current_path();
+}
+
+TempDir::TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "lumivox-test-XXXXXX").string();
+    char* made = mkdtemp(pattern.data());
+    if (made == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    path_ = made;
+    chmod(made, 0700);
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+}
+
+Subprocess::Subprocess(const std::vector<std::string>& argv,
+                       const std::map<std::string, std::string>& env,
+                       const fs::path& stdoutFile, const fs::path& stderrFile) {
+    std::map<std::string, std::string> merged;
+    for (char** e = environ; *e != nullptr; ++e) {
+        std::string entry(*e);
+        auto eq = entry.find('=');
+        if (eq != std::string::npos) {
+            merged[entry.substr(0, eq)] = entry.substr(eq + 1);
+        }
+    }
+    for (const auto& [key, value] : env) {
+        merged[key] = value;
+    }
+    std::vector<std::string> envStrings;
+    for (const auto& [key, value] : merged) {
+        envStrings.push_back(key + "=" + value);
+    }
+    std::vector<char*> envp;
+    for (auto& s : envStrings) {
+        envp.push_back(s.data());
+    }
+    envp.push_back(nullptr);
+    std::vector<std::string> args = argv;
+    std::vector<char*> argp;
+    for (auto& s : args) {
+        argp.push_back(s.data());
+    }
+    argp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!stdoutFile.empty()) {
+        posix_spawn_file_actions_addopen(&actions, 1, stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
+    if (!stderrFile.empty()) {
+        posix_spawn_file_actions_addopen(&actions, 2, stderrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
+    if (posix_spawnp(&pid_, argp[0], &actions, nullptr, argp.data(), envp.data()) != 0) {
+        pid_ = -1;
+        ended_ = true;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+}
+
+Subprocess::~Subprocess() {
+    terminate();
+}
+
+bool Subprocess::running() {
+    if (ended_) {
+        return false;
+    }
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        ended_ = true;
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return false;
+    }
+    return true;
+}
+
+int Subprocess::wait(std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (running()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return status_;
+}
+
+void Subprocess::terminate() {
+    if (!running()) {
+        return;
+    }
+    kill(pid_, SIGTERM);
+    if (wait(std::chrono::milliseconds(3000)) == -1) {
+        kill(pid_, SIGKILL);
+        wait(std::chrono::milliseconds(3000));
+    }
+}
+
+CommandResult runCommand(const std::string& command) {
+    CommandResult result;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return result;
+    }
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        result.output.append(buffer, n);
+    }
+    int status = pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+bool waitUntil(const std::function<bool()>& ready, std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!ready()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+XvfbServer::XvfbServer(int width, int height) {
+    // Pick a display number whose lock file is free; -nolisten tcp keeps it local.
+    for (int number = 50 + getpid() % 400;; ++number) {
+        if (!fs::exists("/tmp/.X" + std::to_string(number) + "-lock") &&
+            !fs::exists("/tmp/.X11-unix/X" + std::to_string(number))) {
+            display_ = ":" + std::to_string(number);
+            break;
+        }
+    }
+    std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    server_ = std::make_unique<Subprocess>(
+        std::vector<std::string>{"Xvfb", display_, "-screen", "0", screen, "-nolisten", "tcp"},
+        std::map<std::string, std::string>{}, "/dev/null", runtimeDir_ / "xvfb.log");
+    std::string socket = "/tmp/.X11-unix/X" + display_.substr(1);
+    waitUntil([&] { return fs::exists(socket); }, std::chrono::milliseconds(10000));
+}
+
+XvfbServer::~XvfbServer() {
+    server_.reset();
+}
+
+std::map<std::string, std::string> XvfbServer::environment() const {
+    return {{"DISPLAY", display_},
+            {"XDG_RUNTIME_DIR", runtimeDir_.path().string()},
+            {"QT_QPA_PLATFORM", "xcb"}};
+}
+
+PulseServer::PulseServer() {
+    socketPath_ = (runtimeDir_ / "pulse-native").string();
+    fs::create_directories(runtimeDir_ / "home");
+    std::map<std::string, std::string> env = {{"XDG_RUNTIME_DIR", runtimeDir_.path().string()},
+                                              {"HOME", (runtimeDir_ / "home").string()}};
+    std::string load = "module-native-protocol-unix auth-anonymous=1 socket=" + socketPath_;
+    // Daemonized as the measured recipe says; it is killed through its pid file at the end.
+    std::string command = "XDG_RUNTIME_DIR='" + runtimeDir_.path().string() + "' HOME='" +
+                          (runtimeDir_ / "home").string() +
+                          "' pulseaudio --daemonize=yes --exit-idle-time=-1 -n --use-pid-file=yes "
+                          "--load='module-null-sink sink_name=out' --load='" + load +
+                          "' --log-target=file:" + (runtimeDir_ / "pulse.log").string() +
+                          " >/dev/null 2>&1";
+    runCommand(command);
+    ok_ = waitUntil(
+        [&] {
+            return runCommand("PULSE_SERVER=unix:" + socketPath_ + " pactl info >/dev/null 2>&1")
+                       .status == 0;
+        },
+        std::chrono::milliseconds(10000));
+}
+
+PulseServer::~PulseServer() {
+    runCommand("XDG_RUNTIME_DIR='" + runtimeDir_.path().string() + "' HOME='" +
+               (runtimeDir_ / "home").string() + "' pulseaudio --kill >/dev/null 2>&1");
+    waitUntil([&] { return !fs::exists(socketPath_); }, std::chrono::milliseconds(3000));
+}
+
+std::map<std::string, std::string> PulseServer::environment() const {
+    return {{"PULSE_SERVER", "unix:" + socketPath_}, {"PULSE_SINK", "out"}};
+}
+
+void PulseServer::useInThisProcess() const {
+    for (const auto& [key, value] : environment()) {
+        setenv(key.c_str(), value.c_str(), 1);
+    }
+}
+
+}  // namespace lumivox::testing
