@@ -3,11 +3,28 @@
 // by layout name and read or write their properties without seeing Qt. The form
 // runtime implements it. Layout names are UTF-8 (as in the source); texts are GBK.
 // Every call is made on the GUI thread.
+#include <cstdint>
 #include <string_view>
 
 #include "util/Types.hpp"
 
 namespace lumivox {
+
+class Window;
+
+// The program's windows as a whole: handlers of one window reach another (the
+// update window reads the main window's text stores) and open windows by layout.
+class Forms {
+public:
+    virtual ~Forms() = default;
+    // The open window of that layout, or null.
+    virtual Window* openWindow(std::string_view layout) = 0;
+    // Opens a window of that layout. An open one is only brought forward. In dialog
+    // mode the parent is ignored, every other window is disabled while this one is
+    // open, and the call returns once it has closed. False when it cannot be made
+    // (unknown layout, a parent that is no longer open, a picture that does not decode).
+    virtual bool loadWindow(std::string_view layout, Window* parent, bool dialogMode) = 0;
+};
 
 class Window {
 public:
@@ -49,8 +66,23 @@ public:
     virtual int top() const = 0;
     virtual void move(int left, int top) = 0;
 
+    virtual void resize(int width, int height) = 0;
+
+    // The text of one part (0-based) of a status bar.
+    virtual Text statusText(std::string_view statusBar, int part) const = 0;
+    virtual void setStatusText(std::string_view statusBar, int part, const Text& text) = 0;
+
+    // Raises the notification event of a label (the hotkey service's report) with
+    // its two integers; the bound handler runs before this returns.
+    virtual void raiseNotification(std::string_view label, std::int32_t first,
+                                   std::int32_t second) = 0;
+
     // Closes the window (its controls go with it).
     virtual void close() = 0;
+
+    // The layout this window was made from, and all the program's windows.
+    virtual std::string_view layoutName() const = 0;
+    virtual Forms& forms() = 0;
 };
 
 }  // namespace lumivox

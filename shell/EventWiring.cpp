@@ -1,0 +1,110 @@
+// Every control event of the program and its handler. A subsystem that is built
+// fills its rows' handlers (and its start-up steps below); until then those rows
+// stay empty and their events do nothing.
+#include "shell/EventWiring.hpp"
+
+#include "shell/Layout.hpp"
+#include "shell/Pages.hpp"
+#include "shell/Startup.hpp"
+
+namespace lumivox {
+namespace {
+
+// Adapts a handler that needs neither the event's arguments nor its number.
+Handler windowOnly(void (*handler)(Window&)) {
+    return [handler](Window& window, const Event&) { handler(window); };
+}
+
+std::vector<Binding> makeWiring() {
+    constexpr std::string_view main = layout::kMainWindow;
+    using E = EventKind;
+    return {
+        {main, "", 0, 0, E::Created, windowOnly(onMainWindowCreated)},
+        // Counts 100 ticks on 进度条1, then runs the version check.
+        {main, "时钟1", 0, 0, E::Tick, {} /* onStartupTimerTick */},
+        // Sends phrase k for the hotkey reported.
+        {main, "标签1", 0, 0, E::Notification, {} /* the hotkey handler */},
+        {main, "特定按钮1", 0, 0, E::Clicked, windowOnly(showHotkeyPage)},
+        {main, "特定按钮2", 0, 0, E::Clicked, windowOnly(showBuiltinSoundPage)},
+        {main, "特定按钮3", 0, 0, E::Clicked, windowOnly(showCustomSongPage)},
+        // Website links: each opens its page of the maker's site.
+        {main, "特定按钮", 4, 6, E::Clicked, {}},
+        {main, "透明标签2", 0, 0, E::LeftButtonDown, {}},
+        {main, "透明标签4", 0, 0, E::LeftButtonDown, {}},
+        {main, "官方音按钮52", 0, 0, E::Clicked, {}},
+        // The sound board: built-in sound n, stop all sounds, the song slots.
+        {main, "官方音按钮", 1, 50, E::Clicked, {} /* play built-in sound n */},
+        {main, "官方音按钮51", 0, 0, E::Clicked, {} /* stopAllSounds */},
+        {main, "自定义歌曲名字", 1, 18, E::LeftButtonDown, {} /* chooseSongForSlot k */},
+        {main, "自定义播放按钮", 1, 18, E::Clicked, {} /* play the song of slot k */},
+        {main, "自定义停止按钮", 1, 18, E::Clicked, {} /* stopAllSounds */},
+        // The hotkey phrases.
+        {main, "保存配置按钮", 0, 0, E::Clicked, {} /* saveHotkeyPhrases */},
+        {main, "保存配置按钮1", 0, 0, E::Clicked, {} /* switch the hotkeys on */},
+        {main, "保存配置按钮2", 0, 0, E::Clicked, {} /* switch the hotkeys off */},
+        // The update window joins here: its created event (onUpdateWindowCreated)
+        // and its 时钟1 tick (onUpdateTimerTick).
+    };
+}
+
+bool matches(const Binding& binding, std::string_view control, int* number) {
+    if (binding.first == 0) {
+        if (control != binding.control) {
+            return false;
+        }
+        *number = 0;
+        return true;
+    }
+    if (!control.starts_with(binding.control)) {
+        return false;
+    }
+    std::string_view digits = control.substr(binding.control.size());
+    if (digits.empty() || digits.size() > 3 || digits.front() == '0') {
+        return false;
+    }
+    int value = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        value = value * 10 + (c - '0');
+    }
+    if (value < binding.first || value > binding.last) {
+        return false;
+    }
+    *number = value;
+    return true;
+}
+
+}  // namespace
+
+const std::vector<Binding>& eventWiring() {
+    static const std::vector<Binding> wiring = makeWiring();
+    return wiring;
+}
+
+const Binding* findBinding(std::string_view window, std::string_view control, EventKind kind,
+                           int* number) {
+    int found = 0;
+    for (const Binding& binding : eventWiring()) {
+        if (binding.window == window && binding.kind == kind && matches(binding, control, &found)) {
+            if (number != nullptr) {
+                *number = found;
+            }
+            return &binding;
+        }
+    }
+    return nullptr;
+}
+
+const StartupSteps& startupSteps() {
+    static const StartupSteps steps{
+        .initDownloadTask = {},     // the updater: initDownloadTask
+        .releaseDownloadTask = {},  // the updater: releaseDownloadTask
+        .loadCustomSongs = {},      // the song slots: loadCustomSongs
+        .loadHotkeyPhrases = {},    // the hotkey phrases: loadHotkeyPhrases
+    };
+    return steps;
+}
+
+}  // namespace lumivox

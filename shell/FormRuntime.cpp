@@ -1,0 +1,144 @@
+#include "shell/FormRuntime.hpp"
+
+#include <vector>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QPointer>
+#include <QScreen>
+
+#include "shell/FormWindow.hpp"
+
+namespace lumivox {
+namespace {
+
+// Centres the outer window on its screen, frame included (without a window
+// manager the frame is the client area itself).
+void centre(QWidget& window) {
+    QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        return;
+    }
+    const QRect area = screen->geometry();
+    const QSize outer = window.frameGeometry().size();
+    window.move(area.x() + (area.width() - outer.width()) / 2,
+                area.y() + (area.height() - outer.height()) / 2);
+}
+
+}  // namespace
+
+FormRuntime::FormRuntime(std::function<const layout::WindowLayout*(std::string_view)> findLayout)
+    : findLayout_(std::move(findLayout)) {
+    qApp->installEventFilter(this);
+}
+
+FormRuntime::~FormRuntime() {
+    qApp->removeEventFilter(this);
+    // Windows still open go with the runtime (they refer to it).
+    while (!open_.empty()) {
+        delete open_.begin()->second;
+    }
+}
+
+FormWindow* FormRuntime::openForm(std::string_view layout) const {
+    auto found = open_.find(layout);
+    return found == open_.end() || found->second->closing() ? nullptr : found->second;
+}
+
+Window* FormRuntime::openWindow(std::string_view layout) {
+    return openForm(layout);
+}
+
+void FormRuntime::forget(FormWindow* window) {
+    for (auto it = open_.begin(); it != open_.end(); ++it) {
+        if (it->second == window) {
+            open_.erase(it);
+            return;
+        }
+    }
+}
+
+bool FormRuntime::loadWindow(std::string_view layoutName, Window* parent, bool dialogMode) {
+    if (FormWindow* open = openForm(layoutName)) {
+        if (open->isMinimized()) {
+            open->showNormal();
+        } else {
+            open->raise();
+            open->activateWindow();
+        }
+        return true;
+    }
+    if (!dialogMode && parent != nullptr) {
+        bool parentOpen = false;
+        for (const auto& [name, window] : open_) {
+            parentOpen = parentOpen || (static_cast<Window*>(window) == parent && !window->closing());
+        }
+        if (!parentOpen) {
+            return false;
+        }
+    }
+    const layout::WindowLayout* layout = findLayout_(layoutName);
+    if (layout == nullptr) {
+        return false;
+    }
+    auto* window = new FormWindow(*this, *layout);
+    if (!window->build()) {
+        delete window;
+        return false;
+    }
+    // A window left over from a close that has not been destroyed yet gives way.
+    open_.insert_or_assign(layout->name, window);
+    if (layout->centred) {
+        centre(*window);
+    }
+    QPointer<FormWindow> alive(window);
+    window->dispatch({.kind = EventKind::Created});
+    if (!alive || window->closing()) {
+        return true;
+    }
+    // In dialog mode every other window is disabled until this one closes, then
+    // gets back the state it had.
+    std::vector<std::pair<QPointer<FormWindow>, bool>> others;
+    if (dialogMode) {
+        for (const auto& [name, other] : open_) {
+            if (other != window) {
+                others.emplace_back(other, other->isEnabled());
+                other->setEnabled(false);
+            }
+        }
+    }
+    window->show();
+    if (layout->centred && window->frameGeometry().size() != window->size()) {
+        centre(*window);  // a window manager added its frame
+    }
+    if (dialogMode) {
+        QEventLoop loop;
+        connect(window, &QObject::destroyed, &loop, &QEventLoop::quit);
+        loop.exec();
+        for (auto& [other, enabled] : others) {
+            if (other) {
+                other->setEnabled(enabled);
+            }
+        }
+    }
+    return true;
+}
+
+bool FormRuntime::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const auto held = key->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (key->key() == Qt::Key_Escape && held == Qt::NoModifier && widget != nullptr) {
+            auto* form = qobject_cast<FormWindow*>(widget->window());
+            if (form != nullptr && form->layout().escapeCloses && form->isEnabled()) {
+                form->close();
+                return true;
+            }
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+}  // namespace lumivox

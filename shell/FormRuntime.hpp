@@ -1,0 +1,43 @@
+#pragma once
+// The program's windows: opens them from their layouts (one window per layout),
+// runs dialog-mode windows in a nested loop with the others disabled, and
+// closes a window whose layout says so when Esc is pressed on any of its
+// controls. One per process, on the GUI thread.
+#include <functional>
+#include <map>
+#include <string>
+
+#include <QObject>
+
+#include "shell/Layout.hpp"
+#include "shell/Window.hpp"
+
+namespace lumivox {
+
+class FormWindow;
+
+class FormRuntime : public QObject, public Forms {
+    Q_OBJECT
+public:
+    // `findLayout` names the layouts it can open (the program's, or a test's).
+    explicit FormRuntime(
+        std::function<const layout::WindowLayout*(std::string_view)> findLayout =
+            layout::findProgramLayout);
+    ~FormRuntime() override;
+
+    Window* openWindow(std::string_view layout) override;
+    bool loadWindow(std::string_view layout, Window* parent, bool dialogMode) override;
+    FormWindow* openForm(std::string_view layout) const;
+
+    // Called by a window as it is destroyed.
+    void forget(FormWindow* window);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    std::function<const layout::WindowLayout*(std::string_view)> findLayout_;
+    std::map<std::string, FormWindow*, std::less<>> open_;
+};
+
+}  // namespace lumivox

@@ -1,0 +1,91 @@
+#pragma once
+// A window built from a layout: one QWidget per control, reached by layout name
+// through the neutral Window interface, with each control event dispatched to
+// the handler the event wiring binds.
+#include <map>
+#include <string>
+
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+#include "shell/EventWiring.hpp"
+#include "shell/Layout.hpp"
+#include "shell/Window.hpp"
+
+namespace lumivox {
+
+class FormRuntime;
+
+class FormWindow : public QWidget, public Window {
+    Q_OBJECT
+public:
+    FormWindow(FormRuntime& runtime, const layout::WindowLayout& layout);
+    ~FormWindow() override;
+
+    // Creates every control; false when the layout cannot be built (a parent
+    // that is not laid out before its child, a picture that does not decode).
+    bool build();
+
+    // The widget of a control (null for timers, dialogs and unknown names).
+    QWidget* controlWidget(std::string_view name) const;
+    QTimer* controlTimer(std::string_view name) const;
+    const layout::WindowLayout& layout() const { return layout_; }
+    // Runs the handler bound to that event, if any.
+    void dispatch(Event event);
+    bool closing() const { return closing_; }
+
+    // Window
+    bool hasControl(std::string_view name) const override;
+    bool visible(std::string_view name) const override;
+    void setVisible(std::string_view name, bool visible) override;
+    Text text(std::string_view editBox) const override;
+    void setText(std::string_view editBox, const Text& text) override;
+    void appendText(std::string_view editBox, const Text& text) override;
+    Text caption(std::string_view name) const override;
+    void setCaption(std::string_view name, const Text& caption) override;
+    int interval(std::string_view timer) const override;
+    void setInterval(std::string_view timer, int intervalMs) override;
+    int position(std::string_view progressBar) const override;
+    void setPosition(std::string_view progressBar, int position) override;
+    Text fileName(std::string_view dialog) const override;
+    void setFileName(std::string_view dialog, const Text& fileName) override;
+    bool openFileDialog(std::string_view dialog) override;
+    int left() const override;
+    int top() const override;
+    void move(int left, int top) override;
+    void resize(int width, int height) override;
+    Text statusText(std::string_view statusBar, int part) const override;
+    void setStatusText(std::string_view statusBar, int part, const Text& text) override;
+    void raiseNotification(std::string_view label, std::int32_t first, std::int32_t second) override;
+    void close() override;
+    std::string_view layoutName() const override { return layout_.name; }
+    Forms& forms() override;
+
+    using QWidget::setVisible;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    struct Control {
+        layout::Kind kind;
+        QWidget* widget = nullptr;
+        QTimer* timer = nullptr;
+        int intervalMs = 0;  // as set, before the platform minimum
+        Text fileName;       // open-file dialogs
+    };
+    const Control* find(std::string_view name, layout::Kind kind) const;
+    Control* find(std::string_view name, layout::Kind kind);
+    bool makeControl(const layout::Control& spec);
+
+    FormRuntime& runtime_;
+    const layout::WindowLayout& layout_;
+    std::map<std::string, Control, std::less<>> controls_;
+    bool closing_ = false;
+};
+
+// The platform minimum of a timer period.
+inline constexpr int kMinimumTimerMs = 10;
+
+}  // namespace lumivox

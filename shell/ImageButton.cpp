@@ -1,0 +1,212 @@
+#include "shell/ImageButton.hpp"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "shell/Pictures.hpp"
+
+namespace lumivox {
+
+QColor toQColor(layout::Colour colour) {
+    return QColor(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
+                  static_cast<int>((colour >> 16) & 0xFF));
+}
+
+QImage maskedPicture(const QImage& picture, layout::Colour transparent) {
+    if (picture.isNull()) {
+        return {};
+    }
+    QImage masked = picture.convertToFormat(QImage::Format_ARGB32);
+    const QRgb key = transparent == layout::kDefaultColour
+                         ? (masked.pixel(0, 0) | 0xFF000000u)
+                         : toQColor(transparent).rgb();
+    for (int y = 0; y < masked.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(masked.scanLine(y));
+        for (int x = 0; x < masked.width(); ++x) {
+            if ((line[x] | 0xFF000000u) == key) {
+                line[x] = 0;
+            }
+        }
+    }
+    return masked;
+}
+
+namespace {
+
+// The disabled picture when none is given: the outside picture in grey.
+QImage greyed(const QImage& picture) {
+    if (picture.isNull()) {
+        return {};
+    }
+    return picture.convertToFormat(QImage::Format_Grayscale8).convertToFormat(QImage::Format_RGB32);
+}
+
+// #0088FF, the transparent colour of generated disabled pictures.
+constexpr layout::Colour kDisabledTransparent = layout::rgb(0x00, 0x88, 0xFF);
+
+}  // namespace
+
+ImageButton::ImageButton(const layout::ButtonLook& look, QWidget* parent)
+    : QWidget(parent), look_(look) {
+    QImage out = look.pictureOut ? embeddedPicture(look.pictureOut) : QImage();
+    QImage in = look.pictureIn ? embeddedPicture(look.pictureIn) : out;
+    pictureOut_ = maskedPicture(out, look.transparentOut);
+    pictureIn_ = maskedPicture(in, look.transparentIn);
+    pictureDisabled_ = maskedPicture(greyed(out), kDisabledTransparent);
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
+    setCursor(Qt::ArrowCursor);
+}
+
+void ImageButton::setCaption(const QString& caption) {
+    caption_ = caption;
+    update();
+}
+
+ImageButton::State ImageButton::state() const {
+    // Disabled only when the button itself is, not because its window is
+    // disabled while a dialog-mode window is open.
+    if (testAttribute(Qt::WA_ForceDisabled)) {
+        return State::Disabled;
+    }
+    if (pressedLook() || hover_) {
+        return State::In;
+    }
+    if (hasFocus()) {
+        return State::Focus;
+    }
+    return State::Outside;
+}
+
+void ImageButton::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QImage* picture = &pictureOut_;
+    QColor caption = toQColor(look_.captionOut);
+    QColor background = toQColor(look_.backgroundOut);
+    switch (state()) {
+        case State::In:
+            picture = &pictureIn_;
+            caption = toQColor(look_.captionIn);
+            background = toQColor(look_.backgroundIn);
+            break;
+        case State::Focus:
+            caption = toQColor(look_.captionFocus);
+            background = toQColor(look_.backgroundFocus);
+            break;
+        case State::Disabled:
+            picture = &pictureDisabled_;
+            caption = palette().color(QPalette::Disabled, QPalette::WindowText);
+            break;
+        case State::Outside:
+            break;
+    }
+    painter.fillRect(rect(), background);
+    const int offset = pressedLook() ? 1 : 0;
+    if (!picture->isNull()) {
+        painter.drawImage(offset, offset, *picture);
+    }
+    if (!caption_.isEmpty()) {
+        painter.setPen(caption);
+        painter.setFont(font());
+        painter.drawText(rect().translated(offset, offset), Qt::AlignCenter | Qt::TextWordWrap,
+                         caption_);
+    }
+}
+
+void ImageButton::setHover(bool hover) {
+    if (hover_ != hover) {
+        hover_ = hover;
+        update();
+    }
+}
+
+void ImageButton::mouseMoveEvent(QMouseEvent* event) {
+    if (held_) {
+        bool inside = rect().contains(event->position().toPoint());
+        if (inside != underMouse_) {
+            underMouse_ = inside;
+            update();
+        }
+        return;
+    }
+    // The mouse-over state begins only in an active window with no button held.
+    if (event->buttons() == Qt::NoButton && window()->isActiveWindow()) {
+        setHover(true);
+    }
+}
+
+void ImageButton::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    held_ = true;
+    underMouse_ = true;
+    setFocus(Qt::MouseFocusReason);
+    update();
+}
+
+void ImageButton::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !held_) {
+        return;
+    }
+    const bool inside = rect().contains(event->position().toPoint());
+    held_ = false;
+    underMouse_ = false;
+    update();
+    if (inside) {
+        emit clicked();
+    }
+}
+
+void ImageButton::enterEvent(QEnterEvent* event) {
+    if (!held_ && event->buttons() == Qt::NoButton && window()->isActiveWindow()) {
+        setHover(true);
+    }
+}
+
+void ImageButton::leaveEvent(QEvent*) {
+    setHover(false);
+}
+
+void ImageButton::focusInEvent(QFocusEvent*) {
+    update();
+}
+
+void ImageButton::focusOutEvent(QFocusEvent*) {
+    held_ = false;
+    underMouse_ = false;
+    spaceHeld_ = false;
+    hover_ = false;
+    update();
+}
+
+// Space presses the button from the keyboard, as a push button does.
+void ImageButton::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space && !event->isAutoRepeat()) {
+        spaceHeld_ = true;
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void ImageButton::keyReleaseEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space && !event->isAutoRepeat() && spaceHeld_) {
+        spaceHeld_ = false;
+        emit clicked();
+        return;
+    }
+    QWidget::keyReleaseEvent(event);
+}
+
+void ImageButton::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && !window()->isActiveWindow()) {
+        setHover(false);
+    }
+    if (event->type() == QEvent::EnabledChange) {
+        update();
+    }
+    QWidget::changeEvent(event);
+}
+
+}  // namespace lumivox
