@@ -1,0 +1,23 @@
+#pragma once
+// Files and folders of the operating system. Paths are UTF-8.
+#include <initializer_list>
+#include <span>
+#include <string>
+
+#include "util/Types.hpp"
+
+namespace lumivox::platform {
+
+// True when the path names anything; `*` and `?` in its last component match
+// any run of characters and any one character.
+bool pathMatchesAnything(const std::string& path);
+bool createDirectory(const std::string& path);
+// The file's bytes, or empty data when it cannot be opened or read.
+ByteData readFile(const std::string& path);
+// Writes the blocks to a new file beside the target and renames it over the
+// target; the target is untouched when anything fails.
+bool replaceFile(const std::string& path, std::initializer_list<std::span<const std::uint8_t>> blocks);
+// The current folder, or the empty string.
+std::string currentDirectory();
+
+}  // namespace lumivox::platform

@@ -1,0 +1,149 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <string_view>
+
+#include "platform/Files.hpp"
+
+namespace lumivox::platform {
+namespace {
+
+// `*` matches any run of characters, `?` any one; everything else literally
+// (so `[` is no character class, as with the Windows wildcards).
+bool wildcardMatch(std::string_view pattern, std::string_view name) {
+    size_t p = 0, n = 0, starP = std::string_view::npos, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+            ++p;
+            ++n;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starN = n;
+        } else if (starP != std::string_view::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') {
+        ++p;
+    }
+    return p == pattern.size();
+}
+
+bool writeAll(int fd, const std::uint8_t* data, size_t size) {
+    while (size > 0) {
+        ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data += written;
+        size -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool pathMatchesAnything(const std::string& path) {
+    size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
+    std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (last.find_first_of("*?") == std::string::npos) {
+        struct stat info;
+        return ::stat(path.c_str(), &info) == 0;
+    }
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) {
+        return false;
+    }
+    bool found = false;
+    while (dirent* entry = ::readdir(dir)) {
+        std::string_view name(entry->d_name);
+        if (name != "." && name != ".." && wildcardMatch(last, name)) {
+            found = true;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return found;
+}
+
+bool createDirectory(const std::string& path) {
+    return ::mkdir(path.c_str(), 0755) == 0;
+}
+
+ByteData readFile(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return {};
+    }
+    ByteData data;
+    struct stat info;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+        data.resize(static_cast<size_t>(info.st_size));
+        size_t got = 0;
+        while (got < data.size()) {
+            ssize_t n = ::read(fd, data.data() + got, data.size() - got);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                break;
+            }
+            got += static_cast<size_t>(n);
+        }
+        data.resize(got);  // fewer bytes than the length: what arrived
+    }
+    ::close(fd);
+    return data;
+}
+
+bool replaceFile(const std::string& path,
+                 std::initializer_list<std::span<const std::uint8_t>> blocks) {
+    // Write beside the real file (a link is followed, so the link stays a link).
+    std::string target = path;
+    char resolved[PATH_MAX];
+    struct stat linkInfo;
+    if (::lstat(path.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode) &&
+        ::realpath(path.c_str(), resolved) != nullptr) {
+        target = resolved;
+    }
+    struct stat targetInfo;
+    const bool exists = ::stat(target.c_str(), &targetInfo) == 0;
+    if (exists && !S_ISREG(targetInfo.st_mode)) {
+        return false;  // a folder or device is never replaced
+    }
+    std::string temporary = target + ".XXXXXX";
+    int fd = ::mkstemp(temporary.data());
+    if (fd < 0) {
+        return false;
+    }
+    bool ok = ::fchmod(fd, exists ? (targetInfo.st_mode & 07777) : 0644) == 0;
+    for (const auto& block : blocks) {
+        ok = ok && (block.empty() || writeAll(fd, block.data(), block.size()));
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temporary.c_str());
+    }
+    return ok;
+}
+
+std::string currentDirectory() {
+    char buffer[PATH_MAX];
+    return ::getcwd(buffer, sizeof buffer) != nullptr ? std::string(buffer) : std::string();
+}
+
+}  // namespace lumivox::platform

@@ -1,0 +1,31 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "tests/support/TestSupport.hpp"
+
+namespace lumivox {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(EndProgram, RunsTheEndRoutinesOnTheGuiThreadAndExitsWithTheCode) {
+    struct Case {
+        const char* from;
+        int exitCode;
+    };
+    for (const Case& c : {Case{"gui", 5}, Case{"worker", 7}}) {
+        testing::TempDir dir;
+        const auto marker = dir / "marker";
+        testing::Subprocess probe(
+            {(testing::binaryDir() / "tests/gui/util/util_end_probe").string(), c.from, marker.string()});
+        EXPECT_EQ(probe.wait(20000ms), c.exitCode) << c.from;
+        std::ifstream in(marker);
+        std::string where;
+        in >> where;
+        EXPECT_EQ(where, "gui") << c.from;
+    }
+}
+
+}  // namespace
+}  // namespace lumivox

@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+
+#include "tests/support/TestSupport.hpp"
+#include "util/Encoding.hpp"
+#include "util/TextUtil.hpp"
+
+namespace lumivox {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempDir;
+
+Text gbkPath(const fs::path& path) {
+    return utf8ToGbk(path.string());
+}
+
+std::string contentsOf(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST(FileOps, ReadGivesEmptyDataForMissingEmptyOrFolderAndStopsAtNothing) {
+    TempDir dir;
+    std::ofstream(dir / "empty");
+    std::ofstream(dir / "nul", std::ios::binary).write("\0abc", 4);
+    EXPECT_TRUE(readWholeFile(gbkPath(dir / "missing")).empty());
+    EXPECT_TRUE(readWholeFile(gbkPath(dir / "empty")).empty());
+    EXPECT_TRUE(readWholeFile(gbkPath(dir.path())).empty());
+    EXPECT_TRUE(readWholeFile("").empty());
+    // The bytes come back whole; a NUL at the start makes the empty text.
+    ByteData nul = readWholeFile(gbkPath(dir / "nul"));
+    EXPECT_EQ(nul.size(), 4u);
+    EXPECT_EQ(valueToText(ByteView(nul)), "");
+}
+
+TEST(FileOps, WriteReplacesWholeFilesUnderGbkNamesAndKeepsOtherCharacters) {
+    TempDir dir;
+    // "自定义配置.txt" as the program names it (GBK), stored under its UTF-8 name.
+    const Text name = utf8ToGbk("自定义配置.txt");
+    const Text path = joinTexts(gbkPath(dir.path()), "/", name);
+    // A setting with an emoji survives the round trip through GBK texts.
+    const Text setting = utf8ToGbk("歌曲\xF0\x9F\x8E\xB5.mp3");
+    ASSERT_TRUE(writeWholeFile(path, textToBytes(setting), textToBytes("|"), ByteData{}));
+    EXPECT_EQ(valueToText(ByteView(readWholeFile(path))), setting + "|");
+    EXPECT_EQ(gbkToUtf8(valueToText(ByteView(readWholeFile(path)))), "歌曲\xF0\x9F\x8E\xB5.mp3|");
+    EXPECT_TRUE(fs::exists(dir / "自定义配置.txt"));
+
+    // A shorter write leaves nothing of the longer one, and no temporary file.
+    ASSERT_TRUE(writeWholeFile(path, textToBytes("x")));
+    EXPECT_EQ(contentsOf(dir / "自定义配置.txt"), "x");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+
+    EXPECT_FALSE(writeWholeFile("", textToBytes("x")));
+}
+
+TEST(FileOps, FailedWriteLeavesThePreviousFileUntouched) {
+    TempDir dir;
+    const fs::path settings = dir / "settings.txt";
+    std::ofstream(settings) << "old settings";
+    // A target that is a folder, and a folder that does not exist, both fail.
+    fs::create_directory(dir / "folder");
+    EXPECT_FALSE(writeWholeFile(gbkPath(dir / "folder"), textToBytes("new")));
+    EXPECT_TRUE(fs::is_directory(dir / "folder"));
+    EXPECT_FALSE(writeWholeFile(gbkPath(dir / "no/such/file"), textToBytes("new")));
+
+    // A write that runs out of space (here a file-size limit of 1 KiB in a child
+    // process) fails and the old settings stay.
+    testing::CommandResult result = testing::runCommand(
+        "ulimit -f 1 && " + (testing::binaryDir() / "tests/unit/util/util_write_probe").string() +
+        " '" + settings.string() + "' 4096 2>&1");
+    EXPECT_EQ(result.status, 1) << result.output;
+    EXPECT_EQ(contentsOf(settings), "old settings");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+}
+
+TEST(FileOps, PathExistsMatchesFilesFoldersAndWildcards) {
+    TempDir dir;
+    std::ofstream(dir / "a.exe");
+    std::ofstream(dir / "[x].txt");
+    fs::create_directory(dir / "sub");
+    const Text base = gbkPath(dir.path());
+    struct Case {
+        const char* path;
+        bool expected;
+    };
+    for (const Case& c : {Case{"/a.exe", true}, Case{"/sub", true}, Case{"/missing", false},
+                          Case{"/*.exe", true}, Case{"/a.?xe", true}, Case{"/*.dll", false},
+                          Case{"/[x].txt", true}, Case{"/[x]*", true}, Case{"/x*", false},
+                          Case{"/*", true}, Case{"/nofolder/*", false}}) {
+        EXPECT_EQ(pathExists(joinTexts(base, c.path)), c.expected) << c.path;
+    }
+    EXPECT_FALSE(pathExists(""));
+}
+
+TEST(FileOps, MakeDirectoryMakesOneLevelOnly) {
+    TempDir dir;
+    const Text base = gbkPath(dir.path());
+    EXPECT_TRUE(makeDirectory(joinTexts(base, "/Lumivox")));
+    EXPECT_FALSE(makeDirectory(joinTexts(base, "/Lumivox")));  // exists already
+    EXPECT_FALSE(makeDirectory(joinTexts(base, "/a/b")));      // parent missing
+    EXPECT_FALSE(fs::exists(dir / "a"));
+    std::ofstream(dir / "file");
+    EXPECT_FALSE(makeDirectory(joinTexts(base, "/file")));
+}
+
+TEST(FileOps, WorkingDirectoryHasNoTrailingSeparator) {
+    const fs::path saved = fs::current_path();
+    TempDir dir;
+    fs::current_path(dir.path());
+    EXPECT_EQ(workingDirectory(), gbkPath(fs::canonical(dir.path())));
+    fs::current_path("/");
+    EXPECT_EQ(workingDirectory(), "/");
+    fs::current_path(saved);
+}
+
+TEST(FileOps, LaunchProgramWaitsOrSettlesAndSplitsQuotedArguments) {
+    TempDir dir;
+    const std::string out = (dir / "out file").string();
+    // The quoted script is one argument; the child writes only after 200 ms.
+    ASSERT_TRUE(launchProgram(
+        utf8ToGbk("/bin/sh -c \"sleep 0.2; printf '%s|%s' \\\"$0\\\" x > '" + out + "'\" \"a b\""),
+        true, 1));
+    EXPECT_EQ(contentsOf(out), "a b|x");
+
+    // Without waiting, the call returns within about a second although the child runs on.
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(launchProgram("sleep 3", false));
+    auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(elapsed, std::chrono::milliseconds(2000));
+    EXPECT_GE(elapsed, std::chrono::milliseconds(900));
+
+    EXPECT_FALSE(launchProgram("/no/such/program", true, 1));
+    EXPECT_FALSE(launchProgram("", true, 1));
+}
+
+}  // namespace
+}  // namespace lumivox
