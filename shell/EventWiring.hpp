@@ -27,8 +27,8 @@ inline constexpr int kKeyStateAlt = 4;
 // What an event carries. `number` is the control's number within its series
 // (`官方音按钮7` gives 7), 0 for a control outside a series.
 struct Event {
-    EventKind kind;
-    std::string_view control;  // empty for the window's own events
+    EventKind kind = EventKind::Created;
+    std::string_view control = {};  // empty for the window's own events
     int number = 0;
     int x = 0, y = 0, keyState = 0;               // LeftButtonDown
     std::int32_t first = 0, second = 0;            // Notification

@@ -73,7 +73,7 @@ private:
         QWidget* widget = nullptr;
         QTimer* timer = nullptr;
         int intervalMs = 0;  // as set, before the platform minimum
-        Text fileName;       // open-file dialogs
+        Text fileName = {};  // open-file dialogs
     };
     const Control* find(std::string_view name, layout::Kind kind) const;
     Control* find(std::string_view name, layout::Kind kind);

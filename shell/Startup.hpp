@@ -1,6 +1,8 @@
 #pragma once
 // From process start to the main window waiting for the host, and the data
 // folder that both settings files live in.
+#include <string_view>
+
 #include "shell/Window.hpp"
 #include "util/Types.hpp"
 
@@ -17,5 +19,21 @@ inline constexpr std::string_view kHotkeyPhrasesFile = "快捷键配置.txt";
 // The main window's created event: makes the data folder when missing, puts both
 // settings files into their text stores, and runs the loaders of non-empty ones.
 void onMainWindowCreated(Window& window);
+
+class FormRuntime;
+
+// The application-wide look, once the application object exists: the default
+// GUI font (its CJK face also stands in for the layouts' faces where the machine
+// lacks them) and the program's icon for every window without one of its own.
+void setUpApplicationLook();
+
+// The start-up sequence after the application object exists: the program's
+// folder as current directory, the update's download objects, then the window
+// of `mainLayout` (created event included). Returns 0 when the window is up;
+// otherwise shows the start-up failure box and returns -1, the exit code.
+int startProgram(FormRuntime& runtime, std::string_view mainLayout);
+
+// Makes the folder of the running executable the current directory.
+void enterProgramFolder();
 
 }  // namespace lumivox

@@ -2,11 +2,40 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTextLayout>
 
 #include "shell/EventWiring.hpp"
 #include "shell/ImageButton.hpp"
 
 namespace lumivox {
+namespace {
+
+// Breaks the caption at word boundaries (between CJK characters too) into lines
+// `lineHeight` apart from the top, each aligned as the label says.
+void layOutLines(QTextLayout& layout, int width, int lineHeight, layout::HAlign align) {
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    for (int top = 0;; top += lineHeight) {
+        QTextLine line = layout.createLine();
+        if (!line.isValid()) {
+            break;
+        }
+        line.setLineWidth(width);
+        double left = 0;
+        if (align == layout::HAlign::Centre) {
+            left = (width - line.naturalTextWidth()) / 2;
+        } else if (align == layout::HAlign::Right) {
+            left = width - line.naturalTextWidth();
+        }
+        // The glyphs' top sits at the line's top, whatever the face's leading.
+        line.setPosition(QPointF(left, top - (line.ascent() + line.descent() - lineHeight) / 2));
+    }
+    layout.endLayout();
+}
+
+}  // namespace
 
 TransparentLabel::TransparentLabel(const layout::LabelLook& look, QWidget* parent)
     : QWidget(parent), look_(look) {
@@ -42,9 +71,20 @@ void TransparentLabel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setFont(font());
     const QRect area = rect();
+    const QTextLayout* wrapped = nullptr;
+    QTextLayout lines(caption_, font());
+    if (look_.wordWrap) {
+        // Lines one character height apart, as the layouts were measured.
+        layOutLines(lines, area.width(), QFontInfo(font()).pixelSize(), look_.align);
+        wrapped = &lines;
+    }
     auto draw = [&](const QColor& colour, int dx, int dy) {
         painter.setPen(colour);
-        painter.drawText(area.translated(dx, dy), flags, caption_);
+        if (wrapped != nullptr) {
+            wrapped->draw(&painter, QPointF(dx, dy));
+        } else {
+            painter.drawText(area.translated(dx, dy), flags, caption_);
+        }
     };
     const QColor colour = toQColor(look_.colour);
     switch (look_.effect) {

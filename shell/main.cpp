@@ -1,0 +1,24 @@
+// Lumivox: the GUI thread's start-up, message loop and shut-down.
+#include <QApplication>
+
+#include "shell/FormRuntime.hpp"
+#include "shell/Layout.hpp"
+#include "shell/Startup.hpp"
+#include "util/ProgramEnd.hpp"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    lumivox::setUpApplicationLook();
+    int exitCode = 0;
+    {
+        lumivox::FormRuntime runtime;
+        exitCode = lumivox::startProgram(runtime, lumivox::layout::kMainWindow);
+        if (exitCode == 0) {
+            // Ends with 0 once the last window has closed (close button, Esc).
+            exitCode = QApplication::exec();
+        }
+    }
+    // The update's download task and the sound service end here.
+    lumivox::runProgramEndRoutines();
+    return exitCode;
+}
