@@ -36,14 +36,18 @@ FormRuntime::FormRuntime(std::function<const layout::WindowLayout*(std::string_v
 FormRuntime::~FormRuntime() {
     qApp->removeEventFilter(this);
     // Windows still open go with the runtime (they refer to it).
-    while (!open_.empty()) {
-        delete open_.begin()->second;
+    while (!windows_.empty()) {
+        delete windows_.back();
     }
 }
 
 FormWindow* FormRuntime::openForm(std::string_view layout) const {
-    auto found = open_.find(layout);
-    return found == open_.end() || found->second->closing() ? nullptr : found->second;
+    for (FormWindow* window : windows_) {
+        if (window->layoutName() == layout && !window->closing()) {
+            return window;
+        }
+    }
+    return nullptr;
 }
 
 Window* FormRuntime::openWindow(std::string_view layout) {
@@ -51,12 +55,7 @@ Window* FormRuntime::openWindow(std::string_view layout) {
 }
 
 void FormRuntime::forget(FormWindow* window) {
-    for (auto it = open_.begin(); it != open_.end(); ++it) {
-        if (it->second == window) {
-            open_.erase(it);
-            return;
-        }
-    }
+    std::erase(windows_, window);
 }
 
 bool FormRuntime::loadWindow(std::string_view layoutName, Window* parent, bool dialogMode) {
@@ -71,7 +70,7 @@ bool FormRuntime::loadWindow(std::string_view layoutName, Window* parent, bool d
     }
     if (!dialogMode && parent != nullptr) {
         bool parentOpen = false;
-        for (const auto& [name, window] : open_) {
+        for (FormWindow* window : windows_) {
             parentOpen = parentOpen || (static_cast<Window*>(window) == parent && !window->closing());
         }
         if (!parentOpen) {
@@ -87,8 +86,7 @@ bool FormRuntime::loadWindow(std::string_view layoutName, Window* parent, bool d
         delete window;
         return false;
     }
-    // A window left over from a close that has not been destroyed yet gives way.
-    open_.insert_or_assign(layout->name, window);
+    windows_.push_back(window);
     if (layout->centred) {
         centre(*window);
     }
@@ -101,8 +99,8 @@ bool FormRuntime::loadWindow(std::string_view layoutName, Window* parent, bool d
     // gets back the state it had.
     std::vector<std::pair<QPointer<FormWindow>, bool>> others;
     if (dialogMode) {
-        for (const auto& [name, other] : open_) {
-            if (other != window) {
+        for (FormWindow* other : windows_) {
+            if (other != window && !other->closing()) {
                 others.emplace_back(other, other->isEnabled());
                 other->setEnabled(false);
             }

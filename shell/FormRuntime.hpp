@@ -4,8 +4,8 @@
 // closes a window whose layout says so when Esc is pressed on any of its
 // controls. One per process, on the GUI thread.
 #include <functional>
-#include <map>
-#include <string>
+#include <string_view>
+#include <vector>
 
 #include <QObject>
 
@@ -37,7 +37,8 @@ protected:
 
 private:
     std::function<const layout::WindowLayout*(std::string_view)> findLayout_;
-    std::map<std::string, FormWindow*, std::less<>> open_;
+    // Every window alive, closed ones waiting for destruction included.
+    std::vector<FormWindow*> windows_;
 };
 
 }  // namespace lumivox
