@@ -83,10 +83,10 @@ const std::vector<Binding>& eventWiring() {
     return wiring;
 }
 
-const Binding* findBinding(std::string_view window, std::string_view control, EventKind kind,
-                           int* number) {
+const Binding* findBinding(const std::vector<Binding>& wiring, std::string_view window,
+                           std::string_view control, EventKind kind, int* number) {
     int found = 0;
-    for (const Binding& binding : eventWiring()) {
+    for (const Binding& binding : wiring) {
         if (binding.window == window && binding.kind == kind && matches(binding, control, &found)) {
             if (number != nullptr) {
                 *number = found;

@@ -51,9 +51,10 @@ struct Binding {
 
 const std::vector<Binding>& eventWiring();
 
-// The handler bound to that event of that control, or null.
-const Binding* findBinding(std::string_view window, std::string_view control, EventKind kind,
-                           int* number = nullptr);
+// The binding of that event of that control in a wiring table, or null; `number`
+// receives the control's number within its series.
+const Binding* findBinding(const std::vector<Binding>& wiring, std::string_view window,
+                           std::string_view control, EventKind kind, int* number = nullptr);
 
 // Start-up steps that other subsystems supply; an empty step is skipped.
 struct StartupSteps {

@@ -28,8 +28,9 @@ void centre(QWidget& window) {
 
 }  // namespace
 
-FormRuntime::FormRuntime(std::function<const layout::WindowLayout*(std::string_view)> findLayout)
-    : findLayout_(std::move(findLayout)) {
+FormRuntime::FormRuntime(std::function<const layout::WindowLayout*(std::string_view)> findLayout,
+                         const std::vector<Binding>& wiring)
+    : findLayout_(std::move(findLayout)), wiring_(wiring) {
     qApp->installEventFilter(this);
 }
 

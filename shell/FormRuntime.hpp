@@ -9,6 +9,7 @@
 
 #include <QObject>
 
+#include "shell/EventWiring.hpp"
 #include "shell/Layout.hpp"
 #include "shell/Window.hpp"
 
@@ -19,10 +20,14 @@ class FormWindow;
 class FormRuntime : public QObject, public Forms {
     Q_OBJECT
 public:
-    // `findLayout` names the layouts it can open (the program's, or a test's).
+    // `findLayout` names the layouts it can open and `wiring` binds their events
+    // (the program's, or a test's).
     explicit FormRuntime(
         std::function<const layout::WindowLayout*(std::string_view)> findLayout =
-            layout::findProgramLayout);
+            layout::findProgramLayout,
+        const std::vector<Binding>& wiring = eventWiring());
+
+    const std::vector<Binding>& wiring() const { return wiring_; }
     ~FormRuntime() override;
 
     Window* openWindow(std::string_view layout) override;
@@ -37,6 +42,7 @@ protected:
 
 private:
     std::function<const layout::WindowLayout*(std::string_view)> findLayout_;
+    const std::vector<Binding>& wiring_;
     // Every window alive, closed ones waiting for destruction included.
     std::vector<FormWindow*> windows_;
 };

@@ -215,7 +215,8 @@ QTimer* FormWindow::controlTimer(std::string_view name) const {
 }
 
 void FormWindow::dispatch(Event event) {
-    const Binding* binding = findBinding(layout_.name, event.control, event.kind, &event.number);
+    const Binding* binding =
+        findBinding(runtime_.wiring(), layout_.name, event.control, event.kind, &event.number);
     if (binding != nullptr && binding->handler) {
         // The window stays alive while its handler runs: closing it only schedules
         // its destruction (WA_DeleteOnClose goes through deleteLater).

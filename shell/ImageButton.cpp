@@ -1,5 +1,6 @@
 #include "shell/ImageButton.hpp"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -130,8 +131,9 @@ void ImageButton::mouseMoveEvent(QMouseEvent* event) {
         }
         return;
     }
-    // The mouse-over state begins only in an active window with no button held.
-    if (event->buttons() == Qt::NoButton && window()->isActiveWindow()) {
+    // The mouse-over state begins only while a window of the program is active
+    // and no button is held.
+    if (event->buttons() == Qt::NoButton && QApplication::activeWindow() != nullptr) {
         setHover(true);
     }
 }
@@ -160,7 +162,7 @@ void ImageButton::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void ImageButton::enterEvent(QEnterEvent* event) {
-    if (!held_ && event->buttons() == Qt::NoButton && window()->isActiveWindow()) {
+    if (!held_ && event->buttons() == Qt::NoButton && QApplication::activeWindow() != nullptr) {
         setHover(true);
     }
 }

@@ -1,5 +1,6 @@
 // Opening windows from layouts: one window per layout, dialog mode with the
 // other windows disabled and given back their state, and layouts that fail.
+#include <QTest>
 #include <QTimer>
 
 #include "GuiTest.hpp"
@@ -19,6 +20,29 @@ layout::WindowLayout smallLayout(const char* name, std::vector<layout::Row> rows
 
 class FormRuntimeTest : public GuiTest {
 protected:
+    // Records every event the test layouts raise; "事件" closes itself when created.
+    std::vector<Binding> recordingWiring() {
+        auto record = [this](Window& window, const Event& event) {
+            events_.push_back(event);
+            eventControls_.emplace_back(event.control);
+            visibleAtEvent_.push_back(static_cast<FormWindow&>(window).isVisible());
+        };
+        return {
+            {"事件", "", 0, 0, EventKind::Created, record},
+            {"事件", "按钮", 1, 3, EventKind::Clicked, record},
+            {"事件", "标签", 0, 0, EventKind::LeftButtonDown, record},
+            {"事件", "通知", 0, 0, EventKind::Notification, record},
+            {"事件", "时钟", 0, 0, EventKind::Tick,
+             [this, record](Window& window, const Event& event) {
+                 record(window, event);
+                 if (++ticks_ == 3) {
+                     window.setInterval("时钟", 0);
+                 }
+             }},
+            {"自关", "", 0, 0, EventKind::Created, [](Window& window, const Event&) { window.close(); }},
+        };
+    }
+
     void SetUp() override {
         GuiTest::SetUp();
         layouts_ = {
@@ -30,7 +54,16 @@ protected:
             smallLayout("缺图", {{.name = "图片框1", .kind = layout::Kind::PictureBox,
                                 .caption = "pictures/none.jpg"}}),
             smallLayout("缺父", {{.name = "编辑框1", .kind = layout::Kind::EditBox, .parent = "分组框9"}}),
+            smallLayout("事件",
+                        {{.name = "按钮", .kind = layout::Kind::ImageButton, .width = 40, .height = 20,
+                          .first = 1, .last = 3, .grid = {.perLine = 3, .dx = 50}},
+                         {.name = "标签", .kind = layout::Kind::TransparentLabel, .top = 30,
+                          .width = 40, .height = 20, .caption = "x"},
+                         {.name = "通知", .kind = layout::Kind::Label, .top = 200},
+                         {.name = "时钟", .kind = layout::Kind::Timer, .interval = 1}}),
+            smallLayout("自关"),
         };
+        wiring_ = recordingWiring();
         runtime_ = std::make_unique<FormRuntime>([this](std::string_view name) {
             for (const layout::WindowLayout& layout : layouts_) {
                 if (layout.name == name) {
@@ -38,9 +71,14 @@ protected:
                 }
             }
             return static_cast<const layout::WindowLayout*>(nullptr);
-        });
+        }, wiring_);
     }
     std::vector<layout::WindowLayout> layouts_;
+    std::vector<Binding> wiring_;
+    std::vector<Event> events_;
+    std::vector<std::string> eventControls_;
+    std::vector<bool> visibleAtEvent_;
+    int ticks_ = 0;
 };
 
 TEST_F(FormRuntimeTest, DialogModeDisablesTheOthersUntilItCloses) {
@@ -100,6 +138,50 @@ TEST_F(FormRuntimeTest, FailsWithoutMakingAWindow) {
     for (const char* broken : {"没有", "缺图", "缺父"}) {
         EXPECT_FALSE(runtime_->loadWindow(broken, nullptr, false)) << broken;
         EXPECT_EQ(runtime_->openWindow(broken), nullptr) << broken;
+    }
+}
+
+TEST_F(FormRuntimeTest, EventsReachTheirHandlersWithTheirArguments) {
+    ASSERT_TRUE(runtime_->loadWindow("事件", nullptr, false));
+    FormWindow& window = *runtime_->openForm("事件");
+    ASSERT_EQ(events_.size(), 1u);
+    EXPECT_EQ(events_[0].kind, EventKind::Created);
+    EXPECT_FALSE(visibleAtEvent_[0]);  // created runs before the window is shown
+    EXPECT_TRUE(window.isVisible());
+
+    QTest::mouseClick(window.controlWidget("按钮2"), Qt::LeftButton);
+    ASSERT_EQ(events_.size(), 2u);
+    EXPECT_EQ(events_[1].kind, EventKind::Clicked);
+    EXPECT_EQ(eventControls_[1], "按钮2");
+    EXPECT_EQ(events_[1].number, 2);
+
+    QTest::mousePress(window.controlWidget("标签"), Qt::LeftButton,
+                      Qt::ControlModifier | Qt::AltModifier, QPoint(5, 6));
+    QTest::mousePress(window.controlWidget("标签"), Qt::RightButton, {}, QPoint(5, 6));
+    ASSERT_EQ(events_.size(), 3u);
+    EXPECT_EQ(events_[2].kind, EventKind::LeftButtonDown);
+    EXPECT_EQ(events_[2].x, 5);
+    EXPECT_EQ(events_[2].y, 6);
+    EXPECT_EQ(events_[2].keyState, kKeyStateCtrl | kKeyStateAlt);
+
+    window.raiseNotification("通知", 7, -1);
+    ASSERT_EQ(events_.size(), 4u);
+    EXPECT_EQ(events_[3].kind, EventKind::Notification);
+    EXPECT_EQ(events_[3].first, 7);
+    EXPECT_EQ(events_[3].second, -1);
+
+    // The handler stops the timer on its third tick: no fourth comes.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ticks_ == 3; }, 5000));
+    QTest::qWait(50);
+    EXPECT_EQ(ticks_, 3);
+    EXPECT_EQ(events_.back().kind, EventKind::Tick);
+}
+
+TEST_F(FormRuntimeTest, WindowClosedByItsCreatedHandlerIsNeverShown) {
+    EXPECT_TRUE(runtime_->loadWindow("自关", nullptr, false));
+    EXPECT_EQ(runtime_->openWindow("自关"), nullptr);
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        EXPECT_FALSE(widget->objectName() == QStringLiteral("自关") && widget->isVisible());
     }
 }
 
