@@ -113,7 +113,9 @@ void PictureBox::paintEvent(QPaintEvent*) {
 }
 
 StatusBar::StatusBar(int parts, int partWidth, QWidget* parent)
-    : QWidget(parent), partWidth_(partWidth), texts_(static_cast<std::size_t>(parts > 0 ? parts : 1)) {
+    : QWidget(parent),
+      partWidth_(partWidth),
+      texts_(static_cast<std::size_t>(parts > 0 ? parts : 1)) {
     setAutoFillBackground(true);
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, QColor(0xF0, 0xF0, 0xF0));
@@ -146,7 +148,8 @@ void StatusBar::paintEvent(QPaintEvent*) {
         painter.setPen(QColor(0xA0, 0xA0, 0xA0));
         painter.drawRect(cell.adjusted(0, 1, -2, -1));
         painter.setPen(palette().color(QPalette::WindowText));
-        painter.drawText(cell.adjusted(4, 0, -4, 0), Qt::AlignVCenter | Qt::AlignLeft, texts_[part]);
+        painter.drawText(cell.adjusted(4, 0, -4, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                         texts_[part]);
     }
 }
 

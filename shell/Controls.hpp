@@ -18,18 +18,18 @@ namespace lumivox {
 // may hold bytes that do not decode); once the host edits the box, its text is
 // what it shows, with line breaks as CR LF.
 class EditBox {
-public:
+  public:
     virtual ~EditBox() = default;
     Text text() const;
     void setText(const Text& text);
     // Appends at the end and scrolls the caret into view.
     void appendText(const Text& text);
 
-protected:
+  protected:
     void forgetWrittenText() { written_.reset(); }
     bool writing_ = false;
 
-private:
+  private:
     virtual QString shownText() const = 0;
     virtual void show(const QString& text) = 0;
     virtual void moveCaretToEnd() = 0;
@@ -39,10 +39,10 @@ private:
 
 class SingleLineEditBox : public QLineEdit, public EditBox {
     Q_OBJECT
-public:
+  public:
     explicit SingleLineEditBox(QWidget* parent);
 
-private:
+  private:
     QString shownText() const override;
     void show(const QString& text) override;
     void moveCaretToEnd() override;
@@ -50,10 +50,10 @@ private:
 
 class MultiLineEditBox : public QPlainTextEdit, public EditBox {
     Q_OBJECT
-public:
+  public:
     explicit MultiLineEditBox(QWidget* parent);
 
-private:
+  private:
     QString shownText() const override;
     void show(const QString& text) override;
     void moveCaretToEnd() override;
@@ -63,28 +63,28 @@ private:
 // pages and the banner are picture boxes.
 class PictureBox : public QWidget {
     Q_OBJECT
-public:
+  public:
     PictureBox(const QImage& picture, QWidget* parent);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     QImage picture_;
 };
 
 // A status bar of equal-width parts, each with a text.
 class StatusBar : public QWidget {
     Q_OBJECT
-public:
+  public:
     StatusBar(int parts, int partWidth, QWidget* parent);
     QString partText(int part) const;
     void setPartText(int part, const QString& text);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     int partWidth_;
     std::vector<QString> texts_;
 };

@@ -30,8 +30,8 @@ struct Event {
     EventKind kind = EventKind::Created;
     std::string_view control = {};  // empty for the window's own events
     int number = 0;
-    int x = 0, y = 0, keyState = 0;               // LeftButtonDown
-    std::int32_t first = 0, second = 0;            // Notification
+    int x = 0, y = 0, keyState = 0;      // LeftButtonDown
+    std::int32_t first = 0, second = 0;  // Notification
 };
 
 // A handler runs on the GUI thread, to completion; it may run a nested loop (a

@@ -72,7 +72,8 @@ bool FormRuntime::loadWindow(std::string_view layoutName, Window* parent, bool d
     if (!dialogMode && parent != nullptr) {
         bool parentOpen = false;
         for (FormWindow* window : windows_) {
-            parentOpen = parentOpen || (static_cast<Window*>(window) == parent && !window->closing());
+            parentOpen =
+                parentOpen || (static_cast<Window*>(window) == parent && !window->closing());
         }
         if (!parentOpen) {
             return false;
@@ -127,7 +128,8 @@ bool FormRuntime::loadWindow(std::string_view layoutName, Window* parent, bool d
 bool FormRuntime::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
-        const auto held = key->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
+        const auto held =
+            key->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
         auto* widget = qobject_cast<QWidget*>(watched);
         if (key->key() == Qt::Key_Escape && held == Qt::NoModifier && widget != nullptr) {
             auto* form = qobject_cast<FormWindow*>(widget->window());

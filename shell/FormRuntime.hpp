@@ -19,13 +19,12 @@ class FormWindow;
 
 class FormRuntime : public QObject, public Forms {
     Q_OBJECT
-public:
+  public:
     // `findLayout` names the layouts it can open and `wiring` binds their events
     // (the program's, or a test's).
-    explicit FormRuntime(
-        std::function<const layout::WindowLayout*(std::string_view)> findLayout =
-            layout::findProgramLayout,
-        const std::vector<Binding>& wiring = eventWiring());
+    explicit FormRuntime(std::function<const layout::WindowLayout*(std::string_view)> findLayout =
+                             layout::findProgramLayout,
+                         const std::vector<Binding>& wiring = eventWiring());
 
     const std::vector<Binding>& wiring() const { return wiring_; }
     ~FormRuntime() override;
@@ -37,10 +36,10 @@ public:
     // Called by a window as it is destroyed.
     void forget(FormWindow* window);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     std::function<const layout::WindowLayout*(std::string_view)> findLayout_;
     const std::vector<Binding>& wiring_;
     // Every window alive, closed ones waiting for destruction included.

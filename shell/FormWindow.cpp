@@ -388,7 +388,8 @@ void FormWindow::setStatusText(std::string_view statusBar, int part, const Text&
 void FormWindow::raiseNotification(std::string_view label, std::int32_t first,
                                    std::int32_t second) {
     if (find(label, Kind::Label) != nullptr) {
-        dispatch({.kind = EventKind::Notification, .control = label, .first = first, .second = second});
+        dispatch(
+            {.kind = EventKind::Notification, .control = label, .first = first, .second = second});
     }
 }
 

@@ -19,7 +19,7 @@ class FormRuntime;
 
 class FormWindow : public QWidget, public Window {
     Q_OBJECT
-public:
+  public:
     FormWindow(FormRuntime& runtime, const layout::WindowLayout& layout);
     ~FormWindow() override;
 
@@ -57,17 +57,18 @@ public:
     void resize(int width, int height) override;
     Text statusText(std::string_view statusBar, int part) const override;
     void setStatusText(std::string_view statusBar, int part, const Text& text) override;
-    void raiseNotification(std::string_view label, std::int32_t first, std::int32_t second) override;
+    void raiseNotification(std::string_view label, std::int32_t first,
+                           std::int32_t second) override;
     void close() override;
     std::string_view layoutName() const override { return layout_.name; }
     Forms& forms() override;
 
     using QWidget::setVisible;
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     struct Control {
         layout::Kind kind;
         QWidget* widget = nullptr;

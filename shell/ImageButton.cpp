@@ -19,9 +19,8 @@ QImage maskedPicture(const QImage& picture, layout::Colour transparent) {
         return {};
     }
     QImage masked = picture.convertToFormat(QImage::Format_ARGB32);
-    const QRgb key = transparent == layout::kDefaultColour
-                         ? (masked.pixel(0, 0) | 0xFF000000u)
-                         : toQColor(transparent).rgb();
+    const QRgb key = transparent == layout::kDefaultColour ? (masked.pixel(0, 0) | 0xFF000000u)
+                                                           : toQColor(transparent).rgb();
     for (int y = 0; y < masked.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(masked.scanLine(y));
         for (int x = 0; x < masked.width(); ++x) {

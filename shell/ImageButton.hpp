@@ -13,7 +13,7 @@ namespace lumivox {
 
 class ImageButton : public QWidget {
     Q_OBJECT
-public:
+  public:
     ImageButton(const layout::ButtonLook& look, QWidget* parent);
 
     QString caption() const { return caption_; }
@@ -23,10 +23,10 @@ public:
     State state() const;
     bool pressedLook() const { return held_ && underMouse_; }
 
-signals:
+  signals:
     void clicked();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -39,7 +39,7 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
 
-private:
+  private:
     void setHover(bool hover);
 
     layout::ButtonLook look_;

@@ -13,10 +13,10 @@ std::string numbered(const char* text, int number) {
 }
 
 Control single(const Row& row, std::string name, std::string caption, int left, int top) {
-    return Control{std::move(name), row.kind,      row.parent,   left,         top,
-                   row.width,       row.height,    row.visible,  std::move(caption),
-                   row.font,        row.button,    row.label,    row.interval, row.parts,
-                   row.partWidth};
+    return Control{
+        std::move(name), row.kind,    row.parent,         left,     top,        row.width,
+        row.height,      row.visible, std::move(caption), row.font, row.button, row.label,
+        row.interval,    row.parts,   row.partWidth};
 }
 
 }  // namespace

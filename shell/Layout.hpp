@@ -91,8 +91,8 @@ struct Row {
     Font font = {};
     ButtonLook button = {};
     LabelLook label = {};
-    int interval = 0;   // timers: a running timer has an interval above 0
-    int parts = 0;      // status bars: the number of parts and their width
+    int interval = 0;  // timers: a running timer has an interval above 0
+    int parts = 0;     // status bars: the number of parts and their width
     int partWidth = 0;
     // Series: the numbers, the grid, and one caption per number (or none: `caption`).
     int first = 0, last = 0;
@@ -120,7 +120,7 @@ struct WindowLayout {
     std::string title;
     int clientWidth = 0, clientHeight = 0;
     Colour background = kDefaultColour;
-    bool centred = true;       // placed centred on the screen
+    bool centred = true;        // placed centred on the screen
     bool escapeCloses = false;  // Esc with no Ctrl, Shift or Alt closes it from any control
     std::vector<Row> rows;
 };

@@ -17,7 +17,8 @@ constexpr Font kPlayStopFont{"仿宋_GB2312", 24, true};
 constexpr Font kKeyCaptionFont{"仿宋_GB2312", 15, true};
 constexpr Font kLinkFont{"宋体", 12, false, true};
 
-constexpr ButtonLook kTabLook{.pictureOut = "pictures/tab_out.jpg", .pictureIn = "pictures/tab_in.jpg"};
+constexpr ButtonLook kTabLook{.pictureOut = "pictures/tab_out.jpg",
+                              .pictureIn = "pictures/tab_in.jpg"};
 constexpr ButtonLook kBarLook{.pictureOut = "pictures/bar.jpg", .pictureIn = "pictures/bar.jpg"};
 // Play and stop buttons: no caption, blue where the mouse is not over them.
 constexpr ButtonLook playStopLook(const char* picture) {
@@ -47,7 +48,8 @@ WindowLayout makeMainWindowLayout() {
     w.background = kBlack;
     w.escapeCloses = true;
     // Creation order is the Tab order: banner, tabs, the pages and their controls,
-    // then the hidden stores.
+    // then the hidden stores. One row a control or a numbered series.
+    // clang-format off
     w.rows = {
         {.name = "图片框2", .kind = K::PictureBox, .width = 688, .height = 72, .caption = "pictures/banner.jpg"},
         {.name = "通用对话框1", .kind = K::OpenFileDialog, .parent = "图片框2"},
@@ -154,6 +156,7 @@ WindowLayout makeMainWindowLayout() {
         {.name = "编辑框官方下载地址", .kind = K::EditBox, .parent = "分组框3", .left = 8, .top = 8,
          .width = 16, .height = 16, .first = 1, .last = 60},
     };
+    // clang-format on
     return w;
 }
 

@@ -9,8 +9,8 @@
 #include <QFont>
 
 #include "shell/EventWiring.hpp"
-#include "shell/Pictures.hpp"
 #include "shell/FormRuntime.hpp"
+#include "shell/Pictures.hpp"
 #include "util/Encoding.hpp"
 #include "util/ProgramEnd.hpp"
 #include "util/TextUtil.hpp"

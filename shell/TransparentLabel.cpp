@@ -54,18 +54,30 @@ void TransparentLabel::paintEvent(QPaintEvent*) {
     }
     int flags = 0;
     switch (look_.align) {
-        case layout::HAlign::Left: flags |= Qt::AlignLeft; break;
-        case layout::HAlign::Centre: flags |= Qt::AlignHCenter; break;
-        case layout::HAlign::Right: flags |= Qt::AlignRight; break;
+        case layout::HAlign::Left:
+            flags |= Qt::AlignLeft;
+            break;
+        case layout::HAlign::Centre:
+            flags |= Qt::AlignHCenter;
+            break;
+        case layout::HAlign::Right:
+            flags |= Qt::AlignRight;
+            break;
     }
     if (look_.wordWrap) {
         flags |= Qt::TextWordWrap | Qt::AlignTop;
     } else {
         flags |= Qt::TextSingleLine;
         switch (look_.valign) {
-            case layout::VAlign::Top: flags |= Qt::AlignTop; break;
-            case layout::VAlign::Centre: flags |= Qt::AlignVCenter; break;
-            case layout::VAlign::Bottom: flags |= Qt::AlignBottom; break;
+            case layout::VAlign::Top:
+                flags |= Qt::AlignTop;
+                break;
+            case layout::VAlign::Centre:
+                flags |= Qt::AlignVCenter;
+                break;
+            case layout::VAlign::Bottom:
+                flags |= Qt::AlignBottom;
+                break;
         }
     }
     QPainter painter(this);

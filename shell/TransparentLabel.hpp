@@ -11,22 +11,22 @@ namespace lumivox {
 
 class TransparentLabel : public QWidget {
     Q_OBJECT
-public:
+  public:
     TransparentLabel(const layout::LabelLook& look, QWidget* parent);
 
     QString caption() const { return caption_; }
     void setCaption(const QString& caption);
 
-signals:
+  signals:
     // The left button went down over the label: label coordinates and the key
     // state (1 Ctrl, 2 Shift, 4 Alt).
     void leftButtonDown(int x, int y, int keyState);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
-private:
+  private:
     layout::LabelLook look_;
     QString caption_;
 };

@@ -15,7 +15,7 @@ class Window;
 // The program's windows as a whole: handlers of one window reach another (the
 // update window reads the main window's text stores) and open windows by layout.
 class Forms {
-public:
+  public:
     virtual ~Forms() = default;
     // The open window of that layout, or null.
     virtual Window* openWindow(std::string_view layout) = 0;
@@ -27,7 +27,7 @@ public:
 };
 
 class Window {
-public:
+  public:
     virtual ~Window() = default;
 
     virtual bool hasControl(std::string_view name) const = 0;

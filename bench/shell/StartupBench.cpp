@@ -97,7 +97,8 @@ int main(int argc, char** argv) {
         std::string program;
         std::vector<double> startup, rss;
     };
-    Peer peers[] = {{"lumivox", LUMIVOX_PROGRAM, {}, {}}, {"minimal_qt", MINIMAL_QT_WINDOW, {}, {}}};
+    Peer peers[] = {{"lumivox", LUMIVOX_PROGRAM, {}, {}},
+                    {"minimal_qt", MINIMAL_QT_WINDOW, {}, {}}};
     measure(display, peers[0].program, env);  // warm the file cache and font cache
     measure(display, peers[1].program, env);
     for (int run = 0; run < runs; ++run) {

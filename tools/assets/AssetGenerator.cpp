@@ -80,9 +80,9 @@ std::vector<unsigned char> compress(const std::vector<unsigned char>& pixels, in
 QRgb decodedFlat(const YCbCr& value) {
     std::vector<unsigned char> pixels;
     for (int i = 0; i < 64; ++i) {
-        pixels.insert(pixels.end(), {static_cast<unsigned char>(value.y),
-                                     static_cast<unsigned char>(value.cb),
-                                     static_cast<unsigned char>(value.cr)});
+        pixels.insert(pixels.end(),
+                      {static_cast<unsigned char>(value.y), static_cast<unsigned char>(value.cb),
+                       static_cast<unsigned char>(value.cr)});
     }
     const auto jpeg = compress(pixels, 8, 8, 100);
     QImage decoded = QImage::fromData(jpeg.data(), static_cast<int>(jpeg.size()), "JPEG");
@@ -114,8 +114,7 @@ YCbCr exactYCbCr(QColor colour) {
 
 // Writes the picture as JPEG; pixels of the key colour are stored so that they
 // decode to exactly that colour.
-bool writeJpeg(const QImage& picture, const std::filesystem::path& path, int quality,
-               QColor key) {
+bool writeJpeg(const QImage& picture, const std::filesystem::path& path, int quality, QColor key) {
     const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
     const YCbCr exactKey = key.isValid() ? exactYCbCr(key) : YCbCr{};
     std::vector<unsigned char> pixels;
@@ -196,7 +195,8 @@ QImage tab(bool over) {
     fill.setColorAt(0, over ? QColor(0xFF, 0x70, 0xE8) : QColor(0xE0, 0x30, 0xC0));
     fill.setColorAt(1, over ? QColor(0xC0, 0x20, 0xA8) : QColor(0x90, 0x10, 0x80));
     painter.fillPath(shape, fill);
-    painter.fillRect(QRectF(2, 41, 96, 4), over ? QColor(0xC0, 0x20, 0xA8) : QColor(0x90, 0x10, 0x80));
+    painter.fillRect(QRectF(2, 41, 96, 4),
+                     over ? QColor(0xC0, 0x20, 0xA8) : QColor(0x90, 0x10, 0x80));
     QPainterPath ribbon;
     ribbon.moveTo(80, 4);
     ribbon.lineTo(92, 4);
@@ -328,7 +328,9 @@ int main(int argc, char** argv) {
     for (const Picture& picture : pictures) {
         const auto path = root / "pictures" / picture.name;
         // The banner is only ever shown shrunk; the button pictures keep every level.
-        ok = writeJpeg(picture.image, path, picture.corners.isValid() ? 100 : 90, picture.corners) && ok;
+        ok =
+            writeJpeg(picture.image, path, picture.corners.isValid() ? 100 : 90, picture.corners) &&
+            ok;
         if (picture.corners.isValid()) {
             ok = cornersExact(path, picture.corners) && ok;
         }

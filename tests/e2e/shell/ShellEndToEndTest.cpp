@@ -6,8 +6,8 @@
 #include <fstream>
 #include <regex>
 
-#include <QImage>
 #include <gtest/gtest.h>
+#include <QImage>
 
 #include "shell/Pictures.hpp"
 #include "tests/support/TestSupport.hpp"
@@ -26,7 +26,7 @@ struct Geometry {
 };
 
 class ShellEndToEnd : public ::testing::Test {
-protected:
+  protected:
     ShellEndToEnd() : xvfb_(kScreenWidth, kScreenHeight) {}
 
     void start() {
@@ -95,7 +95,8 @@ protected:
 void expectPictureAt(const QImage& screen, const QImage& picture, QPoint at, QRect part) {
     for (int y = part.top(); y <= part.bottom(); ++y) {
         for (int x = part.left(); x <= part.right(); ++x) {
-            ASSERT_EQ(screen.pixel(at.x() + x, at.y() + y) & 0xFFFFFF, picture.pixel(x, y) & 0xFFFFFF)
+            ASSERT_EQ(screen.pixel(at.x() + x, at.y() + y) & 0xFFFFFF,
+                      picture.pixel(x, y) & 0xFFFFFF)
                 << "picture pixel " << x << "," << y;
         }
     }

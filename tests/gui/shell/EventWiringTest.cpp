@@ -13,11 +13,16 @@ using layout::Kind;
 
 layout::Kind kindFor(EventKind event) {
     switch (event) {
-        case EventKind::Clicked: return Kind::ImageButton;
-        case EventKind::LeftButtonDown: return Kind::TransparentLabel;
-        case EventKind::Notification: return Kind::Label;
-        case EventKind::Tick: return Kind::Timer;
-        case EventKind::Created: break;
+        case EventKind::Clicked:
+            return Kind::ImageButton;
+        case EventKind::LeftButtonDown:
+            return Kind::TransparentLabel;
+        case EventKind::Notification:
+            return Kind::Label;
+        case EventKind::Tick:
+            return Kind::Timer;
+        case EventKind::Created:
+            break;
     }
     return Kind::PictureBox;
 }
@@ -40,7 +45,8 @@ TEST(EventWiring, BindingsNameControlsOfTheRightKind) {
         }
         const int first = binding.first == 0 ? 0 : binding.first;
         for (int n = first; n <= binding.last; ++n) {
-            const std::string name = std::string(binding.control) + (n == 0 ? "" : std::to_string(n));
+            const std::string name =
+                std::string(binding.control) + (n == 0 ? "" : std::to_string(n));
             auto found = controls.find(name);
             ASSERT_NE(found, controls.end()) << name;
             EXPECT_EQ(found->second, kindFor(binding.kind)) << name;

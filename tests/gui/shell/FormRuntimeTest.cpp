@@ -19,7 +19,7 @@ layout::WindowLayout smallLayout(const char* name, std::vector<layout::Row> rows
 }
 
 class FormRuntimeTest : public GuiTest {
-protected:
+  protected:
     // Records every event the test layouts raise; "事件" closes itself when created.
     std::vector<Binding> recordingWiring() {
         auto record = [this](Window& window, const Event& event) {
@@ -39,7 +39,8 @@ protected:
                      window.setInterval("时钟", 0);
                  }
              }},
-            {"自关", "", 0, 0, EventKind::Created, [](Window& window, const Event&) { window.close(); }},
+            {"自关", "", 0, 0, EventKind::Created,
+             [](Window& window, const Event&) { window.close(); }},
         };
     }
 
@@ -49,29 +50,46 @@ protected:
             smallLayout("甲"),
             smallLayout("乙"),
             smallLayout("对话框", {{.name = "时钟1", .kind = layout::Kind::Timer, .interval = 3},
-                                {.name = "状态条1", .kind = layout::Kind::StatusBar, .top = 80,
-                                 .width = 200, .height = 20, .parts = 2, .partWidth = 100}}),
-            smallLayout("缺图", {{.name = "图片框1", .kind = layout::Kind::PictureBox,
-                                .caption = "pictures/none.jpg"}}),
-            smallLayout("缺父", {{.name = "编辑框1", .kind = layout::Kind::EditBox, .parent = "分组框9"}}),
-            smallLayout("事件",
-                        {{.name = "按钮", .kind = layout::Kind::ImageButton, .width = 40, .height = 20,
-                          .first = 1, .last = 3, .grid = {.perLine = 3, .dx = 50}},
-                         {.name = "标签", .kind = layout::Kind::TransparentLabel, .top = 30,
-                          .width = 40, .height = 20, .caption = "x"},
-                         {.name = "通知", .kind = layout::Kind::Label, .top = 200},
-                         {.name = "时钟", .kind = layout::Kind::Timer, .interval = 1}}),
+                                   {.name = "状态条1",
+                                    .kind = layout::Kind::StatusBar,
+                                    .top = 80,
+                                    .width = 200,
+                                    .height = 20,
+                                    .parts = 2,
+                                    .partWidth = 100}}),
+            smallLayout("缺图", {{.name = "图片框1",
+                                  .kind = layout::Kind::PictureBox,
+                                  .caption = "pictures/none.jpg"}}),
+            smallLayout("缺父",
+                        {{.name = "编辑框1", .kind = layout::Kind::EditBox, .parent = "分组框9"}}),
+            smallLayout("事件", {{.name = "按钮",
+                                  .kind = layout::Kind::ImageButton,
+                                  .width = 40,
+                                  .height = 20,
+                                  .first = 1,
+                                  .last = 3,
+                                  .grid = {.perLine = 3, .dx = 50}},
+                                 {.name = "标签",
+                                  .kind = layout::Kind::TransparentLabel,
+                                  .top = 30,
+                                  .width = 40,
+                                  .height = 20,
+                                  .caption = "x"},
+                                 {.name = "通知", .kind = layout::Kind::Label, .top = 200},
+                                 {.name = "时钟", .kind = layout::Kind::Timer, .interval = 1}}),
             smallLayout("自关"),
         };
         wiring_ = recordingWiring();
-        runtime_ = std::make_unique<FormRuntime>([this](std::string_view name) {
-            for (const layout::WindowLayout& layout : layouts_) {
-                if (layout.name == name) {
-                    return &layout;
+        runtime_ = std::make_unique<FormRuntime>(
+            [this](std::string_view name) {
+                for (const layout::WindowLayout& layout : layouts_) {
+                    if (layout.name == name) {
+                        return &layout;
+                    }
                 }
-            }
-            return static_cast<const layout::WindowLayout*>(nullptr);
-        }, wiring_);
+                return static_cast<const layout::WindowLayout*>(nullptr);
+            },
+            wiring_);
     }
     std::vector<layout::WindowLayout> layouts_;
     std::vector<Binding> wiring_;

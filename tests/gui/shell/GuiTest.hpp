@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <memory>
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QImage>
 #include <QWidget>
-#include <gtest/gtest.h>
 
 #include "shell/FormRuntime.hpp"
 #include "shell/FormWindow.hpp"
@@ -32,7 +32,7 @@ inline QApplication& guiApp() {
 }
 
 class GuiTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         guiApp();
         ::setenv("XDG_CONFIG_HOME", config_.path().c_str(), 1);

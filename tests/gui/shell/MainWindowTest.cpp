@@ -113,9 +113,14 @@ TEST_F(GuiTest, ControlsStandWhereTheCatalogueSays) {
 TEST_F(GuiTest, ControlsStartWithTheirKindsCaptionsAndTexts) {
     FormWindow& window = mainWindow();
     const std::pair<const char*, const char*> captions[] = {
-        {"特定按钮1", "快捷键"},   {"特定按钮4", "招聘主播"},   {"官方音按钮1", "QQ消息音"},
-        {"官方音按钮51", "停止播放"}, {"官方音按钮52", "官方网站"}, {"透明标签F11", "快捷键F11："},
-        {"保存配置按钮1", "开启热键"}, {"自定义播放按钮1", ""},
+        {"特定按钮1", "快捷键"},
+        {"特定按钮4", "招聘主播"},
+        {"官方音按钮1", "QQ消息音"},
+        {"官方音按钮51", "停止播放"},
+        {"官方音按钮52", "官方网站"},
+        {"透明标签F11", "快捷键F11："},
+        {"保存配置按钮1", "开启热键"},
+        {"自定义播放按钮1", ""},
         {"自定义歌曲名字18", "亲，你还没有选择场景音哦！点击我！选择歌曲！"},
     };
     for (const auto& [name, caption] : captions) {
@@ -123,7 +128,8 @@ TEST_F(GuiTest, ControlsStartWithTheirKindsCaptionsAndTexts) {
     }
     EXPECT_NE(qobject_cast<ImageButton*>(control(window, "自定义停止按钮3")), nullptr);
     EXPECT_NE(qobject_cast<TransparentLabel*>(control(window, "透明标签F3")), nullptr);
-    for (const char* multiLine : {"快捷编辑框1", "快捷编辑框12", "编辑框快捷配置", "编辑框官方歌曲"}) {
+    for (const char* multiLine :
+         {"快捷编辑框1", "快捷编辑框12", "编辑框快捷配置", "编辑框官方歌曲"}) {
         EXPECT_NE(qobject_cast<QPlainTextEdit*>(control(window, multiLine)), nullptr) << multiLine;
     }
     for (const char* singleLine : {"编辑框自定义配置", "编辑框自定义地址5", "编辑框更新连接"}) {
@@ -131,7 +137,8 @@ TEST_F(GuiTest, ControlsStartWithTheirKindsCaptionsAndTexts) {
     }
     for (const layout::Control& spec : layout::expandControls(layout::mainWindowLayout())) {
         if (spec.kind == layout::Kind::EditBox || spec.kind == layout::Kind::MultiLineEditBox) {
-            EXPECT_EQ(window.text(spec.name), spec.name == "编辑框老版本号" ? "1" : "") << spec.name;
+            EXPECT_EQ(window.text(spec.name), spec.name == "编辑框老版本号" ? "1" : "")
+                << spec.name;
         }
     }
     EXPECT_EQ(window.position("进度条1"), 0);
@@ -151,8 +158,9 @@ TEST_F(GuiTest, PageTabsShowOnePageAndKeepEdits) {
         const char* tab;
         const char* page;
     };
-    const Step steps[] = {{"特定按钮1", "图片框4"}, {"特定按钮1", "图片框4"}, {"特定按钮3", "图片框1"},
-                          {"特定按钮2", "图片框3"}, {"特定按钮2", "图片框3"}, {"特定按钮4", "图片框3"},
+    const Step steps[] = {{"特定按钮1", "图片框4"}, {"特定按钮1", "图片框4"},
+                          {"特定按钮3", "图片框1"}, {"特定按钮2", "图片框3"},
+                          {"特定按钮2", "图片框3"}, {"特定按钮4", "图片框3"},
                           {"特定按钮3", "图片框1"}, {"特定按钮6", "图片框1"}};
     for (const Step& step : steps) {
         QTest::mouseClick(control(window, step.tab), Qt::LeftButton);
@@ -180,7 +188,8 @@ TEST_F(GuiTest, EditBoxesStoreTextsExactly) {
         Text("bare\nline\rbreaks"),
         Text(40000, 'x'),  // beyond Qt's default line edit limit
     };
-    for (const char* box : {"编辑框更新连接", "编辑框自定义配置", "编辑框快捷配置", "快捷编辑框1"}) {
+    for (const char* box :
+         {"编辑框更新连接", "编辑框自定义配置", "编辑框快捷配置", "快捷编辑框1"}) {
         for (const Text& text : texts) {
             window.setText(box, text);
             EXPECT_EQ(window.text(box), text) << box;
