@@ -66,6 +66,9 @@ FormWindow::FormWindow(FormRuntime& runtime, const layout::WindowLayout& layout)
     setObjectName(fromUtf8(layout.name));
     setWindowTitle(fromUtf8(layout.title));
     setFixedSize(layout.clientWidth, layout.clientHeight);
+    if (layout.icon != nullptr) {
+        setWindowIcon(embeddedIcon(layout.icon));
+    }
     if (layout.background != layout::kDefaultColour) {
         QPalette palette = this->palette();
         palette.setColor(QPalette::Window, toQColor(layout.background));

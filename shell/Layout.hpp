@@ -122,6 +122,9 @@ struct WindowLayout {
     Colour background = kDefaultColour;
     bool centred = true;        // placed centred on the screen
     bool escapeCloses = false;  // Esc with no Ctrl, Shift or Alt closes it from any control
+    // An icon of its own (PNG assets, one a size, named with "{n}" for the size);
+    // null: the program's icon.
+    const char* icon = nullptr;
     std::vector<Row> rows;
 };
 

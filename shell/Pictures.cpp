@@ -74,16 +74,25 @@ QImage embeddedPicture(std::string_view assetName) {
     return found->second;
 }
 
-QIcon programIcon() {
+QIcon embeddedIcon(std::string_view pattern) {
     QIcon icon;
+    const std::string mark = "{n}";
     for (int size : {16, 32, 48, 64, 128}) {
-        auto data = assets::find("icons/lumivox_" + std::to_string(size) + ".png");
+        std::string name(pattern);
+        if (auto at = name.find(mark); at != std::string::npos) {
+            name.replace(at, mark.size(), std::to_string(size));
+        }
+        auto data = assets::find(name);
         QImage image;
         if (image.loadFromData(data.data(), static_cast<int>(data.size()), "PNG")) {
             icon.addPixmap(QPixmap::fromImage(image));
         }
     }
     return icon;
+}
+
+QIcon programIcon() {
+    return embeddedIcon("icons/lumivox_{n}.png");
 }
 
 }  // namespace lumivox

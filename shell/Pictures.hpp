@@ -17,6 +17,10 @@ QImage decodeJpeg(std::span<const std::uint8_t> data);
 // The embedded JPEG of that asset name, decoded once and kept; null when missing.
 QImage embeddedPicture(std::string_view assetName);
 
+// An icon from embedded PNG assets named by `pattern` with "{n}" for the size,
+// in every size found of 16, 32, 48, 64 and 128 pixels.
+QIcon embeddedIcon(std::string_view pattern);
+
 // The program's icon ("DEFAULT_ICON") in all its sizes.
 QIcon programIcon();
 

@@ -1,10 +1,15 @@
 // The main window as laid out: controls at their places, initial states, page
 // tabs, text stores and the keyboard.
+#include <filesystem>
+#include <fstream>
+
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QTest>
+#include <QTimer>
 
 #include "GuiTest.hpp"
 #include "shell/ImageButton.hpp"
@@ -28,7 +33,11 @@ TEST_F(GuiTest, MainWindowIsFixedWithCloseAndMinimizeOnly) {
     EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
     EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
     EXPECT_EQ(window.palette().color(QPalette::Window), QColor(Qt::black));
-    EXPECT_FALSE(QApplication::windowIcon().availableSizes().isEmpty());
+    // The program's icon in its five sizes, shown by every window without its own.
+    const QList<QSize> sizes = window.windowIcon().availableSizes();
+    for (int size : {16, 32, 48, 64, 128}) {
+        EXPECT_TRUE(sizes.contains(QSize(size, size))) << size;
+    }
 }
 
 // Every control of the catalogue, the unused stores included (362 in all).
@@ -239,6 +248,59 @@ TEST_F(GuiTest, TabMovesTheFocusInLayoutOrder) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), control(window, "快捷编辑框5"));
     EXPECT_EQ(window.text("快捷编辑框4"), "");
+}
+
+}  // namespace
+}  // namespace lumivox::testing
+
+namespace lumivox::testing {
+namespace {
+
+// Drives the next open-file dialog once it shows: chooses `path` (or cancels
+// when it is empty) and notes what the dialog had selected at first.
+void answerFileDialog(const QString& path, QString* initialSelection) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, path, initialSelection] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QFileDialog*>(widget);
+            if (dialog == nullptr || !dialog->isVisible()) {
+                continue;
+            }
+            poll->stop();
+            poll->deleteLater();
+            *initialSelection = dialog->selectedFiles().value(0);
+            if (path.isEmpty()) {
+                dialog->reject();
+            } else {
+                dialog->selectFile(path);
+                static_cast<QDialog*>(dialog)->accept();  // through the public slot
+            }
+            return;
+        }
+    });
+    poll->start(20);
+}
+
+// The open-file dialog gives the full path chosen, keeps the old name when the
+// host cancels, and leaves the current folder alone (the update is saved and
+// started from the current folder, so a song chosen elsewhere must not move it).
+TEST_F(GuiTest, OpenFileDialogGivesTheChosenPathAndKeepsTheCurrentFolder) {
+    FormWindow& window = mainWindow();
+    const std::filesystem::path before = std::filesystem::current_path();
+    TempDir songs;
+    const std::filesystem::path song = songs / "歌曲.mp3";
+    std::ofstream(song) << "x";
+    QString initial;
+    window.setFileName("通用对话框1", utf8ToGbk((songs / "旧.mp3").string()));
+    answerFileDialog(QString::fromStdString(song.string()), &initial);
+    ASSERT_TRUE(window.openFileDialog("通用对话框1"));
+    EXPECT_EQ(initial, QString::fromStdString((songs / "旧.mp3").string()));
+    EXPECT_EQ(gbkToUtf8(window.fileName("通用对话框1")), song.string());
+    EXPECT_EQ(std::filesystem::current_path(), before);
+
+    answerFileDialog(QString(), &initial);
+    EXPECT_FALSE(window.openFileDialog("通用对话框1"));
+    EXPECT_EQ(gbkToUtf8(window.fileName("通用对话框1")), song.string());
 }
 
 }  // namespace
