@@ -2,6 +2,8 @@
 #include <QMetaObject>
 #include <QThread>
 
+#include <future>
+
 #include "platform/GuiThread.hpp"
 
 namespace lumivox::platform {
@@ -21,7 +23,15 @@ bool runOnGuiThread(const std::function<void()>& work) {
         return true;
     }
     // The caller waits until the GUI thread has run the work in its event loop.
-    return QMetaObject::invokeMethod(app, [&work] { work(); }, Qt::BlockingQueuedConnection);
+    // The hand-back goes through a promise rather than Qt's blocking connection,
+    // so that the ordering is plain C++ and visible to ThreadSanitizer.
+    std::promise<void> done;
+    if (!QMetaObject::invokeMethod(
+            app, [&work, &done] { work(); done.set_value(); }, Qt::QueuedConnection)) {
+        return false;
+    }
+    done.get_future().wait();
+    return true;
 }
 
 }  // namespace lumivox::platform
