@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/PrivateDisplay.hpp"
 #include "tests/support/TestSupport.hpp"
 
 namespace {
@@ -75,7 +76,7 @@ double median(std::vector<double> values) {
 
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
-    XvfbServer xvfb(1280, 1024);
+    PrivateDisplay xvfb(1280, 1024);
     TempDir config;
     auto env = xvfb.environment();
     env["XDG_CONFIG_HOME"] = config.path().string();

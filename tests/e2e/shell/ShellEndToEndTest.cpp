@@ -10,6 +10,7 @@
 #include <QImage>
 
 #include "shell/Pictures.hpp"
+#include "tests/support/PrivateDisplay.hpp"
 #include "tests/support/TestSupport.hpp"
 
 namespace lumivox::testing {
@@ -30,8 +31,7 @@ class ShellEndToEnd : public ::testing::Test {
     ShellEndToEnd() : xvfb_(kScreenWidth, kScreenHeight) {}
 
     void start() {
-        // The server may take a while to accept its first client on a busy machine.
-        ASSERT_TRUE(waitUntil([&] { return x("xdpyinfo >/dev/null && echo up") == "up\n"; }, 60s));
+        ASSERT_TRUE(xvfb_.ok()) << "no X server";
         auto env = xvfb_.environment();
         env["XDG_CONFIG_HOME"] = config_.path().string();
         // Started from another folder: the program moves to its own.
@@ -79,12 +79,18 @@ class ShellEndToEnd : public ::testing::Test {
         x("xdotool windowfocus --sync " + id.substr(0, id.find('\n')) + " key Escape");
     }
 
+    // What the program and the X server said, for a failure's message.
     std::string log() {
-        std::ifstream err(work_ / "err.txt");
-        return std::string(std::istreambuf_iterator<char>(err), {});
+        auto read = [](const fs::path& path) {
+            std::ifstream in(path);
+            return std::string(std::istreambuf_iterator<char>(in), {});
+        };
+        return read(work_ / "err.txt") + "\nX server " + xvfb_.display() + ": " +
+               x("xdpyinfo | head -2") +
+               read(fs::path(xvfb_.environment()["XDG_RUNTIME_DIR"]) / "xvfb.log");
     }
 
-    XvfbServer xvfb_;
+    PrivateDisplay xvfb_;
     TempDir config_;
     TempDir work_;
     std::unique_ptr<Subprocess> program_;
