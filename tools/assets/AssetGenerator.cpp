@@ -26,6 +26,8 @@
 #include <QRadialGradient>
 #include <QRandomGenerator>
 
+#include "shell/Pictures.hpp"
+
 namespace {
 
 const QColor kBlue(0x00, 0x88, 0xFF);  // the transparent colour of "in" pictures
@@ -112,17 +114,23 @@ YCbCr exactYCbCr(QColor colour) {
     return nominal;
 }
 
-// Writes the picture as JPEG; pixels of the key colour are stored so that they
-// decode to exactly that colour.
+// Writes the picture as JPEG, key-coloured pixels stored as the YCbCr value that
+// decodes back to the key exactly. Beside a shape the block's other pixels make
+// the compression ring, so some key pixels there come back a level or two off:
+// the count is reported (the program's own decoder reads the result back).
 bool writeJpeg(const QImage& picture, const std::filesystem::path& path, int quality, QColor key) {
     const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+    const QRgb keyRgb = key.isValid() ? (key.rgb() & 0xFFFFFFu) : 0;
     const YCbCr exactKey = key.isValid() ? exactYCbCr(key) : YCbCr{};
     std::vector<unsigned char> pixels;
-    pixels.reserve(static_cast<std::size_t>(rgb.width() * rgb.height() * 3));
+    std::vector<QPoint> keyPixels;
     for (int y = 0; y < rgb.height(); ++y) {
         for (int x = 0; x < rgb.width(); ++x) {
             const QRgb pixel = rgb.pixel(x, y);
-            const bool isKey = key.isValid() && (pixel & 0xFFFFFFu) == (key.rgb() & 0xFFFFFFu);
+            const bool isKey = key.isValid() && (pixel & 0xFFFFFFu) == keyRgb;
+            if (isKey) {
+                keyPixels.emplace_back(x, y);
+            }
             const YCbCr value = isKey ? exactKey : toYCbCr(pixel);
             pixels.insert(pixels.end(), {static_cast<unsigned char>(value.y),
                                          static_cast<unsigned char>(value.cb),
@@ -130,6 +138,14 @@ bool writeJpeg(const QImage& picture, const std::filesystem::path& path, int qua
         }
     }
     const auto jpeg = compress(pixels, rgb.width(), rgb.height(), quality);
+    if (key.isValid()) {
+        const QImage decoded = lumivox::decodeJpeg(jpeg);
+        const auto off = std::count_if(keyPixels.begin(), keyPixels.end(), [&](QPoint p) {
+            return (decoded.pixel(p) & 0xFFFFFFu) != keyRgb;
+        });
+        std::printf("%s: %td of %zu key pixels off\n", path.filename().c_str(), off,
+                    keyPixels.size());
+    }
     FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) {
         return false;
@@ -183,10 +199,33 @@ QImage banner() {
     return image;
 }
 
-// A magenta tab with rounded top corners and a small orange ribbon at its right end.
+// Fills with the key colour every 8 x 8 block (a JPEG block) that holds nothing
+// but black: such blocks decode to the key exactly and are left out when drawn,
+// while the blocks a shape touches keep black around it, which shows the same
+// as the black background the picture is drawn on.
+void keyWholeBlackBlocks(QImage& image, QColor key) {
+    for (int top = 0; top < image.height(); top += 8) {
+        for (int left = 0; left < image.width(); left += 8) {
+            const QRect block = QRect(left, top, 8, 8).intersected(image.rect());
+            bool black = true;
+            for (int y = block.top(); y <= block.bottom() && black; ++y) {
+                for (int x = block.left(); x <= block.right() && black; ++x) {
+                    black = (image.pixel(x, y) & 0xFFFFFFu) == 0;
+                }
+            }
+            if (black) {
+                QPainter(&image).fillRect(block, key);
+            }
+        }
+    }
+}
+
+// A magenta tab with rounded top corners and a small orange ribbon at its right
+// end. The "over" variant is only drawn on black, so its key colour (#0088FF)
+// fills whole blocks only.
 QImage tab(bool over) {
     QImage image(100, 45, QImage::Format_RGB32);
-    image.fill(over ? kBlue : Qt::black);
+    image.fill(Qt::black);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath shape;
@@ -205,6 +244,10 @@ QImage tab(bool over) {
     ribbon.lineTo(80, 20);
     ribbon.closeSubpath();
     painter.fillPath(ribbon, QColor(0xFF, 0x90, 0x10));
+    painter.end();
+    if (over) {
+        keyWholeBlackBlocks(image, kBlue);
+    }
     return image;
 }
 
@@ -314,25 +357,24 @@ int main(int argc, char** argv) {
     struct Picture {
         const char* name;
         QImage image;
-        QColor corners;  // the transparent colour the corners must keep; invalid: no check
+        QColor key;  // the transparent colour; invalid: none
+        bool cornersAreKey;
     };
     const std::vector<Picture> pictures = {
-        {"banner.jpg", banner(), QColor()},
-        {"tab_out.jpg", tab(false), Qt::black},
-        {"tab_in.jpg", tab(true), kBlue},
-        {"bar.jpg", bar(), Qt::black},
-        {"play.jpg", roundButton(QStringLiteral("播放")), kBlue},
-        {"stop.jpg", roundButton(QStringLiteral("停止")), kBlue},
+        {"banner.jpg", banner(), QColor(), false},
+        {"tab_out.jpg", tab(false), Qt::black, true},
+        {"tab_in.jpg", tab(true), kBlue, false},
+        {"bar.jpg", bar(), Qt::black, true},
+        {"play.jpg", roundButton(QStringLiteral("播放")), kBlue, true},
+        {"stop.jpg", roundButton(QStringLiteral("停止")), kBlue, true},
     };
     bool ok = true;
     for (const Picture& picture : pictures) {
         const auto path = root / "pictures" / picture.name;
         // The banner is only ever shown shrunk; the button pictures keep every level.
-        ok =
-            writeJpeg(picture.image, path, picture.corners.isValid() ? 100 : 90, picture.corners) &&
-            ok;
-        if (picture.corners.isValid()) {
-            ok = cornersExact(path, picture.corners) && ok;
+        ok = writeJpeg(picture.image, path, picture.key.isValid() ? 100 : 90, picture.key) && ok;
+        if (picture.cornersAreKey) {
+            ok = cornersExact(path, picture.key) && ok;
         }
     }
     for (int size : {16, 32, 48, 64, 128}) {
