@@ -1,7 +1,9 @@
 #pragma once
 // A private X server (Xvfb) that picks its own free display number and reports
 // it once it accepts clients (-displayfd), so concurrent tests never race for the
-// same number and nothing polls for the socket.
+// same number and nothing polls for the socket. It does not reset when its last
+// client leaves, so short-lived clients (xwininfo, xdotool) never make it refuse
+// the program under test.
 #include <sys/types.h>
 
 #include <map>
