@@ -1,78 +1,102 @@
 #include "tests/support/PrivateDisplay.hpp"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <vector>
-
-extern char** environ;
+#include <filesystem>
+#include <fstream>
 
 namespace lumivox::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Display numbers of this helper: above those other helpers pick, so the two
+// never meet.
+constexpr int kFirstNumber = 600;
+constexpr int kNumbers = 300;
+
+fs::path claimFile(int number) {
+    return "/tmp/.lumivox-display-" + std::to_string(number) + ".claim";
+}
+
+// Claims a display number for this process: the claim file is created
+// exclusively, so two processes never take the same number at once. A claim
+// left by a process that no longer runs is taken over.
+bool claim(int number) {
+    const fs::path file = claimFile(number);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        if (fd >= 0) {
+            const std::string pid = std::to_string(::getpid());
+            const bool written = ::write(fd, pid.data(), pid.size()) == ssize_t(pid.size());
+            ::close(fd);
+            return written;
+        }
+        long owner = -1;
+        std::ifstream(file) >> owner;
+        if (owner <= 0 || ::kill(static_cast<pid_t>(owner), 0) == 0 || errno != ESRCH) {
+            return false;
+        }
+        fs::remove(file);
+    }
+    return false;
+}
+
+bool displayFree(int number) {
+    const std::string n = std::to_string(number);
+    return !fs::exists("/tmp/.X" + n + "-lock") && !fs::exists("/tmp/.X11-unix/X" + n);
+}
+
+}  // namespace
 
 PrivateDisplay::PrivateDisplay(int width, int height) {
     ::chmod(runtimeDir_.path().c_str(), 0700);
-    int report[2];
-    if (::pipe2(report, O_CLOEXEC) != 0) {
-        return;
-    }
-    // Only the write end reaches the server: dup it to a descriptor without
-    // close-on-exec in the child.
-    constexpr int kReportFd = 3;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, report[1], kReportFd);
-    const std::string log = (runtimeDir_.path() / "xvfb.log").string();
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-    std::vector<std::string> args = {"Xvfb",      "-displayfd", std::to_string(kReportFd),
-                                     "-screen",   "0",          screen,
-                                     "-nolisten", "tcp"};
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    const bool started =
-        ::posix_spawnp(&pid_, "Xvfb", &actions, nullptr, argv.data(), environ) == 0;
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(report[1]);
-    if (!started) {
-        pid_ = -1;
-        ::close(report[0]);
-        return;
-    }
-    // The server writes its display number once it is ready for clients.
-    std::string number;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (std::chrono::steady_clock::now() < deadline) {
-        pollfd wait{report[0], POLLIN, 0};
-        if (::poll(&wait, 1, 200) <= 0) {
+    const int offset = ::getpid() % kNumbers;
+    for (int i = 0; i < kNumbers && display_.empty(); ++i) {
+        const int number = kFirstNumber + (offset + i) % kNumbers;
+        if (!displayFree(number) || !claim(number)) {
             continue;
         }
-        char c = 0;
-        if (::read(report[0], &c, 1) != 1 || c == '\n') {
-            break;
+        if (start(number, width, height)) {
+            number_ = number;
+            display_ = ":" + std::to_string(number);
+        } else {
+            fs::remove(claimFile(number));
         }
-        number += c;
-    }
-    ::close(report[0]);
-    if (!number.empty()) {
-        display_ = ":" + number;
     }
 }
 
+bool PrivateDisplay::start(int number, int width, int height) {
+    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    const std::string display = ":" + std::to_string(number);
+    // -noreset: without it the server resets whenever its last client leaves, and
+    // a program connecting during the reset is refused (a test's xwininfo polls
+    // connect and leave many times while the program starts).
+    server_ = std::make_unique<Subprocess>(
+        std::vector<std::string>{"Xvfb", display, "-noreset", "-screen", "0", screen, "-nolisten",
+                                 "tcp"},
+        std::map<std::string, std::string>{}, "/dev/null", runtimeDir_ / "xvfb.log");
+    const bool up = waitUntil(
+        [&] {
+            return server_->running() &&
+                   runCommand("DISPLAY=" + display + " xdpyinfo >/dev/null 2>&1").status == 0;
+        },
+        std::chrono::seconds(60));
+    if (!up) {
+        server_.reset();
+    }
+    return up;
+}
+
 PrivateDisplay::~PrivateDisplay() {
-    if (pid_ > 0) {
-        ::kill(pid_, SIGTERM);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
+    server_.reset();
+    if (number_ >= 0) {
+        fs::remove(claimFile(number_));
     }
 }
 

@@ -1,12 +1,14 @@
 #pragma once
-// A private X server (Xvfb) that picks its own free display number and reports
-// it once it accepts clients (-displayfd), so concurrent tests never race for the
-// same number and nothing polls for the socket. It does not reset when its last
-// client leaves, so short-lived clients (xwininfo, xdotool) never make it refuse
-// the program under test.
+// A private X server (Xvfb) for tests that run beside others: its display number
+// is claimed with an exclusive claim file in a range of its own, so concurrent
+// tests never start two servers on one number (two such servers split the
+// display's sockets between them and clients reach the wrong one). It does not
+// reset when its last client leaves, so short-lived clients (xwininfo, xdotool)
+// never make it refuse the program under test.
 #include <sys/types.h>
 
 #include <map>
+#include <memory>
 #include <string>
 
 #include "tests/support/TestSupport.hpp"
@@ -27,9 +29,12 @@ class PrivateDisplay {
     std::map<std::string, std::string> environment() const;
 
   private:
+    bool start(int number, int width, int height);
+
     TempDir runtimeDir_;
     std::string display_;
-    pid_t pid_ = -1;
+    int number_ = -1;
+    std::unique_ptr<Subprocess> server_;
 };
 
 }  // namespace lumivox::testing

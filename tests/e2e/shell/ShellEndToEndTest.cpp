@@ -39,6 +39,11 @@ class ShellEndToEnd : public ::testing::Test {
             std::vector<std::string>{(binaryDir() / "lumivox").string()}, env, work_ / "out.txt",
             work_ / "err.txt");
         ASSERT_TRUE(waitUntil([&] { return geometry().viewable; }, 60s)) << log();
+        // Mapped is not yet painted: wait for the tab row to show.
+        const Geometry g = geometry();
+        ASSERT_TRUE(waitUntil(
+            [&] { return (screenshot().pixel(g.x + 58, g.y + 72 + 40) & 0xFFFFFF) != 0; }, 30s))
+            << log();
     }
 
     std::string x(const std::string& command) {
