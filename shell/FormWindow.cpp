@@ -1,5 +1,7 @@
 #include "shell/FormWindow.hpp"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
