@@ -1,5 +1,9 @@
 #include "shell/ImageButton.hpp"
 
+#include <map>
+#include <string>
+#include <utility>
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -45,15 +49,28 @@ QImage greyed(const QImage& picture) {
 // #0088FF, the transparent colour of generated disabled pictures.
 constexpr layout::Colour kDisabledTransparent = layout::rgb(0x00, 0x88, 0xFF);
 
+// The masked copy of an embedded picture, made once for all the buttons that
+// share it (55 of them show the bar).
+QImage maskedAsset(const char* asset, layout::Colour transparent) {
+    if (asset == nullptr) {
+        return {};
+    }
+    static std::map<std::pair<std::string, layout::Colour>, QImage> made;
+    auto key = std::make_pair(std::string(asset), transparent);
+    auto found = made.find(key);
+    if (found == made.end()) {
+        found = made.emplace(key, maskedPicture(embeddedPicture(asset), transparent)).first;
+    }
+    return found->second;
+}
+
 }  // namespace
 
 ImageButton::ImageButton(const layout::ButtonLook& look, QWidget* parent)
     : QWidget(parent), look_(look) {
-    QImage out = look.pictureOut ? embeddedPicture(look.pictureOut) : QImage();
-    QImage in = look.pictureIn ? embeddedPicture(look.pictureIn) : out;
-    pictureOut_ = maskedPicture(out, look.transparentOut);
-    pictureIn_ = maskedPicture(in, look.transparentIn);
-    pictureDisabled_ = maskedPicture(greyed(out), kDisabledTransparent);
+    const char* in = look.pictureIn ? look.pictureIn : look.pictureOut;
+    pictureOut_ = maskedAsset(look.pictureOut, look.transparentOut);
+    pictureIn_ = maskedAsset(in, look.transparentIn);
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     setCursor(Qt::ArrowCursor);
@@ -95,6 +112,10 @@ void ImageButton::paintEvent(QPaintEvent*) {
             background = toQColor(look_.backgroundFocus);
             break;
         case State::Disabled:
+            if (pictureDisabled_.isNull() && look_.pictureOut != nullptr) {
+                pictureDisabled_ =
+                    maskedPicture(greyed(embeddedPicture(look_.pictureOut)), kDisabledTransparent);
+            }
             picture = &pictureDisabled_;
             caption = palette().color(QPalette::Disabled, QPalette::WindowText);
             break;

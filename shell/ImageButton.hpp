@@ -43,7 +43,8 @@ class ImageButton : public QWidget {
     void setHover(bool hover);
 
     layout::ButtonLook look_;
-    QImage pictureOut_, pictureIn_, pictureDisabled_;  // masked: transparent pixels have alpha 0
+    // Masked: transparent pixels have alpha 0. The disabled one is made when first drawn.
+    QImage pictureOut_, pictureIn_, pictureDisabled_;
     QString caption_;
     bool hover_ = false;       // the mouse-over state
     bool held_ = false;        // the left button went down on the button and is still held
