@@ -84,6 +84,26 @@ TEST_F(GuiTest, PressedButtonDrawsOnePixelRightAndDown) {
     QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(200, 16));
 }
 
+// A button disabled itself draws its outside picture greyed; one whose window is
+// disabled (while a dialog-mode window is open) keeps its look.
+TEST_F(GuiTest, OnlyAButtonDisabledItselfLooksGreyed) {
+    FormWindow& window = mainWindow();
+    auto* button = qobject_cast<ImageButton*>(window.controlWidget("特定按钮5"));
+    const QImage normal = grab(*button);
+    window.setEnabled(false);
+    EXPECT_EQ(button->state(), ImageButton::State::Outside);
+    EXPECT_EQ(grab(*button), normal);
+    window.setEnabled(true);
+    button->setEnabled(false);
+    EXPECT_EQ(button->state(), ImageButton::State::Disabled);
+    const QImage greyed = grab(*button);
+    const QColor magenta = normal.pixelColor(50, 40);  // below the caption
+    const QColor grey = greyed.pixelColor(50, 40);
+    EXPECT_GT(magenta.red() - magenta.green(), 60);
+    EXPECT_EQ(grey.red(), grey.green());
+    EXPECT_EQ(grey.green(), grey.blue());
+}
+
 // The play button: blue background outside, black while pressed, and the
 // picture's blue corners left out in every state.
 TEST_F(GuiTest, PlayButtonLeavesItsTransparentColourOut) {
