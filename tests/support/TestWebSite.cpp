@@ -154,7 +154,7 @@ void TestWebSite::handle(int connection) {
         reply.status = 404;
         reply.body = "<html>not found</html>";
     }
-    pause(stop_, reply.stall);
+    if (servedBefore < reply.stallTimes) pause(stop_, reply.stall);
 
     int status = reply.status;
     std::string body = reply.body;

@@ -26,7 +26,8 @@ struct SiteReply {
     // `closeTimes` requests of this target (every one by default).
     std::size_t closeAfterBodyBytes = SIZE_MAX;
     int closeTimes = INT_MAX;
-    std::chrono::milliseconds stall{0};  // silence before the answer
+    std::chrono::milliseconds stall{0};  // silence before the answer...
+    int stallTimes = INT_MAX;            // ...for the first `stallTimes` requests
     std::size_t slowChunkBytes = 0;      // send the body in pieces of this size...
     std::chrono::milliseconds slowChunkDelay{0};  // ...with this pause after each
 };
