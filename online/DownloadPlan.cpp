@@ -83,7 +83,9 @@ Text fileNameFromUrlPath(const Text& path) {
     for (std::size_t i = 0; i < name.size(); ++i) {
         if (name[i] == '%' && i + 2 < name.size() && hex(name[i + 1]) >= 0 &&
             hex(name[i + 2]) >= 0) {
-            decoded += static_cast<char>(hex(name[i + 1]) * 16 + hex(name[i + 2]));
+            char c = static_cast<char>(hex(name[i + 1]) * 16 + hex(name[i + 2]));
+            // A decoded "/" (or NUL) would put the file outside the folder asked for.
+            decoded += (c == '/' || c == '\0') ? '_' : c;
             i += 2;
         } else {
             decoded += name[i];

@@ -41,7 +41,8 @@ std::optional<std::size_t> chooseSegment(std::vector<Segment>& segments);
 // in 260 bytes.
 std::optional<Text> nextRenameCandidate(const Text& path);
 
-// The last part of a URL path with its %xx sequences decoded.
+// The last part of a URL path with its %xx sequences decoded (a decoded "/" or
+// NUL becomes "_", so the name stays one name).
 Text fileNameFromUrlPath(const Text& path);
 
 }  // namespace lumivox::online

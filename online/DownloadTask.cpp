@@ -173,7 +173,11 @@ void Task::startThread() {
     if (stopRequested_) return;
     if (!firstStarted_) {
         firstStarted_ = true;
-        createWorker(true, 0);
+        if (createWorker(true, 0) == nullptr) {
+            TaskMessage end;  // no thread will ever post it
+            end.kind = TaskMessage::Kind::AllEnded;
+            post(end);
+        }
         return;
     }
     std::optional<std::size_t> segment = chooseSegment(segments_);

@@ -15,14 +15,14 @@ namespace {
 
 using std::chrono::milliseconds;
 
-int bindLoopback(int& port) {
+int bindLoopback(int& port, const std::string& on = "127.0.0.1") {
     int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int one = 1;
     ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
+    ::inet_pton(AF_INET, on.c_str(), &address.sin_addr);
+    address.sin_port = htons(static_cast<uint16_t>(port));
     if (::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         ::close(s);
         throw std::runtime_error("cannot bind a loopback port");
@@ -78,8 +78,8 @@ int unusedLoopbackPort() {
     return port;
 }
 
-TestWebSite::TestWebSite() {
-    listener_ = bindLoopback(port_);
+TestWebSite::TestWebSite(const std::string& address, int port) : address_(address), port_(port) {
+    listener_ = bindLoopback(port_, address_);
     ::listen(listener_, 64);
     acceptor_ = std::thread([this] { acceptLoop(); });
 }
@@ -91,7 +91,9 @@ TestWebSite::~TestWebSite() {
     ::close(listener_);
 }
 
-std::string TestWebSite::host() const { return "127.0.0.1:" + std::to_string(port_); }
+std::string TestWebSite::host() const {
+    return port_ == 80 ? address_ : address_ + ":" + std::to_string(port_);
+}
 
 std::string TestWebSite::url(const std::string& target) const { return "http://" + host() + target; }
 

@@ -34,15 +34,16 @@ struct SiteReply {
 
 class TestWebSite {
 public:
-    TestWebSite();
+    // Listens on `address`:`port` (a free port when 0). Throws when it cannot bind.
+    explicit TestWebSite(const std::string& address = "127.0.0.1", int port = 0);
     ~TestWebSite();
     TestWebSite(const TestWebSite&) = delete;
     TestWebSite& operator=(const TestWebSite&) = delete;
 
     int port() const { return port_; }
-    // "127.0.0.1:<port>", the host text of the site's URLs.
+    // "<address>:<port>" (the address alone on port 80), the host text of its URLs.
     std::string host() const;
-    // "http://127.0.0.1:<port>" + target.
+    // "http://" + host() + target.
     std::string url(const std::string& target) const;
 
     // The reply for requests whose target is exactly `target` (others get 404).
@@ -57,6 +58,7 @@ private:
     void acceptLoop();
     void handle(int connection);
 
+    std::string address_;
     int listener_ = -1;
     int port_ = 0;
     std::atomic<bool> stop_{false};

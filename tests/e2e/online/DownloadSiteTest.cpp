@@ -347,6 +347,54 @@ TEST_F(SiteDownload, FolderTargetTakesTheNameFromTheUrlOrTheServer) {
     }
 }
 
+TEST_F(SiteDownload, SpeedLimitSpreadsTheReceivesOverSeconds) {
+    const std::string body = patternBytes(20000, 8);
+    SiteReply reply;
+    reply.body = body;
+    site.serve("/limited", reply);
+    TaskParam p = param("/limited", "limited.bin", 1);
+    p.speedLimit = 8000;  // three receive cycles of at most 8,000 bytes, one a second
+    auto started = std::chrono::steady_clock::now();
+    run(p);
+    EXPECT_GE(std::chrono::steady_clock::now() - started, 2s);
+    EXPECT_EQ(readFile(path("limited.bin")), body);
+    for (const auto& e : recorder.events()) {
+        if (e.code == DownloadEvent::kReceived) {
+            EXPECT_LE(e.value, 8000);
+        }
+    }
+}
+
+// A dotted address without a port is used as it is (no name resolution) on port 80.
+TEST(DottedAddress, IsConnectedWithoutResolution) {
+    std::unique_ptr<lumivox::testing::TestWebSite> site;
+    try {
+        site = std::make_unique<lumivox::testing::TestWebSite>("127.45.0.4", 80);
+    } catch (const std::exception&) {
+        GTEST_SKIP() << "port 80 of 127.45.0.4 cannot be bound here";
+    }
+    SiteReply reply;
+    reply.body = "dotted";
+    site->serve("/d/x.bin", reply);
+    lumivox::testing::TempDir dir;
+    DownloadRecorder recorder;
+    Download download;
+    TaskParam p;
+    p.url = "http://127.45.0.4/d/x.bin";
+    p.localFile = (dir.path() / "x.bin").string();
+    recorder.attach(p);
+    ASSERT_TRUE(download.startTask(p));
+    ASSERT_TRUE(recorder.waitForEnd(10s));
+    EXPECT_EQ(readFile((dir.path() / "x.bin").string()), "dotted");
+    auto requests = site->requestsFor("/d/x.bin");
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0], expectedRequest("/d/x.bin", "127.45.0.4", "http://127.45.0.4/d", ""));
+    for (const auto& m : recorder.messages()) {
+        EXPECT_EQ(m.text.find("正在解析域名"), std::string::npos) << m.text;
+    }
+    EXPECT_TRUE(recorder.logged(0, "连接 [127.45.0.4:80]成功"));
+}
+
 TEST(DownloadStart, RefusesWhatItCannotFetch) {
     Download download;
     TaskParam param;

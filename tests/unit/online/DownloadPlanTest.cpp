@@ -90,6 +90,8 @@ TEST(SameName, FileNameFromUrlPath) {
     EXPECT_EQ(fileNameFromUrlPath("/a%2"), "a%2");
     EXPECT_EQ(fileNameFromUrlPath("/%zz%41"), "%zzA");
     EXPECT_EQ(fileNameFromUrlPath("/dir/"), "");
+    EXPECT_EQ(fileNameFromUrlPath("/x/..%2F..%2Fetc%2fpasswd"), ".._.._etc_passwd");
+    EXPECT_EQ(fileNameFromUrlPath("/x/a%00b"), "a_b");
 }
 
 }  // namespace
