@@ -29,7 +29,7 @@ SiteReply slowFile(const std::string& body) {
     SiteReply reply;
     reply.body = body;
     reply.slowChunkBytes = 5000;
-    reply.slowChunkDelay = 20ms;
+    reply.slowChunkDelay = 50ms;
     return reply;
 }
 
