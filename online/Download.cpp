@@ -9,7 +9,8 @@ namespace lumivox::online {
 
 Download::~Download() {
     std::shared_ptr<Task> task = currentTask();
-    if (!task) return;
+    if (!task)
+        return;
     task->requestStop();
     task->detachOwner();
     if (!task->onControlThread()) {
@@ -52,11 +53,14 @@ std::int64_t Download::downloadedBytes() {
     return task ? task->downloadedBytes() : 0;
 }
 
-bool Download::busy() { return currentTask() != nullptr; }
+bool Download::busy() {
+    return currentTask() != nullptr;
+}
 
 void Download::stopTask() {
     std::shared_ptr<Task> task = currentTask();
-    if (!task) return;
+    if (!task)
+        return;
     task->requestStop();
     task->waitForThreads(task->param().stopWait);
     // Let the task end: its control thread sends the end event. Called from
@@ -66,7 +70,8 @@ void Download::stopTask() {
     }
     task->detachOwner();
     std::lock_guard lock(mutex_);
-    if (task_ == task) task_.reset();
+    if (task_ == task)
+        task_.reset();
 }
 
 }  // namespace lumivox::online

@@ -17,15 +17,15 @@ class Task;
 
 // Event codes passed to `eventCallback`.
 namespace DownloadEvent {
-inline constexpr int kLengthKnown = 3;      // value: total length; path: the local path
-inline constexpr int kTaskEnded = 4;        // value: total length (bytes so far when stopped)
+inline constexpr int kLengthKnown = 3;  // value: total length; path: the local path
+inline constexpr int kTaskEnded = 4;    // value: total length (bytes so far when stopped)
 inline constexpr int kThreadStarted = 5;
-inline constexpr int kFirstSegment = 6;     // value: position reached; extra: segment end
-inline constexpr int kFurtherSegment = 7;   // value: position reached; extra: segment end
-inline constexpr int kThreadEnded = 8;      // value: position reached
-inline constexpr int kThreadFailed = 9;     // value: position reached
-inline constexpr int kReceived = 16;        // value: byte count
-inline constexpr int kSameName = 18;        // value: total length; path may be changed
+inline constexpr int kFirstSegment = 6;    // value: position reached; extra: segment end
+inline constexpr int kFurtherSegment = 7;  // value: position reached; extra: segment end
+inline constexpr int kThreadEnded = 8;     // value: position reached
+inline constexpr int kThreadFailed = 9;    // value: position reached
+inline constexpr int kReceived = 16;       // value: byte count
+inline constexpr int kSameName = 18;       // value: total length; path may be changed
 }  // namespace DownloadEvent
 
 // Message levels passed to `logCallback`.
@@ -72,7 +72,7 @@ struct TaskParam {
 };
 
 class Download {
-public:
+  public:
     Download() = default;
     // Stops a running task and waits for its control thread (unless called on it).
     ~Download();
@@ -96,7 +96,7 @@ public:
     // True while a task is held.
     bool busy();
 
-private:
+  private:
     friend class Task;
     std::shared_ptr<Task> currentTask();
 

@@ -75,9 +75,12 @@ Text fileNameFromUrlPath(const Text& path) {
     Text name = path.substr(path.rfind('/') + 1);  // npos + 1 is 0: the whole path
     Text decoded;
     auto hex = [](char c) -> int {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
         return -1;
     };
     for (std::size_t i = 0; i < name.size(); ++i) {

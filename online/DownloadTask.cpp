@@ -28,7 +28,8 @@ Text timeStamp() {
 bool sleepUnlessStopped(int ms, const StopFlags& stop) {
     auto until = Clock::now() + milliseconds(ms);
     while (Clock::now() < until) {
-        if (stop.stopped()) return false;
+        if (stop.stopped())
+            return false;
         std::this_thread::sleep_for(milliseconds(kPollStepMs));
     }
     return !stop.stopped();
@@ -69,7 +70,8 @@ void Task::post(TaskMessage message) {
 }
 
 void Task::postEvent(int code, std::int64_t value, std::int64_t extra, const Text& path) {
-    if (!param_.eventCallback) return;
+    if (!param_.eventCallback)
+        return;
     TaskMessage message;
     message.kind = TaskMessage::Kind::Callback;
     message.code = code;
@@ -80,7 +82,8 @@ void Task::postEvent(int code, std::int64_t value, std::int64_t extra, const Tex
 }
 
 void Task::log(int level, const Text& text) {
-    if (!param_.logCallback) return;
+    if (!param_.logCallback)
+        return;
     TaskMessage message;
     message.kind = TaskMessage::Kind::Log;
     message.code = level;
@@ -89,7 +92,9 @@ void Task::log(int level, const Text& text) {
     post(std::move(message));
 }
 
-void Task::logUtf8(int level, const std::string& text) { log(level, utf8ToGbk(text)); }
+void Task::logUtf8(int level, const std::string& text) {
+    log(level, utf8ToGbk(text));
+}
 
 void Task::countBytes(Worker& worker, long bytes) {
     std::lock_guard lock(counterLock_);
@@ -111,7 +116,8 @@ std::int64_t Task::downloadedBytes() {
 void Task::requestStop() {
     stopRequested_ = true;
     std::lock_guard lock(threadLock_);
-    for (auto& worker : workers_) worker->stop = true;
+    for (auto& worker : workers_)
+        worker->stop = true;
 }
 
 bool Task::waitForThreads(int timeoutMs) {
@@ -119,9 +125,11 @@ bool Task::waitForThreads(int timeoutMs) {
     while (true) {
         {
             std::lock_guard lock(threadLock_);
-            if (running_ == 0) return true;
+            if (running_ == 0)
+                return true;
         }
-        if (Clock::now() >= until) return false;
+        if (Clock::now() >= until)
+            return false;
         std::this_thread::sleep_for(milliseconds(20));
     }
 }
@@ -139,7 +147,8 @@ void Task::runControl() {
         if (!message) {
             // Stopped before any segment thread could start: nothing will post the end.
             std::lock_guard lock(threadLock_);
-            if (stopRequested_ && running_ == 0) break;
+            if (stopRequested_ && running_ == 0)
+                break;
             continue;
         }
         if (message->kind == TaskMessage::Kind::StartThread) {
@@ -162,7 +171,8 @@ void Task::runControl() {
         } else {
             // A thread started after the last one ended makes this message stale.
             std::lock_guard lock(threadLock_);
-            if (running_ == 0) break;
+            if (running_ == 0)
+                break;
         }
     }
     finish();
@@ -170,7 +180,8 @@ void Task::runControl() {
 
 void Task::startThread() {
     std::lock_guard lock(threadLock_);
-    if (stopRequested_) return;
+    if (stopRequested_)
+        return;
     if (!firstStarted_) {
         firstStarted_ = true;
         if (createWorker(true, 0) == nullptr) {
@@ -200,7 +211,8 @@ Worker* Task::createWorker(bool isFirst, std::size_t segment) {
     }
     if (param_.speedLimit > 0) {
         const std::int64_t share = std::max<std::int64_t>(param_.speedLimit / (running_ + 1), 1);
-        for (auto& other : workers_) other->speedShare = share;
+        for (auto& other : workers_)
+            other->speedShare = share;
         worker->speedShare = share;
     }
     Worker* raw = worker.get();
@@ -209,7 +221,8 @@ Worker* Task::createWorker(bool isFirst, std::size_t segment) {
         raw->thread = std::thread([this, raw] { runWorker(*raw); });
     } catch (const std::system_error&) {
         --running_;
-        if (!isFirst) segments_[segment].state = 0;
+        if (!isFirst)
+            segments_[segment].state = 0;
         return nullptr;
     }
     workers_.push_back(std::move(worker));
@@ -219,7 +232,8 @@ Worker* Task::createWorker(bool isFirst, std::size_t segment) {
 void Task::finish() {
     accepting_ = false;
     for (auto& worker : workers_) {
-        if (worker->thread.joinable()) worker->thread.join();
+        if (worker->thread.joinable())
+            worker->thread.join();
     }
     view_.reset();
     Download* sender;
@@ -228,7 +242,8 @@ void Task::finish() {
         sender = owner_;
     }
     if (param_.eventCallback) {
-        const std::int64_t value = stopRequested_ ? downloadedBytes() : std::max<std::int64_t>(totalLength_, 0);
+        const std::int64_t value =
+            stopRequested_ ? downloadedBytes() : std::max<std::int64_t>(totalLength_, 0);
         Text none;
         param_.eventCallback(DownloadEvent::kTaskEnded, sender, value, 0, none);
     }
@@ -236,7 +251,8 @@ void Task::finish() {
         std::lock_guard lock(ownerLock_);
         if (owner_ != nullptr) {
             std::lock_guard ownerLock(owner_->mutex_);
-            if (owner_->task_.get() == this) owner_->task_.reset();
+            if (owner_->task_.get() == this)
+                owner_->task_.reset();
         }
     }
     finished_.set();
@@ -281,8 +297,10 @@ void Task::runWorker(Worker& worker) {
 bool Task::runFirstThread(Worker& worker, std::string& body) {
     while (true) {
         int result = firstRequest(*this, worker, body);
-        if (result == 1) break;
-        if (result == 0 || !waitBeforeRetry(worker)) return false;
+        if (result == 1)
+            break;
+        if (result == 0 || !waitBeforeRetry(worker))
+            return false;
     }
     const std::int64_t total = worker.response.contentLength;
     if (total < 0) {
@@ -301,10 +319,13 @@ bool Task::runFirstThread(Worker& worker, std::string& body) {
         localPath_ += fileNameFromUrlPath(request_.target);
         localIsFolder_ = false;
     }
-    if (!settleTargetName()) return false;
-    view_ = platform::MappedFile::createNew(gbkToUtf8(localPath_), static_cast<std::uint64_t>(total));
+    if (!settleTargetName())
+        return false;
+    view_ =
+        platform::MappedFile::createNew(gbkToUtf8(localPath_), static_cast<std::uint64_t>(total));
     if (!view_) {
-        logUtf8(DownloadLog::kError, "创建文件错误，超出最大支持下载长度或磁盘是可写或磁盘没有空间");
+        logUtf8(DownloadLog::kError,
+                "创建文件错误，超出最大支持下载长度或磁盘是可写或磁盘没有空间");
         return false;
     }
     std::size_t further;
@@ -321,7 +342,8 @@ bool Task::runFirstThread(Worker& worker, std::string& body) {
 }
 
 bool Task::settleTargetName() {
-    if (!platform::canOpenForReading(gbkToUtf8(localPath_))) return true;
+    if (!platform::canOpenForReading(gbkToUtf8(localPath_)))
+        return true;
     if (param_.eventCallback) {
         Download* sender;
         {
@@ -339,12 +361,14 @@ bool Task::settleTargetName() {
             log(DownloadLog::kProgress, utf8ToGbk("发现同名文件, 用户更名为") + localPath_);
             return true;
         }
-        if (answer != 0) return false;
+        if (answer != 0)
+            return false;
     }
     Text candidate = localPath_;
     for (int tried = 0; tried < 99; ++tried) {
         std::optional<Text> next = nextRenameCandidate(candidate);
-        if (!next) break;
+        if (!next)
+            break;
         candidate = *next;
         if (!platform::pathExists(gbkToUtf8(candidate))) {
             localPath_ = candidate;
@@ -358,7 +382,8 @@ bool Task::settleTargetName() {
 
 bool Task::requestSegmentWithRetries(Worker& worker, std::string& body) {
     while (true) {
-        if (stopping(worker)) return false;
+        if (stopping(worker))
+            return false;
         std::int64_t position;
         {
             std::lock_guard lock(threadLock_);
@@ -366,14 +391,17 @@ bool Task::requestSegmentWithRetries(Worker& worker, std::string& body) {
             position = segment.start + segment.done;
         }
         int result = segmentRequest(*this, worker, position, body);
-        if (result == 1) return true;
-        if (result == 0 || !waitBeforeRetry(worker)) return false;
+        if (result == 1)
+            return true;
+        if (result == 0 || !waitBeforeRetry(worker))
+            return false;
     }
 }
 
 bool Task::waitBeforeRetry(Worker& worker) {
     worker.closeSocket();
-    if (stopping(worker) || worker.retriesLeft <= 0) return false;
+    if (stopping(worker) || worker.retriesLeft <= 0)
+        return false;
     --worker.retriesLeft;
     ++retries_;
     flushBuffer(worker);
@@ -384,7 +412,8 @@ bool Task::waitBeforeRetry(Worker& worker) {
 // Copies the buffer into the view at the segment's position; the segment's
 // bytes done advance under the bookkeeping lock, where a split reads them.
 void Task::flushBuffer(Worker& worker) {
-    if (worker.fill == 0) return;
+    if (worker.fill == 0)
+        return;
     std::lock_guard lock(threadLock_);
     Segment& segment = segments_[worker.segment];
     std::memcpy(view_->data() + segment.start + segment.done, worker.buffer.data(),
@@ -422,17 +451,21 @@ bool Task::receiveSegments(Worker& worker, std::string body) {
             if (!body.empty()) {
                 // Bytes that arrived with a header: never more than the segment wants.
                 const std::int64_t take = std::min<std::int64_t>(
-                    std::min<std::int64_t>(static_cast<std::int64_t>(body.size()), bytesLeft(worker)),
+                    std::min<std::int64_t>(static_cast<std::int64_t>(body.size()),
+                                           bytesLeft(worker)),
                     kReceiveBufferBytes - worker.fill);
-                std::memcpy(worker.buffer.data() + worker.fill, body.data(), static_cast<std::size_t>(take));
+                std::memcpy(worker.buffer.data() + worker.fill, body.data(),
+                            static_cast<std::size_t>(take));
                 worker.fill += take;
                 countBytes(worker, static_cast<long>(take));
                 postEvent(DownloadEvent::kReceived, take, 0);
                 body.clear();
             }
             const std::int64_t left = bytesLeft(worker);
-            if (left <= 0 || worker.fill == kReceiveBufferBytes) flushBuffer(worker);
-            if (left <= 0) break;
+            if (left <= 0 || worker.fill == kReceiveBufferBytes)
+                flushBuffer(worker);
+            if (left <= 0)
+                break;
             if (stopping(worker)) {
                 flushBuffer(worker);
                 return false;
@@ -442,24 +475,27 @@ bool Task::receiveSegments(Worker& worker, std::string body) {
             want = std::min({want, kReceiveBufferBytes - worker.fill, left});
             const auto cycleStart = Clock::now();
             long received = 0;
-            long result = receiveWithTimeout(worker.socket, stopFlags(worker), static_cast<long>(want),
-                                             static_cast<long>(want), param_.receiveTimeout,
-                                             worker.buffer.data() + worker.fill, 0, &counter, received);
+            long result = receiveWithTimeout(
+                worker.socket, stopFlags(worker), static_cast<long>(want), static_cast<long>(want),
+                param_.receiveTimeout, worker.buffer.data() + worker.fill, 0, &counter, received);
             worker.fill += received;
-            if (received > 0) postEvent(DownloadEvent::kReceived, received, 0);
+            if (received > 0)
+                postEvent(DownloadEvent::kReceived, received, 0);
             if (result < 0) {
                 // An early close is a failed attempt like any other, so the rest
                 // of the segment is asked for again rather than left as zeros.
                 flushBuffer(worker);
                 log(DownloadLog::kError, errorTextOf(static_cast<int>(result)));
-                if (!waitBeforeRetry(worker) || !requestSegmentWithRetries(worker, body)) return false;
+                if (!waitBeforeRetry(worker) || !requestSegmentWithRetries(worker, body))
+                    return false;
                 continue;
             }
             if (share > 0) {
                 const auto elapsed = Clock::now() - cycleStart;
                 if (elapsed < milliseconds(1000)) {
                     const int rest = static_cast<int>(
-                        std::chrono::duration_cast<milliseconds>(milliseconds(1000) - elapsed).count());
+                        std::chrono::duration_cast<milliseconds>(milliseconds(1000) - elapsed)
+                            .count());
                     sleepUnlessStopped(rest, stopFlags(worker));
                 }
             }
@@ -475,7 +511,8 @@ bool Task::receiveSegments(Worker& worker, std::string body) {
                     break;
                 }
             }
-            if (!next) return true;
+            if (!next)
+                return true;
             segments_[worker.segment].state = 0;
             segments_[worker.segment].threadId = 0;
             segments_[*next].state = 1;
@@ -483,7 +520,8 @@ bool Task::receiveSegments(Worker& worker, std::string body) {
             worker.segment = *next;
         }
         firstSegment = false;
-        if (!requestSegmentWithRetries(worker, body)) return false;
+        if (!requestSegmentWithRetries(worker, body))
+            return false;
     }
 }
 

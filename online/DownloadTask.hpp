@@ -58,7 +58,7 @@ struct Worker {
 };
 
 class Task : public std::enable_shared_from_this<Task> {
-public:
+  public:
     Task(Download* owner, const TaskParam& param, const UrlParts& url);
     friend class Download;
 
@@ -67,7 +67,9 @@ public:
     void requestStop();
     // Waits up to `timeoutMs` for every segment thread to end.
     bool waitForThreads(int timeoutMs);
-    bool waitFinished(int timeoutMs) { return finished_.waitFor(std::chrono::milliseconds(timeoutMs)); }
+    bool waitFinished(int timeoutMs) {
+        return finished_.waitFor(std::chrono::milliseconds(timeoutMs));
+    }
     bool onControlThread() const { return std::this_thread::get_id() == controlId_.load(); }
     void detachOwner();
 
@@ -87,7 +89,7 @@ public:
     bool localIsFolder_ = false;
     std::atomic<std::int64_t> totalLength_{-1};
 
-private:
+  private:
     void runControl();
     void startThread();
     void finish();

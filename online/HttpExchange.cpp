@@ -1,5 +1,6 @@
 // One HTTP/1.1 GET per connection: resolve, connect, send, read and parse the
 // header, follow redirects (first request only).
+#include <cerrno>
 #include <string>
 
 #include "online/DownloadTask.hpp"
@@ -39,7 +40,8 @@ int openAndConnect(Task& task, Worker& worker, bool spacedSuccess) {
         task.logUtf8(DownloadLog::kError, "连接 " + where + "失败");
         return -1;
     }
-    task.logUtf8(DownloadLog::kProgress, spacedSuccess ? "连接 " + where + "成功" : "连接" + where + "成功");
+    task.logUtf8(DownloadLog::kProgress,
+                 spacedSuccess ? "连接 " + where + "成功" : "连接" + where + "成功");
     return 1;
 }
 
@@ -76,8 +78,8 @@ int readHeader(Task& task, Worker& worker, std::string& header, std::string& bod
 // request operation's result for a failure (its message sent).
 int exchange(Task& task, Worker& worker, const std::string& extraHeader, HttpResponse& response,
              std::string& body) {
-    auto request = buildRequest(task.request_.target, task.request_.host, task.request_.referer,
-                                extraHeader);
+    auto request =
+        buildRequest(task.request_.target, task.request_.host, task.request_.referer, extraHeader);
     if (!request) {
         task.logUtf8(DownloadLog::kError, "发送请求失败");
         return 0;  // the same request would not fit next time either
@@ -184,10 +186,9 @@ int segmentRequest(Task& task, Worker& worker, std::int64_t position, std::strin
     // A server that ignores the range sends the file from its start: taking that
     // for the segment would write the wrong bytes. A 200 answer is only right for
     // position 0, a 206 only when it starts where it was asked to.
-    const bool rangeIgnored = response.contentLength == task.totalLength_ ||
-                              (response.status == 200 && position != 0) ||
-                              (response.status == 206 && response.contentRange >= 0 &&
-                               response.contentRange != position);
+    const bool rangeIgnored =
+        response.contentLength == task.totalLength_ || (response.status == 200 && position != 0) ||
+        (response.status == 206 && response.contentRange >= 0 && response.contentRange != position);
     if (response.status == 200 || response.status == 206) {
         if (rangeIgnored) {
             task.logUtf8(DownloadLog::kError, "出现错误");

@@ -26,12 +26,15 @@ int prefixSum(std::string_view lower, std::size_t count) {
 // The leading decimal number of a text, as atoi would read it (0 for none).
 std::int64_t leadingNumber(std::string_view text) {
     std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
     bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
+        negative = text[i++] == '-';
     std::int64_t value = 0;
     for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
-        if (value > (INT64_MAX - 9) / 10) break;  // saturate instead of overflowing
+        if (value > (INT64_MAX - 9) / 10)
+            break;  // saturate instead of overflowing
         value = value * 10 + (text[i] - '0');
     }
     return negative ? -value : value;
@@ -45,7 +48,8 @@ std::optional<Text> headerValue(std::string_view header, std::string_view name) 
     }
     std::size_t start = at + name.size();
     std::size_t end = header.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) end = header.size();
+    if (end == std::string_view::npos)
+        end = header.size();
     return Text(header.substr(start, end - start));
 }
 
@@ -56,9 +60,11 @@ std::optional<Text> headerValue(std::string_view header, std::string_view name,
 }
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
+    if (text.size() < prefix.size())
+        return false;
     for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i])
+            return false;
     }
     return true;
 }
@@ -110,15 +116,20 @@ bool isDottedIpv4(std::string_view host) {
             value = value * 10 + (host[i] - '0');
             ++i, ++digits;
         }
-        if (digits == 0 || digits > 3 || value > 255) return false;
+        if (digits == 0 || digits > 3 || value > 255)
+            return false;
         ++parts;
-        if (i == host.size()) return parts == 4;
-        if (host[i] != '.' || parts == 4) return false;
+        if (i == host.size())
+            return parts == 4;
+        if (host[i] != '.' || parts == 4)
+            return false;
         ++i;
     }
 }
 
-Text hostName(std::string_view host) { return Text(host.substr(0, host.find(':'))); }
+Text hostName(std::string_view host) {
+    return Text(host.substr(0, host.find(':')));
+}
 
 Text escapeTarget(std::string_view target) {
     Text escaped;
@@ -129,7 +140,8 @@ Text escapeTarget(std::string_view target) {
             escaped += c;
         }
     }
-    if (escaped.size() > kRequestArea - 1) escaped.resize(kRequestArea - 1);
+    if (escaped.size() > kRequestArea - 1)
+        escaped.resize(kRequestArea - 1);
     return escaped;
 }
 
@@ -185,15 +197,18 @@ HttpResponse parseResponse(std::string_view header) {
         case 301:
         case 302: {
             auto length = headerValue(header, "Content-Length: ", "Content-length: ");
-            if (length) response.contentLength = leadingNumber(*length);
-            if (response.status != 200) response.location = headerValue(header, "Location: ");
+            if (length)
+                response.contentLength = leadingNumber(*length);
+            if (response.status != 200)
+                response.location = headerValue(header, "Location: ");
             break;
         }
         case 206: {
             auto range = headerValue(header, "Content-Range: ", "Content-range: ");
             if (range) {
                 std::string_view value(*range);
-                if (startsWithNoCase(value, "bytes")) value.remove_prefix(5);
+                if (startsWithNoCase(value, "bytes"))
+                    value.remove_prefix(5);
                 response.contentRange = leadingNumber(value);
             }
             response.via = headerValue(header, "Via: ");
@@ -215,13 +230,15 @@ HttpResponse parseResponse(std::string_view header) {
 
 Text dispositionFileName(std::string_view disposition) {
     std::size_t at = disposition.find("filename=");
-    if (at == std::string_view::npos) return {};
+    if (at == std::string_view::npos)
+        return {};
     std::string_view name = disposition.substr(at + 9);
     if (!name.empty() && name.front() == '"') {
         name.remove_prefix(1);
         return Text(name.substr(0, name.find('"')));
     }
-    while (!name.empty() && (name.back() == '\r' || name.back() == '\n')) name.remove_suffix(1);
+    while (!name.empty() && (name.back() == '\r' || name.back() == '\n'))
+        name.remove_suffix(1);
     return Text(name);
 }
 
@@ -230,13 +247,15 @@ bool applyRedirect(RequestTarget& request, const HttpResponse& response) {
     if (response.setCookie) {
         std::string_view cookie(*response.setCookie);
         cookie = cookie.substr(0, cookie.find(';'));
-        if (cookie.size() > kCookieLimit) return false;
+        if (cookie.size() > kCookieLimit)
+            return false;
         request.extraHeader = "Cookie: " + Text(cookie) + "\r\n";
     }
     const Text location = response.location.value_or(Text());
     if (startsWithNoCase(location, "http://")) {
         UrlParts parts = parseUrl(location);
-        if (parts.scheme != Scheme::Http || !parts.hasHost) return false;
+        if (parts.scheme != Scheme::Http || !parts.hasHost)
+            return false;
         request.host = parts.host;
         request.port = parts.port;
         request.target = parts.path;
@@ -292,7 +311,8 @@ Text errorTextOf(int code) {
         {-10093, "应用程序没有调用 WSAStartup，或者 WSAStartup 失败。"},
     }};
     for (const auto& [known, text] : kTexts) {
-        if (known == code) return utf8ToGbk(text);
+        if (known == code)
+            return utf8ToGbk(text);
     }
     return utf8ToGbk("未知错误");
 }

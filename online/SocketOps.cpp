@@ -63,13 +63,15 @@ long receiveWithTimeout(platform::SocketHandle socket, const StopFlags& stop, lo
             }
             continue;
         }
-        long n = platform::receiveSome(socket, buffer + received,
-                                       static_cast<std::size_t>(std::min(chunk, wanted - received)));
+        long n =
+            platform::receiveSome(socket, buffer + received,
+                                  static_cast<std::size_t>(std::min(chunk, wanted - received)));
         if (n == 0) {
             return kPeerClosed;
         }
         if (n < 0) {
-            if (n == platform::kWouldBlock) continue;
+            if (n == platform::kWouldBlock)
+                continue;
             return n;
         }
         received += n;

@@ -9,7 +9,7 @@
 namespace lumivox::platform {
 
 class MappedFile {
-public:
+  public:
     // Creates `path` (UTF-8) new (an existing file is never touched), reserves
     // `length` bytes on disk and maps them. Nothing (and no file left behind)
     // when any step fails, a length of 0 included.
@@ -22,7 +22,7 @@ public:
     std::uint8_t* data() const { return data_; }
     std::uint64_t size() const { return size_; }
 
-private:
+  private:
     MappedFile(std::uint8_t* data, std::uint64_t size) : data_(data), size_(size) {}
     std::uint8_t* data_;
     std::uint64_t size_;

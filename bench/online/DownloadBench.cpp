@@ -45,7 +45,8 @@ long anonymousKiB(pid_t pid) {
     std::ifstream in("/proc/" + std::to_string(pid) + "/smaps_rollup");
     std::string line;
     while (std::getline(in, line)) {
-        if (line.rfind("Anonymous:", 0) == 0) return std::atol(line.c_str() + 10);
+        if (line.rfind("Anonymous:", 0) == 0)
+            return std::atol(line.c_str() + 10);
     }
     return 0;
 }
@@ -53,7 +54,8 @@ long anonymousKiB(pid_t pid) {
 // Runs `argv`, sampling its memory until it exits; ok when it exits with 0.
 Sample measure(const std::vector<std::string>& argv) {
     std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -62,7 +64,8 @@ Sample measure(const std::vector<std::string>& argv) {
     Sample sample;
     const auto start = Clock::now();
     pid_t pid = -1;
-    if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ) != 0) return sample;
+    if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ) != 0)
+        return sample;
     posix_spawn_file_actions_destroy(&actions);
     std::atomic<bool> done{false};
     int status = -1;
@@ -89,7 +92,8 @@ double median(std::vector<double> values) {
 }
 
 bool sameFile(const fs::path& a, const fs::path& b) {
-    return lumivox::testing::runCommand("cmp -s '" + a.string() + "' '" + b.string() + "'").status == 0;
+    return lumivox::testing::runCommand("cmp -s '" + a.string() + "' '" + b.string() + "'")
+               .status == 0;
 }
 
 }  // namespace
@@ -106,8 +110,10 @@ int main(int argc, char** argv) {
         std::mt19937_64 random(7);
         std::vector<std::uint64_t> block(1 << 17);  // 1 MiB
         for (long i = 0; i < mebibytes; ++i) {
-            for (auto& word : block) word = random();
-            file.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(block.size() * 8));
+            for (auto& word : block)
+                word = random();
+            file.write(reinterpret_cast<const char*>(block.data()),
+                       static_cast<std::streamsize>(block.size() * 8));
         }
     }
     lumivox::testing::NginxServer nginx(www.path());
@@ -119,10 +125,12 @@ int main(int argc, char** argv) {
     const std::string target = (out.path() / "file.bin").string();
     const std::map<std::string, std::vector<std::string>> peers = {
         {"engine_5conn", {LUMIVOX_GET_PATH, url, target, "5", "--quiet"}},
-        {"engine_updater", {LUMIVOX_GET_PATH, url, target, "5", "--block-size", "10240", "--quiet"}},
+        {"engine_updater",
+         {LUMIVOX_GET_PATH, url, target, "5", "--block-size", "10240", "--quiet"}},
         {"curl", {"/usr/bin/curl", "-s", "-o", target, url}},
-        {"aria2c", {"/usr/bin/aria2c", "-x5", "-s5", "-q", "--allow-overwrite=true",
-                    "--auto-file-renaming=false", "-d", out.path().string(), "-o", "file.bin", url}},
+        {"aria2c",
+         {"/usr/bin/aria2c", "-x5", "-s5", "-q", "--allow-overwrite=true",
+          "--auto-file-renaming=false", "-d", out.path().string(), "-o", "file.bin", url}},
         {"axel", {"/usr/bin/axel", "-n", "5", "-q", "-o", target, url}},
     };
     std::map<std::string, std::vector<double>> seconds, kib;
@@ -147,7 +155,8 @@ int main(int argc, char** argv) {
                 continue;
             }
             if (std::getenv("LUMIVOX_BENCH_VERBOSE")) {
-                std::fprintf(stderr, "run %d %s %.3f s %ld KiB\n", run, name.c_str(), sample.seconds, sample.anonKiB);
+                std::fprintf(stderr, "run %d %s %.3f s %ld KiB\n", run, name.c_str(),
+                             sample.seconds, sample.anonKiB);
             }
             seconds[name].push_back(sample.seconds);
             kib[name].push_back(static_cast<double>(sample.anonKiB));
@@ -158,7 +167,9 @@ int main(int argc, char** argv) {
     for (const auto& [name, command] : peers) {
         std::printf("%s_wall_median: %.3f s\n", name.c_str(), median(seconds[name]));
         std::printf("%s_wall_best: %.3f s\n", name.c_str(),
-                    seconds[name].empty() ? 0.0 : *std::min_element(seconds[name].begin(), seconds[name].end()));
+                    seconds[name].empty()
+                        ? 0.0
+                        : *std::min_element(seconds[name].begin(), seconds[name].end()));
         std::printf("%s_private_peak_median: %.0f KiB\n", name.c_str(), median(kib[name]));
     }
     auto ratio = [&](const char* a, const char* b, auto& table, const char* what) {
@@ -168,7 +179,8 @@ int main(int argc, char** argv) {
     };
     std::map<std::string, std::vector<double>> best;
     for (const auto& [name, values] : seconds) {
-        if (!values.empty()) best[name] = {*std::min_element(values.begin(), values.end())};
+        if (!values.empty())
+            best[name] = {*std::min_element(values.begin(), values.end())};
     }
     for (const char* engine : {"engine_5conn", "engine_updater"}) {
         for (const char* peer : {"curl", "aria2c", "axel"}) {

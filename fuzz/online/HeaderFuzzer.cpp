@@ -20,11 +20,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::abort();
         }
     }
-    if (!whole.complete) return 0;
-    if (whole.bodyStart > size || whole.statusStart >= whole.bodyStart) std::abort();
-    std::string_view header = received.substr(whole.statusStart, whole.bodyStart - whole.statusStart);
+    if (!whole.complete)
+        return 0;
+    if (whole.bodyStart > size || whole.statusStart >= whole.bodyStart)
+        std::abort();
+    std::string_view header =
+        received.substr(whole.statusStart, whole.bodyStart - whole.statusStart);
     HttpResponse response = parseResponse(header);
-    if (response.contentDisposition) (void)dispositionFileName(*response.contentDisposition);
+    if (response.contentDisposition)
+        (void)dispositionFileName(*response.contentDisposition);
     if (response.status != 200 && response.status != 206 && response.status != 301 &&
         response.status != 302 && (response.contentLength != -1 || response.server)) {
         std::abort();  // other statuses carry nothing

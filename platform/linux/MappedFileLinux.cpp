@@ -30,7 +30,9 @@ std::unique_ptr<MappedFile> MappedFile::createNew(const std::string& path, std::
     return std::unique_ptr<MappedFile>(new MappedFile(static_cast<std::uint8_t*>(view), length));
 }
 
-MappedFile::~MappedFile() { ::munmap(data_, size_); }
+MappedFile::~MappedFile() {
+    ::munmap(data_, size_);
+}
 
 bool canOpenForReading(const std::string& path) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

@@ -18,46 +18,84 @@ namespace lumivox::platform {
 
 int socketErrorFromErrno(int error) {
     switch (error) {
-        case EINTR: return -10004;
-        case EBADF: return -10009;
-        case EACCES: return -10013;
-        case EFAULT: return -10014;
-        case EINVAL: return -10022;
-        case EMFILE: return -10024;
-        case EAGAIN: return -10035;  // EWOULDBLOCK is the same number on Linux
-        case EINPROGRESS: return -10035;
-        case EALREADY: return -10037;
-        case ENOTSOCK: return -10038;
-        case EDESTADDRREQ: return -10039;
-        case EMSGSIZE: return -10040;
-        case EPROTOTYPE: return -10041;
-        case ENOPROTOOPT: return -10042;
-        case EPROTONOSUPPORT: return -10043;
-        case EOPNOTSUPP: return -10045;
-        case EAFNOSUPPORT: return -10047;
-        case EADDRINUSE: return -10048;
-        case EADDRNOTAVAIL: return -10049;
-        case ENETDOWN: return -10050;
-        case ENETUNREACH: return -10051;
-        case ENETRESET: return -10052;
-        case ECONNABORTED: return -10053;
-        case ECONNRESET: return -10054;
-        case EPIPE: return -10054;  // a send after the peer reset the connection
-        case ENOBUFS: return -10055;
-        case EISCONN: return -10056;
-        case ENOTCONN: return -10057;
-        case ESHUTDOWN: return -10058;
-        case ETIMEDOUT: return -10060;
-        case ECONNREFUSED: return -10061;
-        case EHOSTDOWN: return -10064;
-        case EHOSTUNREACH: return -10065;
-        default: return -1;
+        case EINTR:
+            return -10004;
+        case EBADF:
+            return -10009;
+        case EACCES:
+            return -10013;
+        case EFAULT:
+            return -10014;
+        case EINVAL:
+            return -10022;
+        case EMFILE:
+            return -10024;
+        case EAGAIN:
+            return -10035;  // EWOULDBLOCK is the same number on Linux
+        case EINPROGRESS:
+            return -10035;
+        case EALREADY:
+            return -10037;
+        case ENOTSOCK:
+            return -10038;
+        case EDESTADDRREQ:
+            return -10039;
+        case EMSGSIZE:
+            return -10040;
+        case EPROTOTYPE:
+            return -10041;
+        case ENOPROTOOPT:
+            return -10042;
+        case EPROTONOSUPPORT:
+            return -10043;
+        case EOPNOTSUPP:
+            return -10045;
+        case EAFNOSUPPORT:
+            return -10047;
+        case EADDRINUSE:
+            return -10048;
+        case EADDRNOTAVAIL:
+            return -10049;
+        case ENETDOWN:
+            return -10050;
+        case ENETUNREACH:
+            return -10051;
+        case ENETRESET:
+            return -10052;
+        case ECONNABORTED:
+            return -10053;
+        case ECONNRESET:
+            return -10054;
+        case EPIPE:
+            return -10054;  // a send after the peer reset the connection
+        case ENOBUFS:
+            return -10055;
+        case EISCONN:
+            return -10056;
+        case ENOTCONN:
+            return -10057;
+        case ESHUTDOWN:
+            return -10058;
+        case ETIMEDOUT:
+            return -10060;
+        case ECONNREFUSED:
+            return -10061;
+        case EHOSTDOWN:
+            return -10064;
+        case EHOSTUNREACH:
+            return -10065;
+        default:
+            return -1;
     }
 }
 
 namespace {
-int lastError() { return socketErrorFromErrno(errno); }
-int fd(SocketHandle socket) { return static_cast<int>(socket); }
+int lastError() {
+    return socketErrorFromErrno(errno);
+}
+int fd(SocketHandle socket) {
+    return static_cast<int>(socket);
+}
 }  // namespace
 
 SocketHandle openTcpSocket() {
@@ -104,9 +142,12 @@ int waitSocket(SocketHandle socket, bool forRead, bool forWrite, int timeoutMs) 
         return 0;
     }
     int mask = 0;
-    if (entry.revents & (POLLIN | POLLHUP)) mask |= kReadable;
-    if (entry.revents & POLLOUT) mask |= kWritable;
-    if (entry.revents & (POLLERR | POLLNVAL)) mask |= kFailed;
+    if (entry.revents & (POLLIN | POLLHUP))
+        mask |= kReadable;
+    if (entry.revents & POLLOUT)
+        mask |= kWritable;
+    if (entry.revents & (POLLERR | POLLNVAL))
+        mask |= kFailed;
     return mask;
 }
 

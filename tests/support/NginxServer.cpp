@@ -31,8 +31,8 @@ NginxServer::NginxServer(const std::filesystem::path& root) {
     {
         std::ofstream conf(dir / "nginx.conf");
         conf << "worker_processes 1;\n"
-             << (::geteuid() == 0 ? "user root root;\n" : "")
-             << "pid " << (dir / "nginx.pid").string() << ";\n"
+             << (::geteuid() == 0 ? "user root root;\n" : "") << "pid "
+             << (dir / "nginx.pid").string() << ";\n"
              << "error_log " << (dir / "error.log").string() << " warn;\n"
              << "events { worker_connections 256; }\n"
              << "http {\n"
@@ -59,7 +59,9 @@ NginxServer::NginxServer(const std::filesystem::path& root) {
           process_->running();
 }
 
-NginxServer::~NginxServer() { process_.reset(); }
+NginxServer::~NginxServer() {
+    process_.reset();
+}
 
 std::string NginxServer::url(const std::string& target) const {
     return "http://127.0.0.1:" + std::to_string(port_) + target;

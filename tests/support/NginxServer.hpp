@@ -11,14 +11,14 @@
 namespace lumivox::testing {
 
 class NginxServer {
-public:
+  public:
     explicit NginxServer(const std::filesystem::path& root);
     ~NginxServer();
     bool ok() const { return ok_; }
     int port() const { return port_; }
     std::string url(const std::string& target) const;
 
-private:
+  private:
     TempDir dir_;
     int port_ = 0;
     bool ok_ = false;

@@ -36,7 +36,8 @@ int bindLoopback(int& port, const std::string& on = "127.0.0.1") {
 bool sendAll(int s, const char* data, std::size_t size) {
     while (size > 0) {
         ssize_t n = ::send(s, data, size, MSG_NOSIGNAL);
-        if (n <= 0) return false;
+        if (n <= 0)
+            return false;
         data += n;
         size -= static_cast<std::size_t>(n);
     }
@@ -45,12 +46,18 @@ bool sendAll(int s, const char* data, std::size_t size) {
 
 std::string defaultReason(int status) {
     switch (status) {
-        case 200: return "OK";
-        case 206: return "Partial Content";
-        case 301: return "Moved Permanently";
-        case 302: return "Found";
-        case 404: return "Not Found";
-        default: return "Status";
+        case 200:
+            return "OK";
+        case 206:
+            return "Partial Content";
+        case 301:
+            return "Moved Permanently";
+        case 302:
+            return "Found";
+        case 404:
+            return "Not Found";
+        default:
+            return "Status";
     }
 }
 
@@ -58,7 +65,8 @@ std::string defaultReason(int status) {
 std::string requestTarget(const std::string& request) {
     std::size_t first = request.find(' ');
     std::size_t second = request.find(' ', first + 1);
-    if (first == std::string::npos || second == std::string::npos) return {};
+    if (first == std::string::npos || second == std::string::npos)
+        return {};
     return request.substr(first + 1, second - first - 1);
 }
 
@@ -87,7 +95,8 @@ TestWebSite::TestWebSite(const std::string& address, int port) : address_(addres
 TestWebSite::~TestWebSite() {
     stop_ = true;
     acceptor_.join();
-    for (auto& connection : connections_) connection.join();
+    for (auto& connection : connections_)
+        connection.join();
     ::close(listener_);
 }
 
@@ -95,7 +104,9 @@ std::string TestWebSite::host() const {
     return port_ == 80 ? address_ : address_ + ":" + std::to_string(port_);
 }
 
-std::string TestWebSite::url(const std::string& target) const { return "http://" + host() + target; }
+std::string TestWebSite::url(const std::string& target) const {
+    return "http://" + host() + target;
+}
 
 void TestWebSite::serve(const std::string& target, SiteReply reply) {
     std::lock_guard lock(mutex_);
@@ -110,7 +121,8 @@ std::vector<std::string> TestWebSite::requests() const {
 std::vector<std::string> TestWebSite::requestsFor(const std::string& target) const {
     std::vector<std::string> found;
     for (const auto& request : requests()) {
-        if (requestTarget(request) == target) found.push_back(request);
+        if (requestTarget(request) == target)
+            found.push_back(request);
     }
     return found;
 }
@@ -118,9 +130,11 @@ std::vector<std::string> TestWebSite::requestsFor(const std::string& target) con
 void TestWebSite::acceptLoop() {
     while (!stop_) {
         pollfd entry{listener_, POLLIN, 0};
-        if (::poll(&entry, 1, 20) <= 0) continue;
+        if (::poll(&entry, 1, 20) <= 0)
+            continue;
         int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (connection < 0) continue;
+        if (connection < 0)
+            continue;
         std::lock_guard lock(mutex_);
         connections_.emplace_back([this, connection] { handle(connection); });
     }
@@ -134,9 +148,11 @@ void TestWebSite::handle(int connection) {
     while (request.find("\r\n\r\n") == std::string::npos && !stop_ &&
            std::chrono::steady_clock::now() < deadline) {
         pollfd entry{connection, POLLIN, 0};
-        if (::poll(&entry, 1, 20) <= 0) continue;
+        if (::poll(&entry, 1, 20) <= 0)
+            continue;
         ssize_t n = ::recv(connection, chunk, sizeof chunk, 0);
-        if (n <= 0) break;
+        if (n <= 0)
+            break;
         request.append(chunk, static_cast<std::size_t>(n));
     }
     SiteReply reply;
@@ -156,7 +172,8 @@ void TestWebSite::handle(int connection) {
         reply.status = 404;
         reply.body = "<html>not found</html>";
     }
-    if (servedBefore < reply.stallTimes) pause(stop_, reply.stall);
+    if (servedBefore < reply.stallTimes)
+        pause(stop_, reply.stall);
 
     int status = reply.status;
     std::string body = reply.body;
@@ -181,23 +198,28 @@ void TestWebSite::handle(int connection) {
                        (reply.reason.empty() ? defaultReason(status) : reply.reason) + "\r\n";
     head += "Server: lumivox-test\r\n";
     head += rangeHeader;
-    if (reply.contentLength) head += "Content-Length: " + std::to_string(body.size()) + "\r\n";
-    for (const auto& line : reply.headers) head += line + "\r\n";
+    if (reply.contentLength)
+        head += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+    for (const auto& line : reply.headers)
+        head += line + "\r\n";
     head += "Connection: close\r\n\r\n";
 
     std::size_t bodyBytes = body.size();
-    if (servedBefore < reply.closeTimes) bodyBytes = std::min(bodyBytes, reply.closeAfterBodyBytes);
+    if (servedBefore < reply.closeTimes)
+        bodyBytes = std::min(bodyBytes, reply.closeAfterBodyBytes);
     bool ok = sendAll(connection, head.data(), head.size());
     std::size_t piece = reply.slowChunkBytes > 0 ? reply.slowChunkBytes : bodyBytes;
     for (std::size_t at = 0; ok && at < bodyBytes && !stop_; at += piece) {
         ok = sendAll(connection, body.data() + at, std::min(piece, bodyBytes - at));
-        if (reply.slowChunkDelay.count() > 0) pause(stop_, reply.slowChunkDelay);
+        if (reply.slowChunkDelay.count() > 0)
+            pause(stop_, reply.slowChunkDelay);
     }
     ::shutdown(connection, SHUT_WR);
     // Let the client see the close before the socket goes (drain what it still sends).
     for (int i = 0; i < 50 && !stop_; ++i) {
         pollfd entry{connection, POLLIN, 0};
-        if (::poll(&entry, 1, 20) > 0 && ::recv(connection, chunk, sizeof chunk, 0) <= 0) break;
+        if (::poll(&entry, 1, 20) > 0 && ::recv(connection, chunk, sizeof chunk, 0) <= 0)
+            break;
     }
     ::close(connection);
 }

@@ -26,14 +26,14 @@ struct SiteReply {
     // `closeTimes` requests of this target (every one by default).
     std::size_t closeAfterBodyBytes = SIZE_MAX;
     int closeTimes = INT_MAX;
-    std::chrono::milliseconds stall{0};  // silence before the answer...
-    int stallTimes = INT_MAX;            // ...for the first `stallTimes` requests
-    std::size_t slowChunkBytes = 0;      // send the body in pieces of this size...
+    std::chrono::milliseconds stall{0};           // silence before the answer...
+    int stallTimes = INT_MAX;                     // ...for the first `stallTimes` requests
+    std::size_t slowChunkBytes = 0;               // send the body in pieces of this size...
     std::chrono::milliseconds slowChunkDelay{0};  // ...with this pause after each
 };
 
 class TestWebSite {
-public:
+  public:
     // Listens on `address`:`port` (a free port when 0). Throws when it cannot bind.
     explicit TestWebSite(const std::string& address = "127.0.0.1", int port = 0);
     ~TestWebSite();
@@ -54,7 +54,7 @@ public:
     // Those whose request line asks for `target`.
     std::vector<std::string> requestsFor(const std::string& target) const;
 
-private:
+  private:
     void acceptLoop();
     void handle(int connection);
 

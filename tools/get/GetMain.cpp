@@ -46,20 +46,23 @@ int main(int argc, char** argv) {
     Event ended;
     std::atomic<bool> failed{false};
     param.logCallback = [quiet](Download*, const Text& stamp, const Text& message, int level) {
-        if (quiet && level != DownloadLog::kError) return;
+        if (quiet && level != DownloadLog::kError)
+            return;
         std::printf("%s [%d] %s\n", stamp.c_str(), level, gbkToUtf8(message).c_str());
         std::fflush(stdout);
     };
     param.eventCallback = [&](int code, Download*, std::int64_t value, std::int64_t extra,
                               Text& path) {
-        if (code == DownloadEvent::kThreadFailed) failed = true;
+        if (code == DownloadEvent::kThreadFailed)
+            failed = true;
         if (!quiet && code != DownloadEvent::kReceived) {
             std::printf("event %d value %lld extra %lld%s%s\n", code, static_cast<long long>(value),
                         static_cast<long long>(extra), path.empty() ? "" : " path ",
                         gbkToUtf8(path).c_str());
             std::fflush(stdout);
         }
-        if (code == DownloadEvent::kTaskEnded) ended.set();
+        if (code == DownloadEvent::kTaskEnded)
+            ended.set();
         return 0;
     };
     Download download;

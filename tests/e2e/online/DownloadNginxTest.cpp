@@ -23,15 +23,17 @@ std::string sha256(const fs::path& file) {
 }
 
 class NginxDownload : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         www_ = new lumivox::testing::TempDir;
         for (std::size_t size : kSizes) {
-            std::ofstream(www_->path() / name(size), std::ios::binary) << patternBytes(size, static_cast<std::uint32_t>(size));
+            std::ofstream(www_->path() / name(size), std::ios::binary)
+                << patternBytes(size, static_cast<std::uint32_t>(size));
         }
         // 64 MiB written in pieces of 1 MiB with different seeds.
         std::ofstream big(www_->path() / "big.bin", std::ios::binary);
-        for (std::uint32_t piece = 0; piece < 64; ++piece) big << patternBytes(1 << 20, 1000 + piece);
+        for (std::uint32_t piece = 0; piece < 64; ++piece)
+            big << patternBytes(1 << 20, 1000 + piece);
         big.close();
         nginx_ = new lumivox::testing::NginxServer(www_->path());
     }
@@ -105,7 +107,8 @@ TEST_F(NginxDownload, CommandLineToolReportsTheOutcome) {
     EXPECT_NE(ok.output.find("event 4 value 102401"), std::string::npos) << ok.output;
     EXPECT_NE(ok.output.find("[2] HTTP/1.1 206 Partial Content"), std::string::npos) << ok.output;
 
-    auto missing = runCommand("'" + tool + "' " + nginx_->url("/none.bin") + " '" + target + "2' 3");
+    auto missing =
+        runCommand("'" + tool + "' " + nginx_->url("/none.bin") + " '" + target + "2' 3");
     EXPECT_EQ(missing.status, 1) << missing.output;
     EXPECT_NE(missing.output.find("[3] 出现错误"), std::string::npos) << missing.output;
     EXPECT_NE(missing.output.find("event 9"), std::string::npos) << missing.output;

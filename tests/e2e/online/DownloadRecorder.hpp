@@ -28,7 +28,7 @@ struct RecordedMessage {
 };
 
 class DownloadRecorder {
-public:
+  public:
     // Fills the callbacks of `param`; `sameNameAnswer` answers event 18 (and may set `renameTo`).
     void attach(TaskParam& param) {
         param.logCallback = [this](Download*, const Text& stamp, const Text& message, int level) {
@@ -44,10 +44,12 @@ public:
                 events_.push_back({code, value, extra, gbkToUtf8(path)});
                 if (code == DownloadEvent::kSameName) {
                     answer = sameNameAnswer;
-                    if (answer == 2) path = utf8ToGbk(renameTo);
+                    if (answer == 2)
+                        path = utf8ToGbk(renameTo);
                 }
             }
-            if (code == DownloadEvent::kTaskEnded) ended_.set();
+            if (code == DownloadEvent::kTaskEnded)
+                ended_.set();
             return answer;
         };
     }
@@ -68,30 +70,34 @@ public:
     }
     int count(int code) {
         int n = 0;
-        for (const auto& e : events()) n += e.code == code;
+        for (const auto& e : events())
+            n += e.code == code;
         return n;
     }
     bool logged(int level, const std::string& text) {
         for (const auto& m : messages()) {
-            if (m.level == level && m.text == text) return true;
+            if (m.level == level && m.text == text)
+                return true;
         }
         return false;
     }
     int timesLogged(const std::string& text) {
         int n = 0;
-        for (const auto& m : messages()) n += m.text == text;
+        for (const auto& m : messages())
+            n += m.text == text;
         return n;
     }
     std::string allMessages() {
         std::string all;
-        for (const auto& m : messages()) all += "[" + std::to_string(m.level) + "] " + m.text + "\n";
+        for (const auto& m : messages())
+            all += "[" + std::to_string(m.level) + "] " + m.text + "\n";
         return all;
     }
 
     int sameNameAnswer = 0;
     std::string renameTo;
 
-private:
+  private:
     std::mutex mutex_;
     std::vector<RecordedEvent> events_;
     std::vector<RecordedMessage> messages_;

@@ -19,7 +19,8 @@ namespace fs = std::filesystem;
 
 std::string expectedRequest(const std::string& target, const std::string& host,
                             const std::string& referer, const std::string& extra) {
-    return "GET " + target + " HTTP/1.1\r\nHost: " + host + "\r\nAccept: */*\r\nReferer: " + referer +
+    return "GET " + target + " HTTP/1.1\r\nHost: " + host +
+           "\r\nAccept: */*\r\nReferer: " + referer +
            "\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\n" + extra +
            "Pragma: no-cache\r\nCache-Control: no-cache\r\nConnection: close\r\n\r\n";
 }
@@ -34,7 +35,7 @@ SiteReply slowFile(const std::string& body) {
 }
 
 class SiteDownload : public ::testing::Test {
-protected:
+  protected:
     TaskParam param(const std::string& target, const std::string& file, int connections) {
         TaskParam p;
         p.url = site.url(target);
@@ -72,8 +73,10 @@ TEST_F(SiteDownload, SegmentsOverSeveralConnectionsWithExactRequests) {
     EXPECT_EQ(requests[0], expectedRequest("/my%20file.bin", site.host(), referer, ""));
     std::vector<std::string> ranged(requests.begin() + 1, requests.end());
     std::sort(ranged.begin(), ranged.end());
-    EXPECT_EQ(ranged[0], expectedRequest("/my%20file.bin", site.host(), referer, "Range: bytes=20000-\r\n"));
-    EXPECT_EQ(ranged[1], expectedRequest("/my%20file.bin", site.host(), referer, "Range: bytes=40000-\r\n"));
+    EXPECT_EQ(ranged[0],
+              expectedRequest("/my%20file.bin", site.host(), referer, "Range: bytes=20000-\r\n"));
+    EXPECT_EQ(ranged[1],
+              expectedRequest("/my%20file.bin", site.host(), referer, "Range: bytes=40000-\r\n"));
 
     EXPECT_EQ(recorder.count(DownloadEvent::kThreadStarted), 3);
     EXPECT_EQ(recorder.count(DownloadEvent::kFirstSegment), 3);
@@ -85,8 +88,10 @@ TEST_F(SiteDownload, SegmentsOverSeveralConnectionsWithExactRequests) {
             EXPECT_EQ(e.value, 60001);
             EXPECT_EQ(e.path, path("out.bin"));
         }
-        if (e.code == DownloadEvent::kReceived) received += e.value;
-        if (e.code == DownloadEvent::kThreadEnded) ends += e.value;
+        if (e.code == DownloadEvent::kReceived)
+            received += e.value;
+        if (e.code == DownloadEvent::kThreadEnded)
+            ends += e.value;
     }
     EXPECT_EQ(recorder.count(DownloadEvent::kLengthKnown), 1);
     EXPECT_EQ(received, 60001);
@@ -99,7 +104,8 @@ TEST_F(SiteDownload, SegmentsOverSeveralConnectionsWithExactRequests) {
     EXPECT_TRUE(recorder.logged(0, "连接" + address() + "成功"));
     EXPECT_TRUE(recorder.logged(1, requests[0]));
     for (const auto& stamp : recorder.stamps()) {
-        EXPECT_TRUE(std::regex_match(stamp, std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)"))) << stamp;
+        EXPECT_TRUE(std::regex_match(stamp, std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)")))
+            << stamp;
     }
     EXPECT_FALSE(download.busy());
     EXPECT_EQ(download.downloadedBytes(), 0);
@@ -123,7 +129,8 @@ TEST_F(SiteDownload, RedirectToABareNameStaysInTheFolderAndSendsTheCookie) {
     ASSERT_EQ(second.size(), 2u);
     EXPECT_EQ(second[0], expectedRequest("/dir/b.exe", host, "http://" + host, "Cookie: id=7\r\n"));
     // The cookie stays with the redirected request; a segment request drops it.
-    EXPECT_EQ(second[1], expectedRequest("/dir/b.exe", host, "http://" + host, "Range: bytes=15000-\r\n"));
+    EXPECT_EQ(second[1],
+              expectedRequest("/dir/b.exe", host, "http://" + host, "Range: bytes=15000-\r\n"));
     EXPECT_TRUE(recorder.logged(3, "重定向到 [b.exe]"));
 }
 
@@ -174,7 +181,8 @@ TEST_F(SiteDownload, FinalFailuresEndTheTaskAtOnce) {
         EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
         EXPECT_TRUE(record.logged(3, c.message)) << record.allMessages();
         std::vector<int> codes;
-        for (const auto& e : record.events()) codes.push_back(e.code);
+        for (const auto& e : record.events())
+            codes.push_back(e.code);
         EXPECT_EQ(codes, (std::vector<int>{5, 9, 4}));
         EXPECT_FALSE(fs::exists(path(c.name)));
         EXPECT_EQ(record.timesLogged("等待5秒后重试"), 0);
@@ -203,7 +211,8 @@ TEST_F(SiteDownload, UnreachablePortIsRetriedUntilStopped) {
     p.url = "http://127.0.0.1:" + std::to_string(port) + "/x";
     ASSERT_TRUE(download.startTask(p));
     EXPECT_FALSE(download.startTask(p));  // one task at a time
-    ASSERT_TRUE(lumivox::testing::waitUntil([&] { return recorder.timesLogged("等待5秒后重试") > 0; }, 5s));
+    ASSERT_TRUE(
+        lumivox::testing::waitUntil([&] { return recorder.timesLogged("等待5秒后重试") > 0; }, 5s));
     const std::string where = "[127.0.0.1:" + std::to_string(port) + "]";
     EXPECT_TRUE(recorder.logged(0, "正在连接 " + where));
     EXPECT_TRUE(recorder.logged(3, "连接 " + where + "失败"));
@@ -264,7 +273,8 @@ TEST_F(SiteDownload, StopDuringTheTransferKeepsWhatArrived) {
     site.serve("/slow", reply);
     TaskParam p = param("/slow", "slow.bin", 1);
     ASSERT_TRUE(download.startTask(p));
-    ASSERT_TRUE(lumivox::testing::waitUntil([&] { return download.downloadedBytes() >= 5000; }, 10s));
+    ASSERT_TRUE(
+        lumivox::testing::waitUntil([&] { return download.downloadedBytes() >= 5000; }, 10s));
     EXPECT_GT(download.takeReceivedCount(), 0);
     download.stopTask();
     ASSERT_TRUE(recorder.waitForEnd(2s));
@@ -301,7 +311,8 @@ TEST_F(SiteDownload, SameNameIsRenamedAbandonedOrTakenFromTheCallback) {
     site.serve("/n", reply);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        for (const auto& name : c.existing) std::ofstream(path(name)) << "old " << name;
+        for (const auto& name : c.existing)
+            std::ofstream(path(name)) << "old " << name;
         DownloadRecorder record;
         record.sameNameAnswer = c.answer;
         record.renameTo = path("chosen.exe");
@@ -310,11 +321,13 @@ TEST_F(SiteDownload, SameNameIsRenamedAbandonedOrTakenFromTheCallback) {
         record.attach(p);
         ASSERT_TRUE(one.startTask(p));
         ASSERT_TRUE(record.waitForEnd(10s));
-        for (const auto& name : c.existing) EXPECT_EQ(readFile(path(name)), "old " + name);
+        for (const auto& name : c.existing)
+            EXPECT_EQ(readFile(path(name)), "old " + name);
         EXPECT_EQ(record.count(DownloadEvent::kSameName), 1);
         if (c.stored) {
             EXPECT_EQ(readFile(path(c.stored)), body);
-            EXPECT_TRUE(record.logged(0, std::string(c.message) + path(c.stored))) << record.allMessages();
+            EXPECT_TRUE(record.logged(0, std::string(c.message) + path(c.stored)))
+                << record.allMessages();
             EXPECT_EQ(record.count(DownloadEvent::kThreadEnded), 1);
         } else {
             EXPECT_EQ(record.count(DownloadEvent::kThreadFailed), 1);
@@ -336,7 +349,8 @@ TEST_F(SiteDownload, FolderTargetTakesTheNameFromTheUrlOrTheServer) {
     named.headers = {"Content-Disposition: attachment; filename=\"named.bin\""};
     site.serve("/y/get", named);
     for (const auto& [target, stored, content] :
-         {std::tuple{"/x/my doc.bin", "my doc.bin", "plain"}, std::tuple{"/y/get", "named.bin", "named"}}) {
+         {std::tuple{"/x/my doc.bin", "my doc.bin", "plain"},
+          std::tuple{"/y/get", "named.bin", "named"}}) {
         DownloadRecorder record;
         Download one;
         TaskParam p = param(target, "", 1);

@@ -41,9 +41,9 @@ TEST(SegmentPlan, NewConnectionTakesAnIdleSegmentFirst) {
 
 TEST(SegmentPlan, SplitsTheLargestRemainderInHalf) {
     std::vector<Segment> table(3);
-    table[0] = {1, false, 1, 0, 100000, 90000};        // 10,000 left
-    table[1] = {1, false, 2, 100000, 100000, 15001};   // 84,999 left: the largest
-    table[2] = {1, false, 3, 200000, 100000, 15001};   // as large, but later
+    table[0] = {1, false, 1, 0, 100000, 90000};       // 10,000 left
+    table[1] = {1, false, 2, 100000, 100000, 15001};  // 84,999 left: the largest
+    table[2] = {1, false, 3, 200000, 100000, 15001};  // as large, but later
     auto chosen = chooseSegment(table);
     ASSERT_EQ(chosen, 3u);
     const Segment& old = table[1];

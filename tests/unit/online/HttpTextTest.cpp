@@ -36,7 +36,8 @@ TEST(ParseUrl, SchemesPortsHostsAndPaths) {
         SCOPED_TRACE(c.url);
         UrlParts parts = parseUrl(c.url);
         EXPECT_EQ(parts.scheme, c.scheme);
-        if (c.scheme == Scheme::Unsupported) continue;
+        if (c.scheme == Scheme::Unsupported)
+            continue;
         EXPECT_EQ(parts.port, c.port);
         EXPECT_EQ(parts.hasHost, c.hasHost);
         EXPECT_EQ(parts.host, c.host);
@@ -46,10 +47,10 @@ TEST(ParseUrl, SchemesPortsHostsAndPaths) {
 
 TEST(ParseUrl, DottedAddressesAndHostNames) {
     const std::pair<const char*, bool> cases[] = {
-        {"127.0.0.1", true},      {"255.255.255.255", true}, {"1.2.3", false},
-        {"1.2.3.4.5", false},     {"256.1.1.1", false},      {"1.2.3.4:80", false},
-        {"01.002.3.4", true},     {"1..2.3", false},         {"example.com", false},
-        {"1.2.3.4.", false},      {"1234.1.1.1", false},     {"", false},
+        {"127.0.0.1", true},  {"255.255.255.255", true}, {"1.2.3", false},
+        {"1.2.3.4.5", false}, {"256.1.1.1", false},      {"1.2.3.4:80", false},
+        {"01.002.3.4", true}, {"1..2.3", false},         {"example.com", false},
+        {"1.2.3.4.", false},  {"1234.1.1.1", false},     {"", false},
     };
     for (const auto& [host, dotted] : cases) {
         EXPECT_EQ(isDottedIpv4(host), dotted) << host;
@@ -64,7 +65,8 @@ TEST(Request, ExactBytesWithAndWithoutTheExtraLine) {
         "Accept: */*\r\n"
         "Referer: http://example.com:8080/dir\r\n"
         "User-Agent: Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\n";
-    const std::string tail = "Pragma: no-cache\r\nCache-Control: no-cache\r\nConnection: close\r\n\r\n";
+    const std::string tail =
+        "Pragma: no-cache\r\nCache-Control: no-cache\r\nConnection: close\r\n\r\n";
     EXPECT_EQ(buildRequest("/dir/a%20b.exe", "example.com:8080", "http://example.com:8080/dir", ""),
               "GET /dir/a%20b.exe HTTP/1.1\r\n" + common + tail);
     EXPECT_EQ(buildRequest("/dir/a.exe", "example.com:8080", "http://example.com:8080/dir",
@@ -106,7 +108,8 @@ TEST(Header, ScanFindsTheStatusLineAndTheEnd) {
         SCOPED_TRACE(c.data);
         HeaderScan scan = scanHeader(c.data);
         EXPECT_EQ(scan.complete, c.complete);
-        if (!c.complete) continue;
+        if (!c.complete)
+            continue;
         EXPECT_EQ(scan.statusStart, c.statusStart);
         EXPECT_EQ(scan.bodyStart, c.bodyStart);
     }
@@ -141,13 +144,15 @@ TEST(Header, ParsingReadsWhatEachStatusCarries) {
     EXPECT_EQ(partial.via, "proxy");
 
     HttpResponse moved = parseResponse(
-        "HTTP/1.1 302 Found\r\nLocation: b.exe\r\nSet-Cookie: id=7; path=/\r\nContent-Length: 0\r\n\r\n");
+        "HTTP/1.1 302 Found\r\nLocation: b.exe\r\nSet-Cookie: id=7; path=/\r\nContent-Length: "
+        "0\r\n\r\n");
     EXPECT_EQ(moved.status, 302);
     EXPECT_EQ(moved.location, "b.exe");
     EXPECT_EQ(moved.setCookie, "id=7; path=/");
     EXPECT_EQ(moved.contentLength, 0);
 
-    HttpResponse missing = parseResponse("HTTP/1.0 404 Not Found\r\nContent-Length: 5\r\nServer: s\r\n\r\n");
+    HttpResponse missing =
+        parseResponse("HTTP/1.0 404 Not Found\r\nContent-Length: 5\r\nServer: s\r\n\r\n");
     EXPECT_EQ(missing.status, 404);
     EXPECT_EQ(missing.contentLength, -1);
     EXPECT_FALSE(missing.server.has_value());
@@ -185,9 +190,11 @@ TEST(Redirect, LocationsAndCookies) {
         HttpResponse response;
         response.status = 302;
         response.location = c.location;
-        if (c.cookie) response.setCookie = c.cookie;
+        if (c.cookie)
+            response.setCookie = c.cookie;
         ASSERT_EQ(applyRedirect(request, response), c.ok);
-        if (!c.ok) continue;
+        if (!c.ok)
+            continue;
         EXPECT_EQ(request.host, c.host);
         EXPECT_EQ(request.port, c.port);
         EXPECT_EQ(request.target, c.target);

@@ -16,9 +16,9 @@ using std::chrono::milliseconds;
 
 TEST(Sockets, ErrnoBecomesTheWinsockNumber) {
     const std::pair<int, int> cases[] = {
-        {ECONNRESET, -10054}, {ETIMEDOUT, -10060}, {ECONNREFUSED, -10061}, {EAGAIN, -10035},
-        {EINPROGRESS, -10035}, {ENOTSOCK, -10038}, {ECONNABORTED, -10053}, {ENOTCONN, -10057},
-        {EPIPE, -10054}, {ENOENT, -1},
+        {ECONNRESET, -10054},  {ETIMEDOUT, -10060}, {ECONNREFUSED, -10061}, {EAGAIN, -10035},
+        {EINPROGRESS, -10035}, {ENOTSOCK, -10038},  {ECONNABORTED, -10053}, {ENOTCONN, -10057},
+        {EPIPE, -10054},       {ENOENT, -1},
     };
     for (const auto& [error, code] : cases) {
         EXPECT_EQ(platform::socketErrorFromErrno(error), code) << error;
@@ -46,16 +46,19 @@ TEST(Sockets, ConnectSucceedsOrFailsWithTheWaitError) {
 
 // A connected pair: the test writes on one end, the engine reads the other.
 class Receive : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends_), 0); }
     void TearDown() override {
         ::close(ends_[0]);
-        if (ends_[1] >= 0) ::close(ends_[1]);
+        if (ends_[1] >= 0)
+            ::close(ends_[1]);
     }
     void write(const std::string& bytes) {
-        ASSERT_EQ(::write(ends_[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        ASSERT_EQ(::write(ends_[1], bytes.data(), bytes.size()),
+                  static_cast<ssize_t>(bytes.size()));
     }
-    long receive(long wanted, int timeoutMs, int readLimit, long& received, const StopFlags& stop = {}) {
+    long receive(long wanted, int timeoutMs, int readLimit, long& received,
+                 const StopFlags& stop = {}) {
         return receiveWithTimeout(ends_[0], stop, wanted, wanted, timeoutMs, buffer_, readLimit,
                                   &counter_, received);
     }
