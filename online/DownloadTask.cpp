@@ -409,16 +409,24 @@ bool Task::waitBeforeRetry(Worker& worker) {
     return sleepUnlessStopped(kRetryWaitMs, stopFlags(worker));
 }
 
-// Copies the buffer into the view at the segment's position; the segment's
-// bytes done advance under the bookkeeping lock, where a split reads them.
+// Copies the buffer into the view at the segment's position, then advances the
+// segment's bytes done under the bookkeeping lock, where a split reads them. The
+// copy itself (page faults of the mapping included) runs without the lock: only
+// this thread writes this part of the view, and a split never cuts into the
+// 20,480 bytes after the position.
 void Task::flushBuffer(Worker& worker) {
     if (worker.fill == 0)
         return;
-    std::lock_guard lock(threadLock_);
-    Segment& segment = segments_[worker.segment];
-    std::memcpy(view_->data() + segment.start + segment.done, worker.buffer.data(),
+    std::int64_t position;
+    {
+        std::lock_guard lock(threadLock_);
+        const Segment& segment = segments_[worker.segment];
+        position = segment.start + segment.done;
+    }
+    std::memcpy(view_->data() + position, worker.buffer.data(),
                 static_cast<std::size_t>(worker.fill));
-    segment.done += worker.fill;
+    std::lock_guard lock(threadLock_);
+    segments_[worker.segment].done += worker.fill;
     worker.fill = 0;
 }
 
