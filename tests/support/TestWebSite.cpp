@@ -182,7 +182,7 @@ void TestWebSite::handle(int connection) {
     if (status == 200 && reply.honourRanges && rangeAt != std::string::npos) {
         const char* spec = request.c_str() + rangeAt + 15;
         char* end = nullptr;
-        unsigned long long first = std::strtoull(spec, &end, 10);
+        unsigned long long first = std::strtoull(spec, &end, 10) + reply.rangeShift;
         unsigned long long last = body.empty() ? 0 : body.size() - 1;
         if (end != nullptr && *end == '-' && end[1] >= '0' && end[1] <= '9') {
             last = std::min<unsigned long long>(std::strtoull(end + 1, nullptr, 10), last);
@@ -198,7 +198,8 @@ void TestWebSite::handle(int connection) {
                        (reply.reason.empty() ? defaultReason(status) : reply.reason) + "\r\n";
     head += "Server: lumivox-test\r\n";
     head += rangeHeader;
-    if (reply.contentLength)
+    const bool ranged = rangeAt != std::string::npos;
+    if (reply.contentLength && (!ranged || reply.rangeContentLength))
         head += "Content-Length: " + std::to_string(body.size()) + "\r\n";
     for (const auto& line : reply.headers)
         head += line + "\r\n";

@@ -20,7 +20,9 @@ struct SiteReply {
     std::string reason;                // "OK", "Found", ... by default
     std::string body;                  // the file, or the page of a redirect or error
     bool honourRanges = true;          // "Range: bytes=N-[M]" gets 206 and Content-Range
-    bool contentLength = true;         // send Content-Length
+    bool contentLength = true;         // send Content-Length...
+    bool rangeContentLength = true;    // ...also to requests with a Range line
+    long long rangeShift = 0;          // a ranged answer starts this far from the position asked
     std::vector<std::string> headers;  // more header lines, without CR LF
     // Close the connection after this many body bytes, for the first
     // `closeTimes` requests of this target (every one by default).

@@ -205,6 +205,34 @@ TEST_F(SiteDownload, IgnoredRangesLeaveTheOtherSegmentsZero) {
     EXPECT_EQ(recorder.events().back().value, 50000);
 }
 
+// Answers to a range request that do not start where they were asked to must
+// not be written there: the segment fails and stays zero.
+TEST_F(SiteDownload, RangeAnswersFromTheWrongPlaceAreRefused) {
+    const std::string body = patternBytes(50000, 9);
+    SiteReply shifted = slowFile(body);
+    shifted.rangeShift = 100;  // 206 for another range than the one asked
+    SiteReply wholeWithoutLength = slowFile(body);
+    wholeWithoutLength.honourRanges = false;        // 200 with the file from its start...
+    wholeWithoutLength.rangeContentLength = false;  // ...and no length to compare
+    for (const auto& [name, reply] :
+         {std::pair{"shifted", shifted}, std::pair{"whole", wholeWithoutLength}}) {
+        SCOPED_TRACE(name);
+        site.serve(std::string("/") + name, reply);
+        DownloadRecorder record;
+        Download one;
+        TaskParam p = param(std::string("/") + name, name, 2);
+        record.attach(p);
+        ASSERT_TRUE(one.startTask(p));
+        ASSERT_TRUE(record.waitForEnd(10s));
+        const std::string got = readFile(path(name));
+        ASSERT_EQ(got.size(), body.size());
+        EXPECT_EQ(got.substr(0, 25000), body.substr(0, 25000));
+        EXPECT_EQ(got.substr(25000), std::string(25000, '\0'));
+        EXPECT_TRUE(record.logged(3, "出现错误")) << record.allMessages();
+        EXPECT_GE(record.count(DownloadEvent::kThreadFailed), 1);
+    }
+}
+
 TEST_F(SiteDownload, UnreachablePortIsRetriedUntilStopped) {
     const int port = lumivox::testing::unusedLoopbackPort();
     TaskParam p = param("/x", "x.bin", 1);
