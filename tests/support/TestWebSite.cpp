@@ -180,9 +180,9 @@ void TestWebSite::handle(int connection) {
     std::string rangeHeader;
     std::size_t rangeAt = request.find("\r\nRange: bytes=");
     if (status == 200 && reply.honourRanges && rangeAt != std::string::npos) {
-        const char* spec = request.c_str() + rangeAt + 15;
+        const char* range = request.c_str() + rangeAt + 15;
         char* end = nullptr;
-        unsigned long long first = std::strtoull(spec, &end, 10) + reply.rangeShift;
+        unsigned long long first = std::strtoull(range, &end, 10) + reply.rangeShift;
         unsigned long long last = body.empty() ? 0 : body.size() - 1;
         if (end != nullptr && *end == '-' && end[1] >= '0' && end[1] <= '9') {
             last = std::min<unsigned long long>(std::strtoull(end + 1, nullptr, 10), last);
