@@ -1,0 +1,87 @@
+#include "online/SocketOps.hpp"
+
+#include <algorithm>
+#include <chrono>
+
+namespace lumivox::online {
+
+using Clock = std::chrono::steady_clock;
+
+int connectWithTimeout(platform::SocketHandle socket, const std::string& address, int port,
+                       int timeoutMs, const StopFlags& stop) {
+    if (platform::setNonBlocking(socket) != 0) {
+        return kSocketState;
+    }
+    int started = platform::startConnect(socket, address, port);
+    if (started != platform::kWouldBlock) {
+        return started;
+    }
+    const int steps = std::max(1, timeoutMs / kPollStepMs);
+    for (int step = 0; step < steps; ++step) {
+        if (stop.stopped()) {
+            return kConnectStopped;
+        }
+        int ready = platform::waitSocket(socket, true, true, kPollStepMs);
+        if (ready < 0 || (ready & platform::kFailed) != 0) {
+            return kWaitFailed;
+        }
+        if (ready != 0) {
+            return platform::pendingError(socket) == 0 ? 0 : kWaitFailed;
+        }
+    }
+    return kConnectTimeout;
+}
+
+long sendWithTimeout(platform::SocketHandle socket, int timeoutMs, std::string_view text) {
+    int ready = platform::waitSocket(socket, false, true, std::max(timeoutMs, 0));
+    if (ready < 0) {
+        return kWaitFailed;
+    }
+    if ((ready & platform::kWritable) == 0) {
+        return (ready & platform::kFailed) != 0 ? kWaitFailed : kSendNotReady;
+    }
+    return platform::sendSome(socket, text.data(), text.size());
+}
+
+long receiveWithTimeout(platform::SocketHandle socket, const StopFlags& stop, long wanted,
+                        long chunk, int timeoutMs, char* buffer, int readLimit,
+                        const ByteCounter* counter, long& received) {
+    received = 0;
+    int reads = 0;
+    auto waitingSince = Clock::now();
+    while (received < wanted) {
+        if (stop.stopped() || (readLimit > 0 && reads >= readLimit)) {
+            break;
+        }
+        int ready = platform::waitSocket(socket, true, false, kPollStepMs);
+        if (ready < 0) {
+            return kWaitFailed;
+        }
+        if (ready == 0) {
+            if (Clock::now() - waitingSince > std::chrono::milliseconds(timeoutMs)) {
+                return kReceiveTimeout;
+            }
+            continue;
+        }
+        long n =
+            platform::receiveSome(socket, buffer + received,
+                                  static_cast<std::size_t>(std::min(chunk, wanted - received)));
+        if (n == 0) {
+            return kPeerClosed;
+        }
+        if (n < 0) {
+            if (n == platform::kWouldBlock)
+                continue;
+            return n;
+        }
+        received += n;
+        ++reads;
+        waitingSince = Clock::now();
+        if (counter != nullptr && *counter) {
+            (*counter)(n);
+        }
+    }
+    return received;
+}
+
+}  // namespace lumivox::online
