@@ -1,8 +1,9 @@
 #include "sound/SoundService.hpp"
 
+#include <sys/stat.h>
+
+#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "util/Encoding.hpp"
 #include "util/ProgramEnd.hpp"
@@ -17,6 +18,23 @@ bool isWave(std::span<const std::uint8_t> sound) {
 
 bool isMidi(std::span<const std::uint8_t> sound) {
     return sound.size() > 4 && std::memcmp(sound.data(), "MThd", 4) == 0;
+}
+
+// The whole file, or nothing when it is not a readable regular file.
+std::optional<ByteData> readSoundFile(const std::string& path) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                         &std::fclose);
+    struct stat status {};
+    if (!file || fstat(fileno(file.get()), &status) != 0 || !S_ISREG(status.st_mode)) {
+        return std::nullopt;
+    }
+    ByteData contents(static_cast<std::size_t>(status.st_size));
+    const std::size_t got = std::fread(contents.data(), 1, contents.size(), file.get());
+    if (std::ferror(file.get())) {
+        return std::nullopt;
+    }
+    contents.resize(got);
+    return contents;
 }
 
 }  // namespace
@@ -61,15 +79,11 @@ bool SoundService::playSound(const Text& fileName, bool loop) {
     if (fileName.empty()) {
         return false;
     }
-    std::ifstream file(gbkToUtf8(fileName), std::ios::binary);
-    if (!file) {
+    const std::optional<ByteData> contents = readSoundFile(gbkToUtf8(fileName));
+    if (!contents) {
         return false;
     }
-    const ByteData contents{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    if (file.bad()) {
-        return false;
-    }
-    return playSound(std::span<const std::uint8_t>(contents), loop);
+    return playSound(std::span<const std::uint8_t>(*contents), loop);
 }
 
 void SoundService::removeSongPlayer() {

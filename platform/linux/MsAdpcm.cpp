@@ -19,7 +19,8 @@ struct ChannelState {
 
     std::int16_t next(int nibble) {
         const int signedNibble = nibble >= 8 ? nibble - 16 : nibble;
-        int predicted = (sample1 * coefficient1 + sample2 * coefficient2) / 256;
+        // Floor division (an arithmetic shift), as the common decoders do.
+        int predicted = (sample1 * coefficient1 + sample2 * coefficient2) >> 8;
         predicted += signedNibble * delta;
         predicted = std::clamp(predicted, -32768, 32767);
         sample2 = sample1;
