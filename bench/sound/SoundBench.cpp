@@ -52,7 +52,7 @@ int main() {
         std::fprintf(stderr, "no private sound server\n");
         return 1;
     }
-    SoundRecorder recorder;
+    SoundRecorder& recorder = fixtures.recorder();
     if (!recorder.ok()) {
         std::fprintf(stderr, "parec did not start\n");
         return 1;

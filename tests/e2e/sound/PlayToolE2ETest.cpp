@@ -11,7 +11,7 @@ using namespace std::chrono_literals;
 TEST(PlayTool, PlaysWavesAndSongListsAndExitsWhenTheSoundEnds) {
     auto& fixtures = testing::SoundFixtures::get();
     ASSERT_TRUE(fixtures.ok());
-    testing::SoundRecorder recorder;
+    testing::SoundRecorder& recorder = fixtures.recorder();
     ASSERT_TRUE(recorder.ok());
     const auto tool = (testing::binaryDir() / "tools/play/lumivox-play").string();
     const auto wave = fixtures.tone("tool.wav", "-r 22050 -b 16 -c 1", 0.3, 900);

@@ -18,6 +18,13 @@ SoundFixtures::SoundFixtures() : server_(std::make_unique<PulseServer>()) {
     }
 }
 
+SoundRecorder& SoundFixtures::recorder() {
+    if (!recorder_) {
+        recorder_ = std::make_unique<SoundRecorder>();
+    }
+    return *recorder_;
+}
+
 std::filesystem::path SoundFixtures::tone(const std::string& name, const std::string& soxFormat,
                                           double seconds, int hz) {
     const auto file = dir_ / name;

@@ -18,6 +18,9 @@ public:
 
     bool ok() const { return ok_; }
     const PulseServer& server() const { return *server_; }
+    // One recorder for the whole program: an idle null sink first sends its
+    // monitor's samples after about two seconds, so it is started only once.
+    SoundRecorder& recorder();
     // A WAV file of a sine tone: "-r 11025 -b 8 -c 1" style sox options.
     std::filesystem::path tone(const std::string& name, const std::string& soxFormat, double seconds,
                                int hz);
@@ -29,6 +32,7 @@ private:
     SoundFixtures();
     TempDir dir_;
     std::unique_ptr<PulseServer> server_;
+    std::unique_ptr<SoundRecorder> recorder_;  // stopped before the server
     bool ok_ = false;
 };
 

@@ -28,8 +28,9 @@ class SoundE2E : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(fixtures().ok()) << "no private sound server";
-        recorder_ = std::make_unique<SoundRecorder>();
+        recorder_ = &fixtures().recorder();
         ASSERT_TRUE(recorder_->ok()) << "parec did not start";
+        markStart();
     }
 
     static SoundFixtures& fixtures() { return SoundFixtures::get(); }
@@ -50,7 +51,7 @@ protected:
 
     void markStart() { startIndex_ = recorder_->sampleCount(); }
 
-    std::unique_ptr<SoundRecorder> recorder_;
+    SoundRecorder* recorder_ = nullptr;
     std::size_t startIndex_ = 0;
 };
 
