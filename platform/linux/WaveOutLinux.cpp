@@ -1,0 +1,413 @@
+// Wave output on the PulseAudio client API: one stream per handle, all of them
+// in one process-wide threaded main loop. A buffer is done once the server has
+// taken all of it; the target latency is kept small (the default attributes
+// would buffer about two seconds), and `close` lets what was taken finish.
+#include <pulse/pulseaudio.h>
+#include <pulse/rtclock.h>
+
+#include <atomic>
+#include <deque>
+#include <mutex>
+#include <vector>
+
+#include "platform/WaveOut.hpp"
+#include "platform/linux/MsAdpcm.hpp"
+#include "platform/linux/WaveFormat.hpp"
+
+namespace lumivox::platform {
+namespace {
+
+constexpr pa_usec_t kTargetLatencyUs = 40 * 1000;
+constexpr pa_usec_t kDrainLimitUs = 3 * 1000 * 1000;
+
+std::atomic<std::uint64_t> underruns{0};
+
+// The process-wide connection. Made on the first open and kept for the life of
+// the process (never freed, so no device can outlive it); made again when the
+// server went away.
+class PulseConnection {
+public:
+    static PulseConnection& instance() {
+        static PulseConnection* connection = new PulseConnection;
+        return *connection;
+    }
+
+    pa_threaded_mainloop* loop() const { return loop_; }
+    pa_context* context() const { return context_; }
+
+    // With the loop locked: a ready context, or nullptr when no server answers.
+    pa_context* readyContext() {
+        if (context_ != nullptr) {
+            const pa_context_state_t state = pa_context_get_state(context_);
+            if (state == PA_CONTEXT_READY) {
+                return context_;
+            }
+            pa_context_set_state_callback(context_, nullptr, nullptr);
+            pa_context_disconnect(context_);
+            pa_context_unref(context_);
+            context_ = nullptr;
+        }
+        context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "Lumivox");
+        if (context_ == nullptr) {
+            return nullptr;
+        }
+        pa_context_set_state_callback(
+            context_, [](pa_context*, void* loop) {
+                pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
+            },
+            loop_);
+        if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+            return nullptr;
+        }
+        for (;;) {
+            const pa_context_state_t state = pa_context_get_state(context_);
+            if (state == PA_CONTEXT_READY) {
+                return context_;
+            }
+            if (!PA_CONTEXT_IS_GOOD(state)) {
+                return nullptr;
+            }
+            pa_threaded_mainloop_wait(loop_);
+        }
+    }
+
+private:
+    PulseConnection() {
+        loop_ = pa_threaded_mainloop_new();
+        pa_threaded_mainloop_set_name(loop_, "lumivox-sound");
+        pa_threaded_mainloop_start(loop_);
+    }
+
+    pa_threaded_mainloop* loop_ = nullptr;
+    pa_context* context_ = nullptr;
+};
+
+class Locked {
+public:
+    explicit Locked(pa_threaded_mainloop* loop) : loop_(loop) { pa_threaded_mainloop_lock(loop_); }
+    ~Locked() { pa_threaded_mainloop_unlock(loop_); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+
+private:
+    pa_threaded_mainloop* loop_;
+};
+
+std::optional<pa_sample_format_t> paFormat(SampleKind kind) {
+    switch (kind) {
+        case SampleKind::unsigned8: return PA_SAMPLE_U8;
+        case SampleKind::signed16: return PA_SAMPLE_S16LE;
+        case SampleKind::signed24: return PA_SAMPLE_S24LE;
+        case SampleKind::signed32: return PA_SAMPLE_S32LE;
+        case SampleKind::signed24In32: return PA_SAMPLE_S24_32LE;
+        case SampleKind::float32: return PA_SAMPLE_FLOAT32LE;
+        case SampleKind::msAdpcm: return PA_SAMPLE_S16LE;  // decoded here
+    }
+    return std::nullopt;
+}
+
+class PulseWaveOut final : public WaveOut {
+public:
+    PulseWaveOut(const WaveFormat& format, WaveOutDoneCallback callback, void* context)
+        : format_(format), callback_(callback), context_(context) {
+        if (format.kind == SampleKind::msAdpcm) {
+            adpcm_.emplace(format);
+        }
+    }
+
+    ~PulseWaveOut() override { close(); }
+
+    void markFailed() {
+        failed_ = true;
+        wasReset_ = true;  // nothing to let finish
+    }
+    bool failed() const { return failed_; }
+
+    // With the loop locked. False when the server refuses the stream.
+    bool connect(pa_context* context, const pa_sample_spec& spec) {
+        pa_channel_map map;
+        pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_WAVEEX);
+        stream_ = pa_stream_new(context, "Lumivox sound", &spec, &map);
+        if (stream_ == nullptr) {
+            return false;
+        }
+        pa_stream_set_state_callback(stream_, &PulseWaveOut::onState, this);
+        pa_stream_set_write_callback(stream_, &PulseWaveOut::onWritable, this);
+        pa_stream_set_underflow_callback(stream_, &PulseWaveOut::onUnderflow, this);
+        pa_buffer_attr attr;
+        attr.maxlength = static_cast<std::uint32_t>(-1);
+        attr.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(kTargetLatencyUs, &spec));
+        attr.prebuf = static_cast<std::uint32_t>(-1);
+        attr.minreq = attr.tlength / 4;
+        attr.fragsize = static_cast<std::uint32_t>(-1);
+        if (pa_stream_connect_playback(stream_, nullptr, &attr, PA_STREAM_ADJUST_LATENCY, nullptr,
+                                       nullptr) < 0) {
+            return false;
+        }
+        for (;;) {
+            const pa_stream_state_t state = pa_stream_get_state(stream_);
+            if (state == PA_STREAM_READY) {
+                return true;
+            }
+            if (!PA_STREAM_IS_GOOD(state)) {
+                return false;
+            }
+            pa_threaded_mainloop_wait(loop());
+        }
+    }
+
+    bool write(WaveBuffer& buffer) override {
+        Done done;
+        {
+            Locked lock(loop());
+            if (stream_ == nullptr || buffer.queued || !buffer.prepared) {
+                return false;
+            }
+            Pending pending{&buffer, {}, 0};
+            if (adpcm_) {
+                adpcm_->decode({buffer.data, buffer.length}, pending.converted);
+            }
+            buffer.queued = true;
+            queue_.push_back(std::move(pending));
+            if (pa_stream_get_state(stream_) == PA_STREAM_READY) {
+                pump(pa_stream_writable_size(stream_), done);
+            }
+        }
+        report(done);
+        return true;
+    }
+
+    void pause() override {
+        Locked lock(loop());
+        if (stream_ != nullptr) {
+            corked_ = true;
+            unrefOperation(pa_stream_cork(stream_, 1, nullptr, nullptr));
+        }
+    }
+
+    void restart() override {
+        Locked lock(loop());
+        if (stream_ != nullptr) {
+            corked_ = false;
+            unrefOperation(pa_stream_cork(stream_, 0, nullptr, nullptr));
+        }
+    }
+
+    void reset() override {
+        Done done;
+        {
+            Locked lock(loop());
+            if (stream_ != nullptr && pa_stream_get_state(stream_) == PA_STREAM_READY) {
+                unrefOperation(pa_stream_flush(stream_, nullptr, nullptr));
+            }
+            takeAll(done);
+            if (adpcm_) {
+                adpcm_->clear();
+            }
+            wasReset_ = true;
+        }
+        report(done);
+    }
+
+    void close() override {
+        Done done;
+        {
+            Locked lock(loop());
+            if (stream_ == nullptr) {
+                return;
+            }
+            if (!queue_.empty()) {
+                // Closed with buffers still queued: they come back as with `reset`.
+                unrefOperation(pa_stream_flush(stream_, nullptr, nullptr));
+                takeAll(done);
+                wasReset_ = true;
+            }
+            if (!wasReset_ && !corked_ && pa_stream_get_state(stream_) == PA_STREAM_READY) {
+                finishAdpcm();
+                drain();
+            }
+            pa_stream_set_state_callback(stream_, nullptr, nullptr);
+            pa_stream_set_write_callback(stream_, nullptr, nullptr);
+            pa_stream_set_underflow_callback(stream_, nullptr, nullptr);
+            pa_stream_disconnect(stream_);
+            pa_stream_unref(stream_);
+            stream_ = nullptr;
+        }
+        report(done);
+    }
+
+private:
+    struct Pending {
+        WaveBuffer* buffer;
+        std::vector<std::uint8_t> converted;  // decoded samples (ADPCM)
+        std::size_t offset;
+    };
+    using Done = std::vector<WaveBuffer*>;
+
+    static pa_threaded_mainloop* loop() { return PulseConnection::instance().loop(); }
+
+    static void unrefOperation(pa_operation* operation) {
+        if (operation != nullptr) {
+            pa_operation_unref(operation);
+        }
+    }
+
+    std::span<const std::uint8_t> bytesOf(const Pending& pending) const {
+        if (adpcm_) {
+            return pending.converted;
+        }
+        return {pending.buffer->data, pending.buffer->length};
+    }
+
+    // With the loop locked: hands the server up to `room` bytes of the queue.
+    void pump(std::size_t room, Done& done) {
+        if (room == static_cast<std::size_t>(-1)) {
+            return;  // the stream failed
+        }
+        while (!queue_.empty()) {
+            Pending& front = queue_.front();
+            const auto bytes = bytesOf(front);
+            const std::size_t chunk = std::min(room, bytes.size() - front.offset);
+            if (chunk > 0) {
+                if (pa_stream_write(stream_, bytes.data() + front.offset, chunk, nullptr, 0,
+                                    PA_SEEK_RELATIVE) < 0) {
+                    return;
+                }
+                front.offset += chunk;
+                room -= chunk;
+            }
+            if (front.offset < bytes.size()) {
+                return;
+            }
+            front.buffer->queued = false;
+            done.push_back(front.buffer);
+            queue_.pop_front();
+        }
+    }
+
+    void takeAll(Done& done) {
+        for (Pending& pending : queue_) {
+            pending.buffer->queued = false;
+            done.push_back(pending.buffer);
+        }
+        queue_.clear();
+    }
+
+    void report(const Done& done) {
+        for (WaveBuffer* buffer : done) {
+            callback_(context_, buffer);
+        }
+    }
+
+    // With the loop locked, at close: the last partial ADPCM block plays too.
+    void finishAdpcm() {
+        if (!adpcm_) {
+            return;
+        }
+        std::vector<std::uint8_t> pcm;
+        adpcm_->finish(pcm);
+        if (!pcm.empty()) {
+            pa_stream_write(stream_, pcm.data(), pcm.size(), nullptr, 0, PA_SEEK_RELATIVE);
+        }
+    }
+
+    // With the loop locked: waits until the server has played what it took,
+    // or a few seconds at most.
+    void drain() {
+        draining_ = true;
+        bool finished = false;
+        pa_operation* operation = pa_stream_drain(
+            stream_, [](pa_stream*, int, void* flag) {
+                *static_cast<bool*>(flag) = true;
+                pa_threaded_mainloop_signal(loop(), 0);
+            },
+            &finished);
+        if (operation == nullptr) {
+            return;
+        }
+        bool timedOut = false;
+        pa_time_event* timer = pa_context_rttime_new(
+            PulseConnection::instance().context(), pa_rtclock_now() + kDrainLimitUs,
+            [](pa_mainloop_api*, pa_time_event*, const struct timeval*, void* flag) {
+                *static_cast<bool*>(flag) = true;
+                pa_threaded_mainloop_signal(loop(), 0);
+            },
+            &timedOut);
+        while (!finished && !timedOut && pa_operation_get_state(operation) == PA_OPERATION_RUNNING &&
+               PA_STREAM_IS_GOOD(pa_stream_get_state(stream_))) {
+            pa_threaded_mainloop_wait(loop());
+        }
+        if (timer != nullptr) {
+            pa_threaded_mainloop_get_api(loop())->time_free(timer);
+        }
+        if (pa_operation_get_state(operation) == PA_OPERATION_RUNNING) {
+            pa_operation_cancel(operation);
+        }
+        pa_operation_unref(operation);
+    }
+
+    // Main-loop thread callbacks.
+    static void onState(pa_stream*, void*) { pa_threaded_mainloop_signal(loop(), 0); }
+
+    static void onWritable(pa_stream*, std::size_t room, void* self) {
+        auto* out = static_cast<PulseWaveOut*>(self);
+        Done done;
+        out->pump(room, done);
+        // The owner's callback runs with the loop locked; it only counts and signals.
+        out->report(done);
+    }
+
+    static void onUnderflow(pa_stream*, void* self) {
+        auto* out = static_cast<PulseWaveOut*>(self);
+        if (!out->draining_) {
+            underruns.fetch_add(1, std::memory_order_relaxed);
+        }
+    }
+
+    WaveFormat format_;
+    WaveOutDoneCallback callback_;
+    void* context_;
+    std::optional<MsAdpcmDecoder> adpcm_;
+    pa_stream* stream_ = nullptr;
+    std::deque<Pending> queue_;
+    bool corked_ = false;
+    bool wasReset_ = false;
+    bool draining_ = false;
+    bool failed_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<WaveOut> openWaveOut(std::span<const std::uint8_t> formatBody,
+                                     WaveOutDoneCallback callback, void* context) {
+    const std::optional<WaveFormat> format = readWaveFormat(formatBody);
+    if (!format || callback == nullptr) {
+        return nullptr;
+    }
+    const std::optional<pa_sample_format_t> sampleFormat = paFormat(format->kind);
+    pa_sample_spec spec;
+    spec.format = *sampleFormat;
+    spec.rate = format->samplesPerSecond;
+    spec.channels = static_cast<std::uint8_t>(format->channels);
+    if (!pa_sample_spec_valid(&spec)) {
+        return nullptr;
+    }
+    PulseConnection& connection = PulseConnection::instance();
+    auto out = std::make_unique<PulseWaveOut>(*format, callback, context);
+    {
+        Locked lock(connection.loop());
+        pa_context* pulse = connection.readyContext();
+        if (pulse == nullptr || !out->connect(pulse, spec)) {
+            // The stream (if any) is released by the destructor's close.
+            out->markFailed();
+        }
+    }
+    if (out->failed()) {
+        return nullptr;
+    }
+    return out;
+}
+
+std::uint64_t waveOutUnderrunCount() { return underruns.load(std::memory_order_relaxed); }
+
+}  // namespace lumivox::platform

@@ -1,0 +1,266 @@
+// The sound service against a private PulseAudio server, judged by what its
+// null sink's monitor records.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <thread>
+
+#include "sound/SoundService.hpp"
+#include "tests/e2e/sound/SoundFixtures.hpp"
+
+namespace lumivox {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::SoundFixtures;
+using testing::SoundRecorder;
+using testing::kRecordRate;
+
+constexpr int kLoud = 800;
+
+std::size_t samplesOf(std::chrono::milliseconds duration) {
+    return static_cast<std::size_t>(kRecordRate * static_cast<double>(duration.count()) / 1000.0);
+}
+
+double secondsOf(std::size_t samples) { return static_cast<double>(samples) / kRecordRate; }
+
+class SoundE2E : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(fixtures().ok()) << "no private sound server";
+        recorder_ = &fixtures().recorder();
+        ASSERT_TRUE(recorder_->ok()) << "parec did not start";
+        markStart();
+    }
+
+    static SoundFixtures& fixtures() { return SoundFixtures::get(); }
+
+    // Everything from the first loud sample until `quiet` of silence, or `limit`.
+    std::vector<std::int16_t> recordSound(std::chrono::milliseconds quiet = 400ms,
+                                          std::chrono::milliseconds limit = 10s) {
+        const long onset = recorder_->waitForLoud(startIndex_, kLoud, limit);
+        if (onset < 0) {
+            return {};
+        }
+        const long end = recorder_->waitForQuiet(static_cast<std::size_t>(onset), kLoud / 4,
+                                                 samplesOf(quiet), limit);
+        std::vector<std::int16_t> all = recorder_->samples();
+        const std::size_t to = end < 0 ? all.size() : static_cast<std::size_t>(end);
+        return {all.begin() + onset, all.begin() + static_cast<long>(to)};
+    }
+
+    void markStart() { startIndex_ = recorder_->sampleCount(); }
+
+    SoundRecorder* recorder_ = nullptr;
+    std::size_t startIndex_ = 0;
+};
+
+std::vector<int> rounded(const std::vector<testing::ToneStretch>& stretches, int step) {
+    std::vector<int> out;
+    for (const auto& stretch : stretches) {
+        out.push_back(static_cast<int>(stretch.hz / step + 0.5) * step);
+    }
+    return out;
+}
+
+TEST_F(SoundE2E, TwoVoicesStartedInQuickSuccessionMix) {
+    SoundService service(platform::openWaveOut);
+    const auto low = testing::readBytes(fixtures().tone("mix440.wav", "-r 44100 -b 16 -c 2", 0.5, 440));
+    const auto high = testing::readBytes(fixtures().tone("mix1000.wav", "-r 22050 -b 16 -c 1", 0.5, 1000));
+    markStart();
+    ASSERT_TRUE(service.playSound(low));
+    std::this_thread::sleep_for(150ms);
+    ASSERT_TRUE(service.playSound(high));
+    const auto sound = recordSound();
+    ASSERT_GT(sound.size(), samplesOf(550ms));
+    // Only the first tone at first; both while they overlap; only the second at the end.
+    EXPECT_GT(testing::toneStrength(sound, samplesOf(20ms), samplesOf(100ms), 440), 0.8);
+    EXPECT_LT(testing::toneStrength(sound, samplesOf(20ms), samplesOf(100ms), 1000), 0.1);
+    const std::size_t middle = samplesOf(250ms);
+    EXPECT_GT(testing::toneStrength(sound, middle, middle + samplesOf(150ms), 440), 0.4);
+    EXPECT_GT(testing::toneStrength(sound, middle, middle + samplesOf(150ms), 1000), 0.4);
+    const std::size_t tail = sound.size() - samplesOf(80ms);
+    EXPECT_GT(testing::toneStrength(sound, tail, sound.size(), 1000), 0.8);
+    EXPECT_NEAR(secondsOf(sound.size()), 0.65, 0.12);
+}
+
+// Each format plays at its own rate: the tone keeps its pitch and its length.
+TEST_F(SoundE2E, EveryFormatPlaysAtItsOwnRate) {
+    SoundService service(platform::openWaveOut);
+    struct Case {
+        const char* name;
+        const char* soxFormat;
+        int hz;
+    };
+    const std::vector<Case> cases = {
+        {"8-bit 11025 Hz", "-r 11025 -b 8 -c 1", 600},
+        {"ADPCM 22050 Hz", "-r 22050 -e ms-adpcm -c 1", 800},
+        {"24-bit 48000 Hz stereo", "-r 48000 -b 24 -c 2", 1000},
+        {"float 44100 Hz", "-r 44100 -e floating-point -b 32 -c 1", 1200},
+        {"16-bit 11025 Hz", "-r 11025 -b 16 -c 2", 700},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto file = fixtures().tone(std::string(c.name) + ".wav", c.soxFormat, 0.4, c.hz);
+        markStart();
+        ASSERT_TRUE(service.playSound(testing::readBytes(file)));
+        const auto sound = recordSound(250ms);
+        ASSERT_FALSE(sound.empty());
+        EXPECT_NEAR(testing::zeroCrossingHz(sound, samplesOf(50ms), samplesOf(350ms)), c.hz,
+                    c.hz * 0.02);
+        EXPECT_NEAR(secondsOf(sound.size()), 0.4, 0.04);
+        ASSERT_TRUE(testing::waitUntil([&] { return service.voiceCount() == 0; }, 2s));
+    }
+}
+
+TEST_F(SoundE2E, LoopingVoiceRepeatsUntilStopped) {
+    SoundService service(platform::openWaveOut);
+    const auto file = testing::readBytes(fixtures().tone("loop.wav", "-r 44100 -b 16 -c 1", 0.15, 900));
+    markStart();
+    ASSERT_TRUE(service.playSound(file, true));
+    ASSERT_GE(recorder_->waitForLoud(startIndex_, kLoud, 5s), 0);
+    std::this_thread::sleep_for(900ms);
+    service.stopAllSounds();
+    const auto sound = recordSound(300ms);
+    // Six passes and more, as one unbroken tone.
+    EXPECT_GT(secondsOf(sound.size()), 0.85);
+    EXPECT_LT(secondsOf(sound.size()), 1.2);
+    const auto stretches = testing::toneStretches(sound, kLoud / 2);
+    ASSERT_EQ(stretches.size(), 1u);
+    EXPECT_NEAR(stretches[0].hz, 900, 20);
+    ASSERT_TRUE(testing::waitUntil([&] { return service.voiceCount() == 0; }, 2s));
+}
+
+TEST_F(SoundE2E, StopAllSoundsSilencesFiftyVoicesAndTheSongTogether) {
+    SoundService service(platform::openWaveOut);
+    const auto effect = testing::readBytes(fixtures().tone("long.wav", "-r 44100 -b 16 -c 2", 3, 700));
+    const auto song = fixtures().song("long.mp3", 3, 500);
+    markStart();
+    service.playSongFiles(1, {song.string()});
+    for (int i = 0; i < 50; ++i) {
+        ASSERT_TRUE(service.playSound(effect));
+    }
+    const long onset = recorder_->waitForLoud(startIndex_, kLoud, 5s);
+    ASSERT_GE(onset, 0);
+    std::this_thread::sleep_for(400ms);
+    const std::size_t beforeStop = recorder_->sampleCount();
+    const auto stopAt = SoundRecorder::Clock::now();
+    service.stopAllSounds();
+    const long quiet = recorder_->waitForQuiet(beforeStop, kLoud / 4, samplesOf(500ms), 5s);
+    ASSERT_GE(quiet, 0);
+    // Silence came at once and stayed: nothing loud after it.
+    EXPECT_LT(recorder_->arrivalOf(static_cast<std::size_t>(quiet)) - stopAt, 200ms);
+    const auto all = recorder_->samples();
+    EXPECT_EQ(testing::firstLoud(all, static_cast<std::size_t>(quiet), kLoud / 4), -1);
+    // Both the song and the effects sounded before.
+    const auto before = std::vector<std::int16_t>(all.begin() + onset + static_cast<long>(samplesOf(200ms)),
+                                                  all.begin() + quiet);
+    EXPECT_GT(testing::toneStrength(before, 0, before.size(), 500), 0.01);
+    EXPECT_GT(testing::toneStrength(before, 0, before.size(), 700), 0.3);
+    ASSERT_TRUE(testing::waitUntil([&] { return service.voiceCount() == 0; }, 2s));
+    EXPECT_FALSE(service.isSounding());
+}
+
+TEST_F(SoundE2E, SongPlaysOnceThenThePlayerStaysStopped) {
+    SoundService service(platform::openWaveOut);
+    const auto song = fixtures().song("once.mp3", 0.4, 1000);
+    markStart();
+    service.playSongFiles(1, {song.string()});
+    const auto sound = recordSound(600ms);
+    const auto stretches = testing::toneStretches(sound, kLoud / 2);
+    ASSERT_EQ(rounded(stretches, 100), std::vector<int>{1000});
+    EXPECT_NEAR(secondsOf(stretches[0].to - stretches[0].from), 0.4, 0.06);
+    EXPECT_FALSE(service.isSounding());
+}
+
+TEST_F(SoundE2E, TwoPassesOverThreeFilesPlaySixTracksInOrder) {
+    SoundService service(platform::openWaveOut);
+    const auto a = fixtures().song("a.mp3", 0.25, 600);
+    const auto b = fixtures().song("b.mp3", 0.25, 1000);
+    const auto c = fixtures().song("c.mp3", 0.25, 1500);
+    markStart();
+    service.playSongFiles(2, {a.string(), "", b.string(), c.string()});
+    const auto sound = recordSound(700ms);
+    EXPECT_EQ(rounded(testing::toneStretches(sound, kLoud / 2), 100),
+              (std::vector<int>{600, 1000, 1500, 600, 1000, 1500}));
+    EXPECT_FALSE(service.isSounding());
+}
+
+TEST_F(SoundE2E, MissingSecondFileStopsTheList) {
+    SoundService service(platform::openWaveOut);
+    const auto a = fixtures().song("a.mp3", 0.25, 600);
+    const auto c = fixtures().song("c.mp3", 0.25, 1500);
+    markStart();
+    service.playSongFiles(1, {a.string(), fixtures().path("missing.mp3").string(), c.string()});
+    const auto sound = recordSound(800ms);
+    EXPECT_EQ(rounded(testing::toneStretches(sound, kLoud / 2), 100), std::vector<int>{600});
+    EXPECT_FALSE(service.isSounding());
+}
+
+// A tag whose contents are themselves MPEG audio (another tone): skipping the
+// tag means only the song's own tone sounds.
+TEST_F(SoundE2E, Id3v23FileStartsAtItsFirstFrame) {
+    SoundService service(platform::openWaveOut);
+    const ByteData hidden = testing::readBytes(fixtures().song("hidden.mp3", 0.3, 3000));
+    const ByteData body = testing::readBytes(fixtures().song("tagged-body.mp3", 0.3, 1000));
+    ByteData tagged = {'I', 'D', '3', 3, 0, 0};
+    const auto size = static_cast<std::uint32_t>(hidden.size());
+    for (int shift : {21, 14, 7, 0}) {
+        tagged.push_back(static_cast<std::uint8_t>((size >> shift) & 0x7F));
+    }
+    tagged.insert(tagged.end(), hidden.begin(), hidden.end());
+    tagged.insert(tagged.end(), body.begin(), body.end());
+    const auto path = fixtures().path("tagged.mp3");
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(tagged.data()),
+                                                static_cast<long>(tagged.size()));
+    markStart();
+    service.playSongFiles(1, {path.string()});
+    const auto sound = recordSound(600ms);
+    EXPECT_EQ(rounded(testing::toneStretches(sound, kLoud / 2), 100), std::vector<int>{1000});
+}
+
+TEST_F(SoundE2E, PlaySongFilesReplacesTheSongAtOnceAndACountOfZeroOnlyStops) {
+    SoundService service(platform::openWaveOut);
+    const auto longSong = fixtures().song("long.mp3", 3, 500);
+    const auto other = fixtures().song("once.mp3", 0.4, 1000);
+    markStart();
+    service.playSongFiles(1, {longSong.string()});
+    ASSERT_GE(recorder_->waitForLoud(startIndex_, kLoud, 5s), 0);
+    std::this_thread::sleep_for(300ms);
+    service.playSongFiles(1, {other.string()});
+    const auto replaced = recordSound(600ms);
+    const auto stretches = testing::toneStretches(replaced, kLoud / 2);
+    ASSERT_EQ(rounded(stretches, 100), (std::vector<int>{500, 1000}));
+    EXPECT_LT(secondsOf(stretches[0].to - stretches[0].from), 0.6);
+
+    markStart();
+    service.playSongFiles(1, {longSong.string()});
+    ASSERT_GE(recorder_->waitForLoud(startIndex_, kLoud, 5s), 0);
+    const std::size_t beforeStop = recorder_->sampleCount();
+    service.playSongFiles(0, {other.string()});
+    const long quiet = recorder_->waitForQuiet(beforeStop, kLoud / 4, samplesOf(600ms), 5s);
+    ASSERT_GE(quiet, 0);
+    EXPECT_LT(secondsOf(static_cast<std::size_t>(quiet) - beforeStop), 0.25);
+    EXPECT_FALSE(service.isSounding());
+}
+
+TEST_F(SoundE2E, MidiFilePlaysThroughTheSynthesizer) {
+    SoundService service(platform::openWaveOut);
+    // One track: flute (program 73), A4 (440 Hz) for half a second at 120 beats a minute.
+    const ByteData track = {0x00, 0xC0, 73,   0x00, 0x90, 69, 110, 0x83, 0x60,
+                            0x80, 69,   0x00, 0x00, 0xFF, 0x2F, 0x00};
+    ByteData file = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0,
+                     'M', 'T', 'r', 'k', 0, 0, 0, static_cast<std::uint8_t>(track.size())};
+    file.insert(file.end(), track.begin(), track.end());
+    markStart();
+    ASSERT_TRUE(service.playSound(file));
+    const long onset = recorder_->waitForLoud(startIndex_, 200, 10s);
+    ASSERT_GE(onset, 0);
+    ASSERT_TRUE(testing::waitUntil([&] { return !service.isSounding(); }, 5s));
+    const auto all = recorder_->samples();
+    const std::size_t from = static_cast<std::size_t>(onset) + samplesOf(100ms);
+    EXPECT_GT(testing::toneStrength(all, from, from + samplesOf(300ms), 440), 0.5);
+}
+
+}  // namespace
+}  // namespace lumivox
