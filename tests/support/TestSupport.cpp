@@ -153,33 +153,6 @@ bool waitUntil(const std::function<bool()>& ready, std::chrono::milliseconds tim
     return true;
 }
 
-XvfbServer::XvfbServer(int width, int height) {
-    // Pick a display number whose lock file is free; -nolisten tcp keeps it local.
-    for (int number = 50 + getpid() % 400;; ++number) {
-        if (!fs::exists("/tmp/.X" + std::to_string(number) + "-lock") &&
-            !fs::exists("/tmp/.X11-unix/X" + std::to_string(number))) {
-            display_ = ":" + std::to_string(number);
-            break;
-        }
-    }
-    std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-    server_ = std::make_unique<Subprocess>(
-        std::vector<std::string>{"Xvfb", display_, "-screen", "0", screen, "-nolisten", "tcp"},
-        std::map<std::string, std::string>{}, "/dev/null", runtimeDir_ / "xvfb.log");
-    std::string socket = "/tmp/.X11-unix/X" + display_.substr(1);
-    waitUntil([&] { return fs::exists(socket); }, std::chrono::milliseconds(10000));
-}
-
-XvfbServer::~XvfbServer() {
-    server_.reset();
-}
-
-std::map<std::string, std::string> XvfbServer::environment() const {
-    return {{"DISPLAY", display_},
-            {"XDG_RUNTIME_DIR", runtimeDir_.path().string()},
-            {"QT_QPA_PLATFORM", "xcb"}};
-}
-
 PulseServer::PulseServer() {
     socketPath_ = (runtimeDir_ / "pulse-native").string();
     fs::create_directories(runtimeDir_ / "home");

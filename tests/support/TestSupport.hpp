@@ -65,21 +65,6 @@ CommandResult runCommand(const std::string& command);
 // Polls `ready` every 20 ms until it holds or the time-out passes.
 bool waitUntil(const std::function<bool()>& ready, std::chrono::milliseconds timeout);
 
-// A private X server (Xvfb) on a free display number, with its own runtime folder.
-class XvfbServer {
-public:
-    explicit XvfbServer(int width = 1280, int height = 1024);
-    ~XvfbServer();
-    const std::string& display() const { return display_; }
-    // Environment for programs that should use this display.
-    std::map<std::string, std::string> environment() const;
-
-private:
-    TempDir runtimeDir_;
-    std::string display_;
-    std::unique_ptr<Subprocess> server_;
-};
-
 // A private PulseAudio server with one null sink named "out"; parec on
 // "out.monitor" records what was played. PULSE_SERVER points clients at it.
 class PulseServer {

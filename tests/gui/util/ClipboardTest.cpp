@@ -4,6 +4,7 @@
 
 #include <future>
 
+#include "tests/support/PrivateDisplay.hpp"
 #include "tests/support/TestSupport.hpp"
 #include "util/Encoding.hpp"
 #include "util/TextUtil.hpp"
@@ -45,7 +46,7 @@ TEST(Clipboard, PutsGbkTextOnTheRealClipboardAsUnicode) {
 
 int main(int argc, char** argv) {
     // A private X server, so the real CLIPBOARD selection is used.
-    lumivox::testing::XvfbServer display;
+    lumivox::testing::PrivateDisplay display;
     for (const auto& [key, value] : display.environment()) {
         setenv(key.c_str(), value.c_str(), 1);
     }
