@@ -3,6 +3,8 @@
 // stay empty and their events do nothing.
 #include "shell/EventWiring.hpp"
 
+#include "hotkeys/HotkeyPhrases.hpp"
+#include "hotkeys/PhraseSettings.hpp"
 #include "shell/Layout.hpp"
 #include "shell/Pages.hpp"
 #include "shell/Startup.hpp"
@@ -23,7 +25,10 @@ std::vector<Binding> makeWiring() {
         // Counts 100 ticks on 进度条1, then runs the version check.
         {main, "时钟1", 0, 0, E::Tick, {} /* onStartupTimerTick */},
         // Sends phrase k for the hotkey reported.
-        {main, "标签1", 0, 0, E::Notification, {} /* the hotkey handler */},
+        {main, "标签1", 0, 0, E::Notification,
+         [](Window& window, const Event& event) {
+             hotkeyPhraseSender().sendHotkeyPhrase(window, event.first);
+         }},
         {main, "特定按钮1", 0, 0, E::Clicked, windowOnly(showHotkeyPage)},
         {main, "特定按钮2", 0, 0, E::Clicked, windowOnly(showBuiltinSoundPage)},
         {main, "特定按钮3", 0, 0, E::Clicked, windowOnly(showCustomSongPage)},
@@ -39,9 +44,14 @@ std::vector<Binding> makeWiring() {
         {main, "自定义播放按钮", 1, 18, E::Clicked, {} /* play the song of slot k */},
         {main, "自定义停止按钮", 1, 18, E::Clicked, {} /* stopAllSounds */},
         // The hotkey phrases.
-        {main, "保存配置按钮", 0, 0, E::Clicked, {} /* saveHotkeyPhrases */},
-        {main, "保存配置按钮1", 0, 0, E::Clicked, {} /* switch the hotkeys on */},
-        {main, "保存配置按钮2", 0, 0, E::Clicked, {} /* switch the hotkeys off */},
+        {main, "保存配置按钮", 0, 0, E::Clicked,
+         [](Window& window, const Event&) {
+             saveHotkeyPhrases(window, dataFilePath(kHotkeyPhrasesFile));
+         }},
+        {main, "保存配置按钮1", 0, 0, E::Clicked,
+         [](Window& window, const Event&) { hotkeyPhraseSender().switchHotkeysOn(window); }},
+        {main, "保存配置按钮2", 0, 0, E::Clicked,
+         [](Window& window, const Event&) { hotkeyPhraseSender().switchHotkeysOff(window); }},
         // The update window joins here: its created event (onUpdateWindowCreated)
         // and its 时钟1 tick (onUpdateTimerTick).
     };
@@ -102,7 +112,7 @@ const StartupSteps& startupSteps() {
         .initDownloadTask = {},     // the updater: initDownloadTask
         .releaseDownloadTask = {},  // the updater: releaseDownloadTask
         .loadCustomSongs = {},      // the song slots: loadCustomSongs
-        .loadHotkeyPhrases = {},    // the hotkey phrases: loadHotkeyPhrases
+        .loadHotkeyPhrases = loadHotkeyPhrases,
     };
     return steps;
 }

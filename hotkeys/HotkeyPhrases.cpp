@@ -1,0 +1,65 @@
+#include "hotkeys/HotkeyPhrases.hpp"
+
+#include <string>
+
+#include "hotkeys/SimulateKeys.hpp"
+#include "shell/Window.hpp"
+#include "util/Encoding.hpp"
+#include "util/TextUtil.hpp"
+
+namespace lumivox {
+namespace {
+
+constexpr std::string_view kReceiverLabel = "标签1";
+constexpr int kEnter = 13, kControl = 17, kKeyV = 86;
+
+std::string phraseBox(int k) {
+    return "快捷编辑框" + std::to_string(k + 1);
+}
+
+void tellHost(const char* message) {
+    showMessageBox(utf8ToGbk(message), kMessageBoxOk, utf8ToGbk("温馨提示："));
+}
+
+}  // namespace
+
+void HotkeyPhraseSender::switchHotkeysOn(Window& window) {
+    for (int k = 0; k < kHotkeyCount; ++k) {
+        // Switched on already: the key's registration is given back first, or it
+        // would stay in force under an identifier that no entry holds, out of
+        // reach of the switch-off.
+        if (slots_[k] != 0 && service_.isRegistered(slots_[k])) {
+            service_.removeGlobalHotkey(slots_[k]);
+        }
+        slots_[k] = service_.addGlobalHotkey(window, kReceiverLabel, 0, kFirstFunctionKey + k);
+    }
+    tellHost("快捷键开启成功！鼠标点击聊天框！按F1-12即可发送指定数据！");
+}
+
+void HotkeyPhraseSender::switchHotkeysOff(Window&) {
+    for (int k = 0; k < kHotkeyCount; ++k) {
+        service_.removeGlobalHotkey(slots_[k]);  // the entry keeps its value
+    }
+    tellHost("快捷键关闭成功！谢谢使用！");
+}
+
+void HotkeyPhraseSender::sendHotkeyPhrase(Window& window, std::int32_t identifier) {
+    for (int k = 0; k < kHotkeyCount; ++k) {
+        if (identifier != 0 && slots_[k] == identifier) {
+            // No pause between the steps: the clipboard holds the phrase before the
+            // Ctrl+V is queued, and the target takes the keys in order.
+            simulateKeys(keys_, kEnter);
+            setClipboardText(window.text(phraseBox(k)));
+            simulateKeys(keys_, kControl, kKeyV);
+            simulateKeys(keys_, kEnter);
+            return;
+        }
+    }
+}
+
+HotkeyPhraseSender& hotkeyPhraseSender() {
+    static HotkeyPhraseSender sender(hotkeyService(), platform::systemKeyInjector());
+    return sender;
+}
+
+}  // namespace lumivox

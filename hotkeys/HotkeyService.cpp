@@ -1,0 +1,84 @@
+#include "hotkeys/HotkeyService.hpp"
+
+#include <utility>
+
+#include "shell/Window.hpp"
+
+namespace lumivox {
+
+unsigned HotkeyService::translateModifiers(int modifiers) {
+    using namespace platform;
+    switch (modifiers) {
+        case 0:
+            return 0;
+        case 1:
+            return kHotkeyControl;
+        case 2:
+            return kHotkeyShift;
+        case 3:
+            return kHotkeyControl | kHotkeyShift;
+        case 4:
+            return kHotkeyAlt;
+        case 5:
+            return kHotkeyControl | kHotkeyAlt;
+        case 6:
+            return kHotkeyShift | kHotkeyAlt;
+        default:
+            return static_cast<unsigned>(modifiers);
+    }
+}
+
+std::int32_t HotkeyService::addGlobalHotkey(Window& window, std::string_view receiverLabel,
+                                            int modifiers, int virtualKey) {
+    // The receiver is the main window's label, which lives until the program ends.
+    return addGlobalHotkey(
+        [&window, label = std::string(receiverLabel)](std::int32_t first, std::int32_t second) {
+            window.raiseNotification(label, first, second);
+        },
+        modifiers, virtualKey);
+}
+
+std::int32_t HotkeyService::addGlobalHotkey(Receiver receiver, int modifiers, int virtualKey) {
+    receiver_ = std::move(receiver);
+    const unsigned flags = translateModifiers(modifiers);
+    if (!listening_) {
+        listening_ = platform_.startListening([this](int identifier) { onHotkey(identifier); });
+    }
+    ++activeCount_;
+    ++sequence_;
+    const auto identifier = static_cast<std::int32_t>(33000u + sequence_);
+    lastIdentifier_ = identifier;
+    if (!platform_.registerHotkey(identifier, flags, virtualKey)) {
+        return 0;
+    }
+    registered_.insert(identifier);
+    return identifier;
+}
+
+bool HotkeyService::removeGlobalHotkey(std::int32_t identifier) {
+    const bool removed = platform_.unregisterHotkey(identifier);
+    if (removed) {
+        registered_.erase(identifier);
+    }
+    --activeCount_;
+    if (listening_ && activeCount_ == 0) {
+        listening_ = false;
+        return platform_.stopListening();
+    }
+    return removed;
+}
+
+void HotkeyService::onHotkey(int identifier) {
+    // Only identifiers this run has handed out are reported.
+    if (identifier >= kFirstHotkeyIdentifier && identifier <= lastIdentifier_ && receiver_) {
+        Receiver receiver = receiver_;  // the handler may register again
+        receiver(identifier, 0);
+    }
+}
+
+HotkeyService& hotkeyService() {
+    static HotkeyService service(platform::systemGlobalHotkeys());
+    return service;
+}
+
+}  // namespace lumivox

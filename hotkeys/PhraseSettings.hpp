@@ -1,0 +1,25 @@
+#pragma once
+// The twelve phrases' settings file: phrase 1, separator, ..., phrase 12,
+// separator, in GBK exactly as the boxes hold them. The whole text passes
+// through the hidden box 编辑框快捷配置 in both directions.
+#include <string_view>
+
+namespace lumivox {
+
+class Window;
+
+// "￥￥￥￥￥￥%%%%%%%" in GBK: 19 bytes that follow every field of a settings file.
+inline constexpr std::string_view kSettingsSeparator =
+    "\xA3\xA4\xA3\xA4\xA3\xA4\xA3\xA4\xA3\xA4\xA3\xA4%%%%%%%";
+// What the save puts into the first empty phrase box (GBK of "还没有设置").
+inline constexpr std::string_view kPhrasePlaceholder = "\xBB\xB9\xC3\xBB\xD3\xD0\xC9\xE8\xD6\xC3";
+
+// Click of 保存配置按钮: fills the first empty box with the placeholder, then
+// writes all twelve to the file (GBK path), replacing it whole. Nothing is reported.
+void saveHotkeyPhrases(Window& window, std::string_view filePath);
+
+// At start-up, with the file's text in 编辑框快捷配置: field n fills phrase box
+// n. Fields after the twelfth are dropped; boxes without a field keep their text.
+void loadHotkeyPhrases(Window& window);
+
+}  // namespace lumivox

@@ -1,0 +1,38 @@
+#pragma once
+// System-wide hotkeys: a key combination that fires wherever the keyboard focus
+// is, reported to the program instead of the focused window.
+#include <functional>
+
+namespace lumivox::platform {
+
+// Modifier flags of a hotkey (the values of the Windows MOD_ flags).
+inline constexpr unsigned kHotkeyAlt = 0x1;
+inline constexpr unsigned kHotkeyControl = 0x2;
+inline constexpr unsigned kHotkeyShift = 0x4;
+inline constexpr unsigned kHotkeyWin = 0x8;
+
+// Called on the GUI thread with the identifier of the hotkey that fired.
+using HotkeyListener = std::function<void(int identifier)>;
+
+// The platform's hotkey table. All calls on the GUI thread.
+class GlobalHotkeys {
+  public:
+    virtual ~GlobalHotkeys() = default;
+    // Registers the key (a virtual-key code) with exactly these modifiers under the
+    // identifier. False when the platform refuses: another program holds the
+    // combination, this program registered it already, the identifier is in use,
+    // or there is no display to register on.
+    virtual bool registerHotkey(int identifier, unsigned modifierFlags, int virtualKey) = 0;
+    // False when the identifier is not registered.
+    virtual bool unregisterHotkey(int identifier) = 0;
+    // Starts reporting fired hotkeys to the listener; false when nothing can be
+    // reported (no display).
+    virtual bool startListening(HotkeyListener listener) = 0;
+    // Stops reporting; false when not listening.
+    virtual bool stopListening() = 0;
+};
+
+// The system's hotkeys (key grabs on the X root window on Linux).
+GlobalHotkeys& systemGlobalHotkeys();
+
+}  // namespace lumivox::platform

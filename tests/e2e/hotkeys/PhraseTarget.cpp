@@ -1,0 +1,73 @@
+// A second X11 application for the hotkey tests: one multi-line text box that
+// has the keyboard focus. Every change of its text is written whole to
+// <folder>/text.txt (UTF-8, written to a temporary file and renamed) and noted in
+// <folder>/changes.log as "<monotonic ns> <bytes>"; every key press that reaches
+// the box is noted in <folder>/keys.log by its key name.
+#include <time.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QPlainTextEdit>
+#include <QSaveFile>
+
+namespace {
+
+long long monotonicNs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1000000000LL + now.tv_nsec;
+}
+
+void append(const QString& path, const QByteArray& line) {
+    QFile file(path);
+    if (file.open(QIODevice::Append)) {
+        file.write(line);
+    }
+}
+
+class KeyLog : public QObject {
+  public:
+    explicit KeyLog(QString path) : path_(std::move(path)) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            QKeySequence sequence(key->modifiers() | key->key());
+            append(path_, sequence.toString().toUtf8() + "\n");
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    QString path_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    QPlainTextEdit box;
+    box.setWindowTitle(QStringLiteral("PhraseTarget"));
+    box.resize(400, 300);
+    KeyLog keys(folder + "/keys.log");
+    box.installEventFilter(&keys);
+    QObject::connect(&box, &QPlainTextEdit::textChanged, [&] {
+        const QByteArray text = box.toPlainText().toUtf8();
+        QSaveFile file(folder + "/text.txt");
+        if (file.open(QIODevice::WriteOnly)) {
+            file.write(text);
+            file.commit();
+        }
+        append(folder + "/changes.log",
+               QByteArray::number(monotonicNs()) + " " + QByteArray::number(text.size()) + "\n");
+    });
+    box.show();
+    box.activateWindow();
+    box.setFocus();
+    return app.exec();
+}
