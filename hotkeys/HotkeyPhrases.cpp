@@ -24,19 +24,23 @@ void tellHost(const char* message) {
 }  // namespace
 
 void HotkeyPhraseSender::switchHotkeysOn(Window& window) {
-    for (int k = 0; k < kHotkeyCount; ++k) {
-        // Switched on already: the key's registration is given back first, or it
-        // would stay in force under an identifier that no entry holds, out of
-        // reach of the switch-off.
-        if (slots_[k] != 0 && service_.isRegistered(slots_[k])) {
+    // Switched on already: the twelve registrations are given back first, or each
+    // key would stay held under an identifier that no entry keeps, out of reach of
+    // the switch-off (and the active count would never come back to 0).
+    if (on_) {
+        for (int k = 0; k < kHotkeyCount; ++k) {
             service_.removeGlobalHotkey(slots_[k]);
         }
+    }
+    for (int k = 0; k < kHotkeyCount; ++k) {
         slots_[k] = service_.addGlobalHotkey(window, kReceiverLabel, 0, kFirstFunctionKey + k);
     }
+    on_ = true;
     tellHost("快捷键开启成功！鼠标点击聊天框！按F1-12即可发送指定数据！");
 }
 
 void HotkeyPhraseSender::switchHotkeysOff(Window&) {
+    on_ = false;
     for (int k = 0; k < kHotkeyCount; ++k) {
         service_.removeGlobalHotkey(slots_[k]);  // the entry keeps its value
     }

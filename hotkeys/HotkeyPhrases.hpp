@@ -28,12 +28,13 @@ class HotkeyPhraseSender {
     // Notification of 标签1: Enter, phrase k on the clipboard, Ctrl+V, Enter.
     void sendHotkeyPhrase(Window& window, std::int32_t identifier);
 
-    const HotkeySlots& slots() const { return slots_; }
+    const HotkeySlots& hotkeySlots() const { return slots_; }
 
   private:
     HotkeyService& service_;
     platform::KeyInjector& keys_;
     HotkeySlots slots_{};
+    bool on_ = false;  // switched on and not off since
 };
 
 // The program's page over the process's hotkey service and the system's keys.

@@ -48,18 +48,11 @@ std::int32_t HotkeyService::addGlobalHotkey(Receiver receiver, int modifiers, in
     ++sequence_;
     const auto identifier = static_cast<std::int32_t>(33000u + sequence_);
     lastIdentifier_ = identifier;
-    if (!platform_.registerHotkey(identifier, flags, virtualKey)) {
-        return 0;
-    }
-    registered_.insert(identifier);
-    return identifier;
+    return platform_.registerHotkey(identifier, flags, virtualKey) ? identifier : 0;
 }
 
 bool HotkeyService::removeGlobalHotkey(std::int32_t identifier) {
     const bool removed = platform_.unregisterHotkey(identifier);
-    if (removed) {
-        registered_.erase(identifier);
-    }
     --activeCount_;
     if (listening_ && activeCount_ == 0) {
         listening_ = false;

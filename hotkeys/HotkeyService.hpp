@@ -4,7 +4,6 @@
 // thread. One per process; every call on the GUI thread.
 #include <cstdint>
 #include <functional>
-#include <set>
 #include <string>
 #include <string_view>
 
@@ -36,8 +35,6 @@ class HotkeyService {
     // being reported.
     bool removeGlobalHotkey(std::int32_t identifier);
 
-    // Whether the identifier is registered now (accepted and not yet removed).
-    bool isRegistered(std::int32_t identifier) const { return registered_.contains(identifier); }
     std::int32_t activeCount() const { return activeCount_; }
     std::uint32_t sequence() const { return sequence_; }
     std::int32_t lastIdentifier() const { return lastIdentifier_; }
@@ -55,7 +52,6 @@ class HotkeyService {
     std::int32_t activeCount_ = 0;
     std::uint32_t sequence_ = 0;
     std::int32_t lastIdentifier_ = 0;
-    std::set<std::int32_t> registered_;
 };
 
 // The process's service over the system's hotkeys.
