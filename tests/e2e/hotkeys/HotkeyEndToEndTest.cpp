@@ -1,0 +1,195 @@
+// The real program under a private X server with a second X11 application that
+// has the keyboard focus: what arrives in that application's text box when F1 to
+// F12 are pressed with the hotkeys on and off.
+#include <xcb/xcb.h>
+
+#include <X11/keysym.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+
+#include <gtest/gtest.h>
+
+#include "platform/linux/qt/X11Keyboard.hpp"
+#include "tests/support/PrivateDisplay.hpp"
+#include "tests/support/TestSupport.hpp"
+#include "util/Encoding.hpp"
+
+namespace lumivox::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+const std::string kSeparator = "\xA3\xA4\xA3\xA4\xA3\xA4\xA3\xA4\xA3\xA4\xA3\xA4%%%%%%%";
+const std::string kPhrase3 = "第一行\r\n第二行😀";  // with a character GBK lacks
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class HotkeyEndToEnd : public ::testing::Test {
+  protected:
+    // Starts the program with phrases p1..p12 (phrase 3 kPhrase3) in its settings
+    // file, and the target application, which then has the focus.
+    void start() {
+        ASSERT_TRUE(xvfb_.ok()) << "no X server";
+        fs::create_directories(config_ / "Lumivox");
+        std::string file;
+        for (int n = 1; n <= 12; ++n) {
+            file += (n == 3 ? utf8ToGbk(kPhrase3) : "p" + std::to_string(n)) + kSeparator;
+        }
+        std::ofstream(config_ / "Lumivox" / "快捷键配置.txt", std::ios::binary) << file;
+        auto env = xvfb_.environment();
+        env["XDG_CONFIG_HOME"] = config_.path().string();
+        program_ = std::make_unique<Subprocess>(
+            std::vector<std::string>{(binaryDir() / "lumivox").string()}, env, work_ / "out.txt",
+            work_ / "err.txt");
+        ASSERT_TRUE(waitUntil([&] { return !windowId("LumivoxV1.0").empty(); }, 60s)) << log();
+        target_ = std::make_unique<Subprocess>(
+            std::vector<std::string>{
+                (binaryDir() / "tests/e2e/hotkeys/hotkeys_phrase_target").string(),
+                targetDir_.path().string()},
+            env, work_ / "target-out.txt", work_ / "target-err.txt");
+        ASSERT_TRUE(waitUntil([&] { return !windowId("PhraseTarget").empty(); }, 60s)) << log();
+        // The hotkey page, where the switches are.
+        click(58, 94);
+    }
+
+    std::string x(const std::string& command) {
+        return runCommand("DISPLAY=" + xvfb_.display() + " " + command + " 2>/dev/null").output;
+    }
+    std::string windowId(const std::string& name) {
+        const std::string ids = x("xdotool search --name '" + name + "'");
+        return ids.substr(0, ids.find('\n'));
+    }
+    // Clicks at a point of the main window's client area.
+    void click(int left, int top) {
+        const std::string geometry =
+            x("xdotool getwindowgeometry --shell " + windowId("LumivoxV1.0"));
+        std::smatch m;
+        ASSERT_TRUE(std::regex_search(geometry, m, std::regex(R"(X=(\d+)\nY=(\d+))"))) << geometry;
+        x("xdotool mousemove " + std::to_string(std::stoi(m[1]) + left) + " " +
+          std::to_string(std::stoi(m[2]) + top) + " click 1");
+    }
+    // A click on a switch, and OK on the message it shows.
+    void clickSwitch(int left) {
+        click(left, 560);
+        ASSERT_TRUE(waitUntil([&] { return !windowId("温馨提示：").empty(); }, 30s)) << log();
+        x("xdotool windowfocus --sync " + windowId("温馨提示：") + " key Return");
+        ASSERT_TRUE(waitUntil([&] { return windowId("温馨提示：").empty(); }, 30s)) << log();
+    }
+    void switchOn() { clickSwitch(416); }
+    void switchOff() { clickSwitch(520); }
+    // Keys pressed while the target has the focus.
+    void pressInTarget(const std::string& keys) {
+        x("xdotool windowfocus --sync " + windowId("PhraseTarget") + " key " + keys);
+    }
+    std::string targetText() { return readFile(targetDir_ / "text.txt"); }
+    std::string targetKeys() { return readFile(targetDir_ / "keys.log"); }
+    // Waits for the target's text, then checks that nothing more arrives.
+    void expectTargetText(const std::string& text) {
+        EXPECT_TRUE(waitUntil([&] { return targetText() == text; }, 20s))
+            << "target shows [" << targetText() << "]\n"
+            << log();
+        std::this_thread::sleep_for(300ms);
+        EXPECT_EQ(targetText(), text);
+    }
+    // The keys that reach the target while pressing these there, ended by a key
+    // that is never a hotkey: once it has arrived, so has every key before it.
+    std::string keysReachingTarget(const std::string& keys) {
+        const std::size_t from = targetKeys().size();
+        pressInTarget(keys + " Escape");
+        EXPECT_TRUE(waitUntil(
+            [&] { return targetKeys().size() > from && targetKeys().ends_with("Esc\n"); }, 20s))
+            << log();
+        const std::string all = targetKeys();
+        return all.substr(from, all.size() - from - 4);
+    }
+
+    std::string log() {
+        return "program: " + readFile(work_ / "err.txt") +
+               "\ntarget: " + readFile(work_ / "target-err.txt");
+    }
+
+    PrivateDisplay xvfb_;
+    TempDir config_, work_, targetDir_;
+    std::unique_ptr<Subprocess> program_, target_;
+};
+
+TEST_F(HotkeyEndToEnd, PhrasesArriveWhileOnAndKeysPassWhileOff) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    // Off: F3 is the target's own key.
+    EXPECT_EQ(keysReachingTarget("F3"), "F3\n");
+    EXPECT_EQ(targetText(), "");
+
+    // On twice: still exactly one phrase per press.
+    switchOn();
+    switchOn();
+    pressInTarget("F3");
+    const std::string phrase3 = "\n第一行\n第二行😀\n";
+    expectTargetText(phrase3);
+    // Shift+F3 is no hotkey: it reaches the target as it is.
+    EXPECT_EQ(keysReachingTarget("shift+F3"), "Shift+Shift\nShift+F3\n");
+    EXPECT_EQ(targetText(), phrase3);
+
+    // Phrase 5 edited and not saved: F5 sends the new text.
+    click(344, 160 + 4 * 32 + 12);
+    x("xdotool key ctrl+a type --delay 10 'new five'");
+    pressInTarget("F5");
+    expectTargetText(phrase3 + "\nnew five\n");
+
+    // Off: every grab is gone, the first registrations of the double switch-on too.
+    switchOff();
+    const std::string before = targetText();
+    EXPECT_EQ(keysReachingTarget("F3 F5 F12"), "F3\nF5\nF12\n");
+    EXPECT_EQ(targetText(), before);
+
+    // On again: the keys work again.
+    switchOn();
+    pressInTarget("F12");
+    expectTargetText(before + "\np12\n");
+    EXPECT_TRUE(program_->running());
+}
+
+TEST_F(HotkeyEndToEnd, KeyHeldByAnotherClientIsRefusedWhileTheOthersWork) {
+    ASSERT_TRUE(xvfb_.ok());
+    // Another client holds F7 before the program starts.
+    xcb_connection_t* other = xcb_connect(xvfb_.display().c_str(), nullptr);
+    ASSERT_EQ(xcb_connection_has_error(other), 0);
+    const xcb_keycode_t f7 = platform::x11::KeyboardMap(other).keycodeFor(XK_F7);
+    ASSERT_NE(f7, 0);
+    ASSERT_EQ(
+        xcb_request_check(other, xcb_grab_key_checked(other, 0, platform::x11::rootWindow(other),
+                                                      XCB_MOD_MASK_ANY, f7, XCB_GRAB_MODE_ASYNC,
+                                                      XCB_GRAB_MODE_ASYNC)),
+        nullptr);
+    xcb_flush(other);
+
+    ASSERT_NO_FATAL_FAILURE(start());
+    switchOn();
+    pressInTarget("F7 F8");
+    expectTargetText("\np8\n");
+    // F7 went to the client that holds it, not to the program.
+    bool otherGotF7 = false;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            while (xcb_generic_event_t* event = xcb_poll_for_event(other)) {
+                if ((event->response_type & 0x7F) == XCB_KEY_PRESS &&
+                    reinterpret_cast<xcb_key_press_event_t*>(event)->detail == f7) {
+                    otherGotF7 = true;
+                }
+                std::free(event);
+            }
+            return otherGotF7;
+        },
+        20s));
+    pressInTarget("F1");
+    expectTargetText("\np8\n\np1\n");
+    xcb_disconnect(other);
+}
+
+}  // namespace
+}  // namespace lumivox::testing
