@@ -3,7 +3,6 @@
 #include <string>
 
 #include "shell/Window.hpp"
-#include "util/TextUtil.hpp"
 
 namespace lumivox {
 namespace {
@@ -17,6 +16,22 @@ std::string phraseBox(int n) {
 
 }  // namespace
 
+Text joinPhrases(const PhraseTexts& phrases) {
+    Text body;
+    for (const Text& phrase : phrases) {
+        body += joinTexts(phrase, kSettingsSeparator);
+    }
+    return body;
+}
+
+TextArray phraseFields(std::string_view settingsText) {
+    TextArray fields = splitText(settingsText, kSettingsSeparator);
+    if (fields.size() > kPhraseCount) {
+        fields.resize(kPhraseCount);
+    }
+    return fields;
+}
+
 void saveHotkeyPhrases(Window& window, std::string_view filePath) {
     for (int n = 1; n <= kPhraseCount; ++n) {
         if (textsEqual(window.text(phraseBox(n)), "")) {
@@ -25,18 +40,18 @@ void saveHotkeyPhrases(Window& window, std::string_view filePath) {
         }
     }
     window.setText(kSettingsStore, "");
-    Text body;
+    PhraseTexts phrases;
     for (int n = 1; n <= kPhraseCount; ++n) {
-        body += joinTexts(window.text(phraseBox(n)), kSettingsSeparator);
+        phrases[static_cast<std::size_t>(n - 1)] = window.text(phraseBox(n));
     }
-    appendToEditBox(window, kSettingsStore, body);
+    appendToEditBox(window, kSettingsStore, joinPhrases(phrases));
     writeWholeFile(filePath, textToBytes(window.text(kSettingsStore)));
 }
 
 void loadHotkeyPhrases(Window& window) {
-    const TextArray fields = splitText(window.text(kSettingsStore), kSettingsSeparator);
-    for (int n = 1; n <= kPhraseCount && static_cast<std::size_t>(n) <= fields.size(); ++n) {
-        window.setText(phraseBox(n), fields[static_cast<std::size_t>(n - 1)]);
+    const TextArray fields = phraseFields(window.text(kSettingsStore));
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        window.setText(phraseBox(static_cast<int>(i + 1)), fields[i]);
     }
 }
 
