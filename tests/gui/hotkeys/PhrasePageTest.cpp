@@ -119,5 +119,19 @@ TEST_F(PhrasePage, HotkeySendsEnterThePhraseByPasteAndEnter) {
     }
 }
 
+// Without an X display (offscreen here, as in a Wayland session without
+// XWayland) every key is refused and the program goes on.
+TEST_F(PhrasePage, WithoutAnX11DisplayEveryKeyIsRefused) {
+    FormWindow& window = mainWindow();
+    HotkeyService service(platform::systemGlobalHotkeys());
+    HotkeyPhraseSender page(service, platform::systemKeyInjector());
+    page.switchHotkeysOn(window);
+    EXPECT_EQ(page.hotkeySlots(), HotkeySlots{});
+    EXPECT_FALSE(service.listening());
+    EXPECT_FALSE(platform::systemKeyInjector().injectKey(13, true));
+    page.switchHotkeysOff(window);
+    EXPECT_EQ(messages_.size(), 2u);
+}
+
 }  // namespace
 }  // namespace lumivox::testing
