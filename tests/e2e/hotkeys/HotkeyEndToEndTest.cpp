@@ -128,6 +128,10 @@ TEST_F(HotkeyEndToEnd, PhrasesArriveWhileOnAndKeysPassWhileOff) {
     // On twice: still exactly one phrase per press.
     switchOn();
     switchOn();
+    // Another client holds the clipboard (the host copied something elsewhere):
+    // the phrase takes it over.
+    x("sh -c 'printf other | xclip -selection clipboard' >/dev/null 2>&1");
+    ASSERT_EQ(x("xclip -o -selection clipboard"), "other");
     pressInTarget("F3");
     const std::string phrase3 = "\n第一行\n第二行😀\n";
     expectTargetText(phrase3);
