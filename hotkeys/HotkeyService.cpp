@@ -30,10 +30,14 @@ unsigned HotkeyService::translateModifiers(int modifiers) {
 
 std::int32_t HotkeyService::addGlobalHotkey(Window& window, std::string_view receiverLabel,
                                             int modifiers, int virtualKey) {
-    // The receiver is the main window's label, which lives until the program ends.
+    // The window is looked up by its layout when a hotkey fires: a hotkey that
+    // comes after it has closed then finds nothing rather than a destroyed window.
     return addGlobalHotkey(
-        [&window, label = std::string(receiverLabel)](std::int32_t first, std::int32_t second) {
-            window.raiseNotification(label, first, second);
+        [&forms = window.forms(), layout = std::string(window.layoutName()),
+         label = std::string(receiverLabel)](std::int32_t first, std::int32_t second) {
+            if (Window* receiver = forms.openWindow(layout)) {
+                receiver->raiseNotification(label, first, second);
+            }
         },
         modifiers, virtualKey);
 }
