@@ -65,7 +65,7 @@ struct Bound {
 const Bound kBound[] = {
     {"", 0, 0, EventKind::Created, true},
     {"时钟1", 0, 0, EventKind::Tick, false},
-    {"标签1", 0, 0, EventKind::Notification, false},
+    {"标签1", 0, 0, EventKind::Notification, true},
     {"特定按钮", 1, 3, EventKind::Clicked, true},
     {"特定按钮", 4, 6, EventKind::Clicked, false},
     {"透明标签2", 0, 0, EventKind::LeftButtonDown, false},
@@ -74,9 +74,9 @@ const Bound kBound[] = {
     {"自定义歌曲名字", 1, 18, EventKind::LeftButtonDown, false},
     {"自定义播放按钮", 1, 18, EventKind::Clicked, false},
     {"自定义停止按钮", 1, 18, EventKind::Clicked, false},
-    {"保存配置按钮", 0, 0, EventKind::Clicked, false},
-    {"保存配置按钮1", 0, 0, EventKind::Clicked, false},
-    {"保存配置按钮2", 0, 0, EventKind::Clicked, false},
+    {"保存配置按钮", 0, 0, EventKind::Clicked, true},
+    {"保存配置按钮1", 0, 0, EventKind::Clicked, true},
+    {"保存配置按钮2", 0, 0, EventKind::Clicked, true},
 };
 
 TEST(EventWiring, EveryBoundEventHasARowAndItsNumber) {
