@@ -192,6 +192,9 @@ TEST_F(HotkeyEndToEnd, KeyHeldByAnotherClientIsRefusedWhileTheOthersWork) {
         20s));
     pressInTarget("F1");
     expectTargetText("\np8\n\np1\n");
+    // With Caps Lock and Num Lock on, alone and together, the keys are hotkeys still.
+    pressInTarget("Caps_Lock F2 Num_Lock F2 Caps_Lock F2 Num_Lock");
+    expectTargetText("\np8\n\np1\n\np2\n\np2\n\np2\n");
     xcb_disconnect(other);
 }
 
