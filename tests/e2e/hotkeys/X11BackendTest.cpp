@@ -1,0 +1,103 @@
+// The X11 hotkey table and key lookup on a private X server, through Qt's own
+// connection as the program uses them: what is refused, and which key types a
+// character under the server's keyboard layout.
+#include <xcb/xcb.h>
+
+#include <X11/keysym.h>
+
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+#include <QGuiApplication>
+
+#include "platform/GlobalHotkeys.hpp"
+#include "platform/KeyInjection.hpp"
+#include "platform/linux/qt/X11Keyboard.hpp"
+#include "tests/support/PrivateDisplay.hpp"
+
+namespace lumivox::platform {
+namespace {
+
+constexpr int kF9 = 0x78, kF10 = 0x79;
+
+TEST(X11Hotkeys, RefusesWhatIsHeldAlreadyAndGivesBackWhatItHolds) {
+    GlobalHotkeys& hotkeys = systemGlobalHotkeys();
+    ASSERT_TRUE(hotkeys.startListening([](int) {}));
+    // F10 held by another client, with any modifiers.
+    xcb_connection_t* other = xcb_connect(nullptr, nullptr);
+    ASSERT_EQ(xcb_connection_has_error(other), 0);
+    const xcb_keycode_t f10 = x11::KeyboardMap(other).keycodeFor(XK_F10);
+    ASSERT_EQ(xcb_request_check(
+                  other, xcb_grab_key_checked(other, 0, x11::rootWindow(other), XCB_MOD_MASK_ANY,
+                                              f10, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)),
+              nullptr);
+
+    struct Step {
+        const char* what;
+        bool add;
+        int identifier;
+        unsigned flags;
+        int key;
+        bool result;
+    };
+    const Step steps[] = {
+        {"a free key", true, 1, 0, kF9, true},
+        {"the same key again, another identifier", true, 2, 0, kF9, false},
+        {"the same key with Ctrl", true, 3, kHotkeyControl, kF9, true},
+        {"an identifier in use", true, 3, kHotkeyShift, kF9, false},
+        {"a key another client holds", true, 4, 0, kF10, false},
+        {"a code that names no key", true, 5, 0, 0xFF, false},
+        {"removing a refused one", false, 2, 0, 0, false},
+        {"removing a registered one", false, 1, 0, 0, true},
+        {"its key is free again", true, 6, 0, kF9, true},
+        {"removing twice", false, 1, 0, 0, false},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        EXPECT_EQ(step.add ? hotkeys.registerHotkey(step.identifier, step.flags, step.key)
+                           : hotkeys.unregisterHotkey(step.identifier),
+                  step.result);
+    }
+    // What we hold, another client cannot take: and what we gave back, it can.
+    const xcb_keycode_t f9 = x11::KeyboardMap(other).keycodeFor(XK_F9);
+    auto otherGrabs = [&](std::uint16_t modifiers) {
+        xcb_generic_error_t* error = xcb_request_check(
+            other, xcb_grab_key_checked(other, 0, x11::rootWindow(other), modifiers, f9,
+                                        XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        std::free(error);
+        return error == nullptr;
+    };
+    EXPECT_FALSE(otherGrabs(0));
+    EXPECT_FALSE(otherGrabs(XCB_MOD_MASK_LOCK));  // every lock variant is ours
+    EXPECT_TRUE(hotkeys.unregisterHotkey(6));
+    EXPECT_TRUE(hotkeys.unregisterHotkey(3));
+    EXPECT_TRUE(otherGrabs(0));
+    EXPECT_TRUE(otherGrabs(XCB_MOD_MASK_LOCK));
+    EXPECT_TRUE(hotkeys.stopListening());
+    xcb_disconnect(other);
+}
+
+TEST(X11Keys, CharacterLookupGivesTheKeyThatTypesIt) {
+    KeyInjector& keys = systemKeyInjector();
+    const std::pair<char32_t, int> table[] = {
+        {U'v', 'V'},  {U'V', 'V'},  {U'1', '1'},   {U'!', '1'},  // shifted: the same key
+        {U' ', 0x20}, {U'-', 0xBD}, {U'\n', 0x0D}, {U'中', -1},
+    };
+    for (const auto& [character, code] : table) {
+        EXPECT_EQ(keys.virtualKeyForCharacter(character), code) << static_cast<int>(character);
+    }
+}
+
+}  // namespace
+}  // namespace lumivox::platform
+
+int main(int argc, char** argv) {
+    // A private X server, reached through Qt's own connection as in the program.
+    lumivox::testing::PrivateDisplay display;
+    for (const auto& [key, value] : display.environment()) {
+        setenv(key.c_str(), value.c_str(), 1);
+    }
+    QGuiApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
