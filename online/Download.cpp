@@ -13,8 +13,10 @@ Download::~Download() {
         return;
     task->requestStop();
     task->detachOwner();
-    if (!task->onControlThread()) {
-        task->waitFinished(INT32_MAX);
+    // Detached, the task no longer touches this object, so the wait is only
+    // there to let it end in order; it is bounded like stopTask's.
+    if (!task->onControlThread() && !task->endCallbackStarted()) {
+        task->waitFinished(std::max(task->param().stopWait, 0) + 1000);
     }
 }
 
@@ -65,7 +67,9 @@ void Download::stopTask() {
     task->waitForThreads(task->param().stopWait);
     // Let the task end: its control thread sends the end event. Called from
     // that very thread (inside a callback), there is nothing to wait for.
-    if (!task->onControlThread()) {
+    // A task already in its end callback may be waiting for this very caller
+    // (the program ending from that callback): it is detached, not waited for.
+    if (!task->onControlThread() && !task->endCallbackStarted()) {
         task->waitFinished(std::max(task->param().stopWait, 0) + 1000);
     }
     task->detachOwner();

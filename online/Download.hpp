@@ -74,7 +74,7 @@ struct TaskParam {
 class Download {
   public:
     Download() = default;
-    // Stops a running task and waits for its control thread (unless called on it).
+    // Stops a running task and waits a bounded time for its control thread.
     ~Download();
     Download(const Download&) = delete;
     Download& operator=(const Download&) = delete;

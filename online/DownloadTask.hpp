@@ -48,6 +48,7 @@ struct Worker {
     platform::SocketHandle socket = platform::kNoSocket;
     std::vector<char> buffer = std::vector<char>(kReceiveBufferBytes);
     std::int64_t fill = 0;
+    bool running = true;    // under the bookkeeping lock
     HttpResponse response;  // of the latest request
     std::thread thread;
 
@@ -71,6 +72,10 @@ class Task : public std::enable_shared_from_this<Task> {
         return finished_.waitFor(std::chrono::milliseconds(timeoutMs));
     }
     bool onControlThread() const { return std::this_thread::get_id() == controlId_.load(); }
+    // True once the control thread has begun the end-of-task callback: from then on
+    // it may itself wait for the caller (a message box, the program's end), so the
+    // caller must not wait for it.
+    bool endCallbackStarted() const { return endCallbackStarted_; }
     void detachOwner();
 
     std::int64_t takeReceivedCount();
@@ -96,6 +101,7 @@ class Task : public std::enable_shared_from_this<Task> {
     void post(TaskMessage message);
     void postEvent(int code, std::int64_t value, std::int64_t extra, const Text& path = Text());
     Worker* createWorker(bool isFirst, std::size_t segment);
+    void shareSpeedLimit();
 
     // Segment threads.
     void runWorker(Worker& worker);
@@ -114,6 +120,7 @@ class Task : public std::enable_shared_from_this<Task> {
 
     std::atomic<bool> stopRequested_{false};
     std::atomic<bool> accepting_{true};
+    std::atomic<bool> endCallbackStarted_{false};
     MessageQueue<TaskMessage> queue_;
     std::atomic<std::thread::id> controlId_{};
     Event finished_;

@@ -32,15 +32,27 @@ int connectWithTimeout(platform::SocketHandle socket, const std::string& address
     return kConnectTimeout;
 }
 
-long sendWithTimeout(platform::SocketHandle socket, int timeoutMs, std::string_view text) {
-    int ready = platform::waitSocket(socket, false, true, std::max(timeoutMs, 0));
-    if (ready < 0) {
-        return kWaitFailed;
+long sendWithTimeout(platform::SocketHandle socket, int timeoutMs, std::string_view text,
+                     const StopFlags& stop) {
+    const auto until = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+    while (true) {
+        if (stop.stopped()) {
+            return kConnectStopped;
+        }
+        int ready = platform::waitSocket(socket, false, true, kPollStepMs);
+        if (ready < 0) {
+            return kWaitFailed;
+        }
+        if ((ready & platform::kWritable) != 0) {
+            return platform::sendSome(socket, text.data(), text.size());
+        }
+        if ((ready & platform::kFailed) != 0) {
+            return kWaitFailed;
+        }
+        if (Clock::now() >= until) {
+            return kSendNotReady;
+        }
     }
-    if ((ready & platform::kWritable) == 0) {
-        return (ready & platform::kFailed) != 0 ? kWaitFailed : kSendNotReady;
-    }
-    return platform::sendSome(socket, text.data(), text.size());
 }
 
 long receiveWithTimeout(platform::SocketHandle socket, const StopFlags& stop, long wanted,

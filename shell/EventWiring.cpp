@@ -3,6 +3,9 @@
 // stay empty and their events do nothing.
 #include "shell/EventWiring.hpp"
 
+#include "online/Links.hpp"
+#include "online/Update.hpp"
+#include "online/VersionCheck.hpp"
 #include "shell/Layout.hpp"
 #include "shell/Pages.hpp"
 #include "shell/Startup.hpp"
@@ -17,21 +20,23 @@ Handler windowOnly(void (*handler)(Window&)) {
 
 std::vector<Binding> makeWiring() {
     constexpr std::string_view main = layout::kMainWindow;
+    constexpr std::string_view update = layout::kUpdateWindow;
+    const Handler openLink = [](Window&, const Event& event) { online::openLinkOf(event.control); };
     using E = EventKind;
     return {
         {main, "", 0, 0, E::Created, windowOnly(onMainWindowCreated)},
         // Counts 100 ticks on 进度条1, then runs the version check.
-        {main, "时钟1", 0, 0, E::Tick, {} /* onStartupTimerTick */},
+        {main, "时钟1", 0, 0, E::Tick, windowOnly(online::onStartupTimerTick)},
         // Sends phrase k for the hotkey reported.
         {main, "标签1", 0, 0, E::Notification, {} /* the hotkey handler */},
         {main, "特定按钮1", 0, 0, E::Clicked, windowOnly(showHotkeyPage)},
         {main, "特定按钮2", 0, 0, E::Clicked, windowOnly(showBuiltinSoundPage)},
         {main, "特定按钮3", 0, 0, E::Clicked, windowOnly(showCustomSongPage)},
         // Website links: each opens its page of the maker's site.
-        {main, "特定按钮", 4, 6, E::Clicked, {}},
-        {main, "透明标签2", 0, 0, E::LeftButtonDown, {}},
-        {main, "透明标签4", 0, 0, E::LeftButtonDown, {}},
-        {main, "官方音按钮52", 0, 0, E::Clicked, {}},
+        {main, "特定按钮", 4, 6, E::Clicked, openLink},
+        {main, "透明标签2", 0, 0, E::LeftButtonDown, openLink},
+        {main, "透明标签4", 0, 0, E::LeftButtonDown, openLink},
+        {main, "官方音按钮52", 0, 0, E::Clicked, openLink},
         // The sound board: built-in sound n, stop all sounds, the song slots.
         {main, "官方音按钮", 1, 50, E::Clicked, {} /* play built-in sound n */},
         {main, "官方音按钮51", 0, 0, E::Clicked, {} /* stopAllSounds */},
@@ -42,8 +47,9 @@ std::vector<Binding> makeWiring() {
         {main, "保存配置按钮", 0, 0, E::Clicked, {} /* saveHotkeyPhrases */},
         {main, "保存配置按钮1", 0, 0, E::Clicked, {} /* switch the hotkeys on */},
         {main, "保存配置按钮2", 0, 0, E::Clicked, {} /* switch the hotkeys off */},
-        // The update window joins here: its created event (onUpdateWindowCreated)
-        // and its 时钟1 tick (onUpdateTimerTick).
+        // The update window.
+        {update, "", 0, 0, E::Created, windowOnly(online::onUpdateWindowCreated)},
+        {update, "时钟1", 0, 0, E::Tick, windowOnly(online::onUpdateTimerTick)},
     };
 }
 
@@ -99,10 +105,10 @@ const Binding* findBinding(const std::vector<Binding>& wiring, std::string_view 
 
 const StartupSteps& startupSteps() {
     static const StartupSteps steps{
-        .initDownloadTask = {},     // the updater: initDownloadTask
-        .releaseDownloadTask = {},  // the updater: releaseDownloadTask
-        .loadCustomSongs = {},      // the song slots: loadCustomSongs
-        .loadHotkeyPhrases = {},    // the hotkey phrases: loadHotkeyPhrases
+        .initDownloadTask = online::initDownloadTask,
+        .releaseDownloadTask = online::releaseDownloadTask,
+        .loadCustomSongs = {},    // the song slots: loadCustomSongs
+        .loadHotkeyPhrases = {},  // the hotkey phrases: loadHotkeyPhrases
     };
     return steps;
 }
