@@ -59,6 +59,11 @@ bool Download::busy() {
     return currentTask() != nullptr;
 }
 
+void Download::requestStop() {
+    if (std::shared_ptr<Task> task = currentTask())
+        task->requestStop();
+}
+
 void Download::stopTask() {
     std::shared_ptr<Task> task = currentTask();
     if (!task)

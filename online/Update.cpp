@@ -18,6 +18,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// A download that brings no byte for this long has failed: the engine itself
+// would go on retrying a server that drops every connection for over an hour.
+constexpr auto kStallLimit = std::chrono::seconds(30);
+
 constexpr std::string_view kFileStore = "编辑框更新";
 constexpr std::string_view kVersionStore = "编辑框版本号";
 constexpr std::string_view kUrlStore = "编辑框更新连接";
@@ -42,6 +46,9 @@ struct UpdateState {
     // Set once the program ends: the task's end then changes nothing more.
     std::atomic<bool> ending{false};
     Clock::time_point lastTick{};
+    // The window's timer: when the downloaded count last moved.
+    std::int64_t lastDownloaded = 0;
+    Clock::time_point lastProgress{};
 };
 
 // Never destroyed: the task's control thread may still look at it while the
@@ -56,6 +63,16 @@ void stopUpdateTimer() {
         Forms* forms = state().forms;
         if (Window* window = forms ? forms->openWindow(layout::kUpdateWindow) : nullptr) {
             window->setInterval(kTimer, 0);
+        }
+    });
+}
+
+// The window's last values, before the task's end takes the host's attention.
+void refreshUpdateWindow() {
+    platform::runOnGuiThread([] {
+        Forms* forms = state().forms;
+        if (Window* window = forms ? forms->openWindow(layout::kUpdateWindow) : nullptr) {
+            onUpdateTimerTick(*window);
         }
     });
 }
@@ -97,6 +114,7 @@ void finishUpdate() {
         removeCreatedFile();
         endFailedUpdate();
     }
+    refreshUpdateWindow();
     tellHost("下载完成，请手动删除旧版本！软件自动运行新版本！");
     stopUpdateTimer();
     // The engine may have stored the download under a changed name: start that
@@ -178,7 +196,7 @@ void onUpdateWindowCreated(Window& updateWindow) {
     param.receiveTimeout = 10000;
     param.blockSize = 10240;
     param.eventCallback = onDownloadEvent;
-    s.lastTick = Clock::now();
+    s.lastTick = s.lastProgress = Clock::now();
     if (!s.download->startTask(param)) {
         endFailedUpdate();  // a URL the engine cannot fetch
     }
@@ -200,8 +218,15 @@ void onUpdateTimerTick(Window& updateWindow) {
     const double speed = seconds > 0 ? roundHalfAway(received / 1024.0 / seconds, 2) : 0.0;
     updateWindow.setStatusText(
         kStatusBar, 1, joinTexts(utf8ToGbk("速度:"), valueToText(speed), utf8ToGbk("kb/秒")));
+    const std::int64_t downloaded = s.download->downloadedBytes();
+    if (downloaded != s.lastDownloaded) {
+        s.lastDownloaded = downloaded;
+        s.lastProgress = now;
+    } else if (now - s.lastProgress > kStallLimit) {
+        s.download->requestStop();  // its end reports the failure
+    }
     const double total = s.totalLength;
-    const double done = static_cast<double>(s.download->downloadedBytes());
+    const double done = static_cast<double>(downloaded);
     updateWindow.setPosition(kProgress, total > 0 ? static_cast<int>(done / total * 100) : 0);
     const double doneKb =
         roundHalfAway(static_cast<double>(s.download->downloadedBytes()) / 1024.0, 2);

@@ -225,4 +225,15 @@ void TestWebSite::handle(int connection) {
     ::close(connection);
 }
 
+std::string runOnVersionHost() {
+    static TestWebSite* const site = [] {
+        auto* made = new TestWebSite;  // lives as long as the test process
+        SiteReply reply;
+        reply.body = "0---http://127.0.0.1/none---none";
+        made->serve("/111.txt", reply);
+        return made;
+    }();
+    return site->host();
+}
+
 }  // namespace lumivox::testing

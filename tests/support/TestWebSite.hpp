@@ -72,6 +72,11 @@ class TestWebSite {
     std::list<std::thread> connections_;
 };
 
+// host:port of a site, started once per test process, whose version file names
+// another version than the program's: a program under test that checks it runs
+// on without an update or a failure message.
+std::string runOnVersionHost();
+
 // A loopback port on which nothing listens (taken and released at once).
 int unusedLoopbackPort();
 
