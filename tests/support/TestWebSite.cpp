@@ -188,8 +188,10 @@ void TestWebSite::handle(int connection) {
             last = std::min<unsigned long long>(std::strtoull(end + 1, nullptr, 10), last);
         }
         if (first < body.size()) {
-            rangeHeader = "Content-Range: bytes " + std::to_string(first) + "-" +
-                          std::to_string(last) + "/" + std::to_string(body.size()) + "\r\n";
+            rangeHeader =
+                "Content-Range: bytes " + std::to_string(first) + "-" + std::to_string(last) + "/" +
+                std::to_string(static_cast<long long>(body.size()) + reply.rangeTotalShift) +
+                "\r\n";
             body = body.substr(first, last - first + 1);
             status = 206;
         }

@@ -23,6 +23,7 @@ struct SiteReply {
     bool contentLength = true;         // send Content-Length...
     bool rangeContentLength = true;    // ...also to requests with a Range line
     long long rangeShift = 0;          // a ranged answer starts this far from the position asked
+    long long rangeTotalShift = 0;     // ...and names a total this far from the body's length
     std::vector<std::string> headers;  // more header lines, without CR LF
     // Close the connection after this many body bytes, for the first
     // `closeTimes` requests of this target (every one by default).

@@ -233,6 +233,44 @@ TEST_F(SiteDownload, RangeAnswersFromTheWrongPlaceAreRefused) {
     }
 }
 
+// A file that changed on the server between the first request and a segment's:
+// the segment's answer names another total and is refused, not mixed in.
+TEST_F(SiteDownload, RangeAnswerOfAnotherFileLengthIsRefused) {
+    const std::string body = patternBytes(50000, 5);
+    SiteReply changed = slowFile(body);
+    changed.rangeTotalShift = 1;
+    site.serve("/changed", changed);
+    run(param("/changed", "changed.bin", 2), 10s);
+    EXPECT_TRUE(recorder.logged(3, "服务器上的文件已改变")) << recorder.allMessages();
+    EXPECT_GE(recorder.count(DownloadEvent::kThreadFailed), 1);
+    EXPECT_EQ(readFile(path("changed.bin")).substr(25000), std::string(25000, '\0'));
+}
+
+// Header names match at the start of a line, in any case.
+TEST_F(SiteDownload, HeaderNamesMatchAtLineStartsInAnyCase) {
+    const std::string body = patternBytes(30000, 4);
+    const std::vector<std::pair<const char*, std::vector<std::string>>> cases = {
+        {"lower", {"content-length: 30000"}},
+        {"upper", {"CONTENT-LENGTH:30000"}},
+        {"prefixed", {"X-Content-Length: 5", "Content-Length: 30000"}},
+    };
+    for (const auto& [name, headers] : cases) {
+        SCOPED_TRACE(name);
+        SiteReply reply = slowFile(body);
+        reply.contentLength = false;
+        reply.headers = headers;
+        site.serve(std::string("/") + name, reply);
+        DownloadRecorder record;
+        Download one;
+        TaskParam p = param(std::string("/") + name, name, 2);
+        record.attach(p);
+        ASSERT_TRUE(one.startTask(p));
+        ASSERT_TRUE(record.waitForEnd(10s));
+        EXPECT_EQ(record.count(DownloadEvent::kThreadFailed), 0) << record.allMessages();
+        EXPECT_EQ(readFile(path(name)), body);
+    }
+}
+
 TEST_F(SiteDownload, UnreachablePortIsRetriedUntilStopped) {
     const int port = lumivox::testing::unusedLoopbackPort();
     TaskParam p = param("/x", "x.bin", 1);
@@ -405,6 +443,23 @@ TEST_F(SiteDownload, SpeedLimitSpreadsTheReceivesOverSeconds) {
             EXPECT_LE(e.value, 8000);
         }
     }
+}
+
+// The limit is the task's, whatever it is: one connection gets all of it, not a
+// fixed amount per receive cycle.
+TEST_F(SiteDownload, SpeedLimitAboveOneBufferASecondIsReached) {
+    const std::string body = patternBytes(400000, 3);
+    SiteReply reply;
+    reply.body = body;
+    site.serve("/fast", reply);
+    TaskParam p = param("/fast", "fast.bin", 1);
+    p.speedLimit = 200000;
+    auto started = std::chrono::steady_clock::now();
+    run(p);
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_GE(took, 1500ms);  // held to the limit...
+    EXPECT_LE(took, 10s);     // ...and not to 20 KB a second (twenty seconds)
+    EXPECT_EQ(readFile(path("fast.bin")), body);
 }
 
 // A dotted address without a port is used as it is (no name resolution) on port 80.
