@@ -124,6 +124,46 @@ TEST(VersionCheck, AnotherVersionLetsTheProgramRunOn) {
     EXPECT_EQ(site.requestsFor("/new").size(), 0u);
 }
 
+// The six links hand their exact URLs to the desktop's opener (a recording
+// stand-in here, first on PATH).
+TEST(Links, OpenTheirPagesThroughTheDesktop) {
+    TempDir bin;
+    const fs::path opened = bin / "opened.txt";
+    writeFile(bin / "xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + opened.string() + "'\n");
+    fs::permissions(bin / "xdg-open", fs::perms(0755));
+    OnlineProgram program;
+    ASSERT_TRUE(program.displayOk());
+    const std::string host = runOnVersionHost();
+    program.start(host, {{"PATH", bin.path().string() + ":" + std::getenv("PATH")}});
+    ASSERT_TRUE(program.waitForWindow(kMain, 60)) << program.log();
+    std::this_thread::sleep_for(2s);  // past the version check
+    struct Click {
+        int left, top;
+        const char* path;  // null: a tab that opens no page
+    };
+    const Click clicks[] = {
+        {370, 94, "/forum.php?mod=forumdisplay&fid=44"},              // 特定按钮4
+        {474, 94, "/forum.php?mod=viewthread&tid=1&extra=page%3D1"},  // 特定按钮5
+        {578, 94, "/"},                                               // 特定按钮6
+        {376, 480, "/"},                                              // 官方音按钮52
+        {200, 512, "/forum.php?mod=forumdisplay&fid=54"},             // 透明标签2
+        {58, 94, nullptr},                                     // 特定按钮1: the hotkey page
+        {200, 148, "/forum.php?mod=viewthread&tid=3&extra="},  // 透明标签4
+    };
+    std::string expected;
+    for (const Click& click : clicks) {
+        program.click(kMain, click.left, click.top);
+        if (click.path == nullptr) {
+            std::this_thread::sleep_for(500ms);
+            continue;
+        }
+        expected += "http://" + host + click.path + "\n";
+        EXPECT_TRUE(waitUntil([&] { return readFile(opened) == expected; }, 20s))
+            << readFile(opened);
+    }
+    EXPECT_TRUE(program.process().running());
+}
+
 TEST(Update, DownloadsVerifiesStartsTheNewBuildAndEnds) {
     TempDir www;
     OnlineProgram program;
