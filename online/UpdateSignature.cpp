@@ -60,6 +60,9 @@ std::optional<ByteData> decodeBase64(std::string_view text) {
             if (padding > 0 || (s[k] = sextet(c)) < 0)
                 return std::nullopt;  // a character after "=", or outside the alphabet
         }
+        // Bits that the padding drops must be zero: one spelling for one value.
+        if ((padding == 1 && (s[2] & 3) != 0) || (padding == 2 && (s[1] & 15) != 0))
+            return std::nullopt;
         const std::uint32_t group =
             (static_cast<std::uint32_t>(s[0]) << 18) | (static_cast<std::uint32_t>(s[1]) << 12) |
             (static_cast<std::uint32_t>(s[2]) << 6) | static_cast<std::uint32_t>(s[3]);
