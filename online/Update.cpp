@@ -22,10 +22,6 @@ using Clock = std::chrono::steady_clock;
 // would go on retrying a server that drops every connection for over an hour.
 constexpr auto kStallLimit = std::chrono::seconds(30);
 
-constexpr std::string_view kFileStore = "编辑框更新";
-constexpr std::string_view kVersionStore = "编辑框版本号";
-constexpr std::string_view kUrlStore = "编辑框更新连接";
-constexpr std::string_view kNameStore = "编辑框软件名字";
 constexpr std::string_view kTimer = "时钟1";
 constexpr std::string_view kProgress = "进度条1";
 constexpr std::string_view kLabel = "透明标签1";

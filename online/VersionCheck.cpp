@@ -12,11 +12,6 @@ namespace {
 
 constexpr std::string_view kTimer = "时钟1";
 constexpr std::string_view kCountdown = "进度条1";
-constexpr std::string_view kFileStore = "编辑框更新";
-constexpr std::string_view kVersionStore = "编辑框版本号";
-constexpr std::string_view kUrlStore = "编辑框更新连接";
-constexpr std::string_view kNameStore = "编辑框软件名字";
-constexpr std::string_view kBuiltInVersionStore = "编辑框老版本号";
 
 }  // namespace
 

@@ -10,6 +10,14 @@ namespace lumivox::online {
 
 inline constexpr std::string_view kVersionSeparator = "---";
 
+// The main window's hidden text stores that keep the check's result until the
+// program ends: the whole file, its first three fields, and the built-in version.
+inline constexpr std::string_view kFileStore = "编辑框更新";
+inline constexpr std::string_view kVersionStore = "编辑框版本号";
+inline constexpr std::string_view kUrlStore = "编辑框更新连接";
+inline constexpr std::string_view kNameStore = "编辑框软件名字";
+inline constexpr std::string_view kBuiltInVersionStore = "编辑框老版本号";
+
 // The fields: each separator closes one; a non-empty remainder is the last.
 TextArray versionFields(std::string_view text);
 

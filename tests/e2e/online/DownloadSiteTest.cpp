@@ -52,6 +52,16 @@ class SiteDownload : public ::testing::Test {
         ASSERT_TRUE(recorder.waitForEnd(limit)) << recorder.allMessages();
         ASSERT_EQ(recorder.events().back().code, DownloadEvent::kTaskEnded);
     }
+    // One more download of `name` served with `reply`, over two connections, with
+    // a recorder of its own.
+    void runAlone(const std::string& name, const SiteReply& reply, DownloadRecorder& record) {
+        site.serve("/" + name, reply);
+        Download one;
+        TaskParam p = param("/" + name, name, 2);
+        record.attach(p);
+        ASSERT_TRUE(one.startTask(p));
+        ASSERT_TRUE(record.waitForEnd(10s));
+    }
     std::string address() const { return "[127.0.0.1:" + std::to_string(site.port()) + "]"; }
     std::string path(const std::string& name) const { return (dir.path() / name).string(); }
 
@@ -217,13 +227,8 @@ TEST_F(SiteDownload, RangeAnswersFromTheWrongPlaceAreRefused) {
     for (const auto& [name, reply] :
          {std::pair{"shifted", shifted}, std::pair{"whole", wholeWithoutLength}}) {
         SCOPED_TRACE(name);
-        site.serve(std::string("/") + name, reply);
         DownloadRecorder record;
-        Download one;
-        TaskParam p = param(std::string("/") + name, name, 2);
-        record.attach(p);
-        ASSERT_TRUE(one.startTask(p));
-        ASSERT_TRUE(record.waitForEnd(10s));
+        ASSERT_NO_FATAL_FAILURE(runAlone(name, reply, record));
         const std::string got = readFile(path(name));
         ASSERT_EQ(got.size(), body.size());
         EXPECT_EQ(got.substr(0, 25000), body.substr(0, 25000));
@@ -259,13 +264,8 @@ TEST_F(SiteDownload, HeaderNamesMatchAtLineStartsInAnyCase) {
         SiteReply reply = slowFile(body);
         reply.contentLength = false;
         reply.headers = headers;
-        site.serve(std::string("/") + name, reply);
         DownloadRecorder record;
-        Download one;
-        TaskParam p = param(std::string("/") + name, name, 2);
-        record.attach(p);
-        ASSERT_TRUE(one.startTask(p));
-        ASSERT_TRUE(record.waitForEnd(10s));
+        ASSERT_NO_FATAL_FAILURE(runAlone(name, reply, record));
         EXPECT_EQ(record.count(DownloadEvent::kThreadFailed), 0) << record.allMessages();
         EXPECT_EQ(readFile(path(name)), body);
     }
