@@ -179,6 +179,8 @@ TEST(Update, DownloadsVerifiesStartsTheNewBuildAndEnds) {
     writeFile(www / "111.txt",
               versionFile("1", nginx.url("/download/new.bin"), "LumNew", build, "LumNew"));
 
+    // An older file of that name stays; the download goes beside it under a new name.
+    writeFile(program.installFolder() / "LumNew", "older");
     program.start(host);
     ASSERT_TRUE(program.waitForWindow(kUpdate, 60)) << program.log();
     const WindowGeometry main = program.geometry(kMain);
@@ -192,8 +194,15 @@ TEST(Update, DownloadsVerifiesStartsTheNewBuildAndEnds) {
     EXPECT_TRUE(waitUntil([&] { return barFill(program) > early + 20; }, 30s)) << early;
 
     ASSERT_TRUE(program.waitForWindow(kUpdateBox, 120)) << program.log();
-    const fs::path downloaded = program.installFolder() / "LumNew";
+    fs::path downloaded;
+    for (const auto& entry : fs::directory_iterator(program.installFolder())) {
+        const std::string name = entry.path().filename().string();
+        if (name != "Lumivox" && name != "LumNew" && name != "started-by")
+            downloaded = entry.path();
+    }
+    ASSERT_FALSE(downloaded.empty());
     EXPECT_EQ(readFile(downloaded), build);
+    EXPECT_EQ(readFile(program.installFolder() / "LumNew"), "older");
     EXPECT_GT(barFill(program), 280);  // full
     EXPECT_FALSE(fs::exists(marker)) << "started before the host was told";
     program.pressEnterIn(kUpdateBox);
