@@ -13,9 +13,10 @@ Download::~Download() {
         return;
     task->requestStop();
     task->detachOwner();
-    // Detached, the task no longer touches this object, so the wait is only
-    // there to let it end in order; it is bounded like stopTask's.
-    if (!task->onControlThread() && !task->endCallbackStarted()) {
+    // Detached, the task no longer touches this object; the wait lets its end
+    // callback finish first, bounded like stopTask's: that callback may itself be
+    // waiting for this thread.
+    if (!task->onControlThread()) {
         task->waitFinished(std::max(task->param().stopWait, 0) + 1000);
     }
 }
@@ -72,9 +73,9 @@ void Download::stopTask() {
     task->waitForThreads(task->param().stopWait);
     // Let the task end: its control thread sends the end event. Called from
     // that very thread (inside a callback), there is nothing to wait for.
-    // A task already in its end callback may be waiting for this very caller
-    // (the program ending from that callback): it is detached, not waited for.
-    if (!task->onControlThread() && !task->endCallbackStarted()) {
+    // Bounded: an end callback may be waiting for this very caller (the program
+    // ending from that callback); after the wait the task is detached all the same.
+    if (!task->onControlThread()) {
         task->waitFinished(std::max(task->param().stopWait, 0) + 1000);
     }
     task->detachOwner();

@@ -254,7 +254,6 @@ void Task::finish() {
         std::lock_guard lock(ownerLock_);
         sender = owner_;
     }
-    endCallbackStarted_ = true;
     if (param_.eventCallback) {
         const std::int64_t value =
             stopRequested_ ? downloadedBytes() : std::max<std::int64_t>(totalLength_, 0);

@@ -72,10 +72,6 @@ class Task : public std::enable_shared_from_this<Task> {
         return finished_.waitFor(std::chrono::milliseconds(timeoutMs));
     }
     bool onControlThread() const { return std::this_thread::get_id() == controlId_.load(); }
-    // True once the control thread has begun the end-of-task callback: from then on
-    // it may itself wait for the caller (a message box, the program's end), so the
-    // caller must not wait for it.
-    bool endCallbackStarted() const { return endCallbackStarted_; }
     void detachOwner();
 
     std::int64_t takeReceivedCount();
@@ -120,7 +116,6 @@ class Task : public std::enable_shared_from_this<Task> {
 
     std::atomic<bool> stopRequested_{false};
     std::atomic<bool> accepting_{true};
-    std::atomic<bool> endCallbackStarted_{false};
     MessageQueue<TaskMessage> queue_;
     std::atomic<std::thread::id> controlId_{};
     Event finished_;

@@ -41,6 +41,9 @@ struct UpdateState {
     bool segmentFailed = false;
     // Set once the program ends: the task's end then changes nothing more.
     std::atomic<bool> ending{false};
+    // Set by the task's end callback as it ends the program: the program's end
+    // must then neither stop nor free the task, whose callback waits for it.
+    std::atomic<bool> endedByTask{false};
     Clock::time_point lastTick{};
     // The window's timer: when the downloaded count last moved.
     std::int64_t lastDownloaded = 0;
@@ -73,6 +76,13 @@ void refreshUpdateWindow() {
     });
 }
 
+[[noreturn]] void endUpdatingProgram() {
+    if (!platform::isGuiThread()) {
+        state().endedByTask = true;  // the task's own end callback
+    }
+    endProgram(0);
+}
+
 void tellHost(std::string_view utf8Message) {
     showMessageBox(utf8ToGbk(utf8Message), kMessageBoxIconInformation, utf8ToGbk("提示"));
 }
@@ -82,7 +92,7 @@ void tellHost(std::string_view utf8Message) {
 [[noreturn]] void endFailedUpdate() {
     tellHost("自动更新失败，请稍后再试或到官方网站下载新版本！");
     stopUpdateTimer();
-    endProgram(0);
+    endUpdatingProgram();
 }
 
 void removeCreatedFile() {
@@ -119,7 +129,7 @@ void finishUpdate() {
     if (!s.ending && platform::makeExecutable(path)) {
         launchProgram(commandLineOf(s.createdPath), true, 1);
     }
-    endProgram(0);
+    endUpdatingProgram();
 }
 
 }  // namespace
@@ -153,6 +163,9 @@ void initDownloadTask() {
 void releaseDownloadTask() {
     UpdateState& s = state();
     s.ending = true;
+    if (s.endedByTask) {
+        return;  // the process ends with the task still in its end callback
+    }
     s.param.reset();
     if (s.download) {
         s.download->stopTask();

@@ -447,29 +447,33 @@ TEST_F(SiteDownload, SpeedLimitSpreadsTheReceivesOverSeconds) {
 
 // The end callback may wait for the very thread that lets go of the object (the
 // program ending from that callback waits for the GUI thread, which frees it):
-// the destructor must not wait for that callback.
+// the destructor's wait for that callback is bounded.
 TEST_F(SiteDownload, EndCallbackWaitingForTheOwnerDoesNotHoldItsRelease) {
     SiteReply reply;
     reply.body = "small";
     site.serve("/small", reply);
     TaskParam p = param("/small", "small.bin", 1);
-    Event inEnd, released, left;
-    p.eventCallback = [&](int code, Download*, std::int64_t, std::int64_t, Text&) {
+    // Shared with the callback, which may still be signalling after the test goes on.
+    struct Signals {
+        Event inEnd, released, left;
+    };
+    auto signals = std::make_shared<Signals>();
+    p.eventCallback = [signals](int code, Download*, std::int64_t, std::int64_t, Text&) {
         if (code == DownloadEvent::kTaskEnded) {
-            inEnd.set();
-            released.waitFor(60s);
-            left.set();
+            signals->inEnd.set();
+            signals->released.waitFor(60s);
+            signals->left.set();
         }
         return 0;
     };
     auto owner = std::make_unique<Download>();
     ASSERT_TRUE(owner->startTask(p));
-    ASSERT_TRUE(inEnd.waitFor(10s));
+    ASSERT_TRUE(signals->inEnd.waitFor(10s));
     const auto started = std::chrono::steady_clock::now();
     owner.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
-    released.set();
-    EXPECT_TRUE(left.waitFor(10s));
+    signals->released.set();
+    EXPECT_TRUE(signals->left.waitFor(10s));
     EXPECT_EQ(readFile(path("small.bin")), "small");
 }
 
