@@ -219,14 +219,18 @@ void onUpdateTimerTick(Window& updateWindow) {
     if (Window* main = updateWindow.forms().openWindow(layout::kMainWindow)) {
         updateWindow.setStatusText(kStatusBar, 0, main->text(kNameStore));
     }
-    // The bytes since the previous tick, as a rate per second.
+    // The bytes since the previous tick, as a rate per second. A refresh right
+    // after a tick (the task's end) would measure a sliver of time: it keeps the
+    // figure shown.
     const Clock::time_point now = Clock::now();
     const double seconds = std::chrono::duration<double>(now - s.lastTick).count();
-    s.lastTick = now;
-    const double received = static_cast<double>(s.download->takeReceivedCount());
-    const double speed = seconds > 0 ? roundHalfAway(received / 1024.0 / seconds, 2) : 0.0;
-    updateWindow.setStatusText(
-        kStatusBar, 1, joinTexts(utf8ToGbk("速度:"), valueToText(speed), utf8ToGbk("kb/秒")));
+    if (seconds >= 0.25) {
+        s.lastTick = now;
+        const double received = static_cast<double>(s.download->takeReceivedCount());
+        const double speed = roundHalfAway(received / 1024.0 / seconds, 2);
+        updateWindow.setStatusText(
+            kStatusBar, 1, joinTexts(utf8ToGbk("速度:"), valueToText(speed), utf8ToGbk("kb/秒")));
+    }
     const std::int64_t downloaded = s.download->downloadedBytes();
     if (downloaded != s.lastDownloaded) {
         s.lastDownloaded = downloaded;
