@@ -13,8 +13,11 @@ Download::~Download() {
         return;
     task->requestStop();
     task->detachOwner();
+    // Detached, the task no longer touches this object; the wait lets its end
+    // callback finish first, bounded like stopTask's: that callback may itself be
+    // waiting for this thread.
     if (!task->onControlThread()) {
-        task->waitFinished(INT32_MAX);
+        task->waitFinished(std::max(task->param().stopWait, 0) + 1000);
     }
 }
 
@@ -57,6 +60,11 @@ bool Download::busy() {
     return currentTask() != nullptr;
 }
 
+void Download::requestStop() {
+    if (std::shared_ptr<Task> task = currentTask())
+        task->requestStop();
+}
+
 void Download::stopTask() {
     std::shared_ptr<Task> task = currentTask();
     if (!task)
@@ -65,6 +73,8 @@ void Download::stopTask() {
     task->waitForThreads(task->param().stopWait);
     // Let the task end: its control thread sends the end event. Called from
     // that very thread (inside a callback), there is nothing to wait for.
+    // Bounded: an end callback may be waiting for this very caller (the program
+    // ending from that callback); after the wait the task is detached all the same.
     if (!task->onControlThread()) {
         task->waitFinished(std::max(task->param().stopWait, 0) + 1000);
     }

@@ -74,7 +74,7 @@ struct TaskParam {
 class Download {
   public:
     Download() = default;
-    // Stops a running task and waits for its control thread (unless called on it).
+    // Stops a running task and waits a bounded time for its control thread.
     ~Download();
     Download(const Download&) = delete;
     Download& operator=(const Download&) = delete;
@@ -88,6 +88,10 @@ class Download {
 
     // Bytes received so far by the running task (0 without one).
     std::int64_t downloadedBytes();
+
+    // Asks every thread of the running task to end and returns at once; the task
+    // ends by itself and sends its end event as usual.
+    void requestStop();
 
     // Asks every thread of the running task to end, waits up to `stopWait` ms
     // for them, and frees the object for a new start.

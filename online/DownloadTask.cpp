@@ -54,8 +54,12 @@ bool Task::start() {
     post(first);
     auto self = shared_from_this();
     try {
-        std::thread control([self] { self->runControl(); });
-        controlId_ = control.get_id();
+        // The thread stores its own id before anything else, so a callback that
+        // asks whether it runs on the control thread always gets the right answer.
+        std::thread control([self] {
+            self->controlId_ = std::this_thread::get_id();
+            self->runControl();
+        });
         control.detach();  // it ends by itself; `finished_` tells when
     } catch (const std::system_error&) {
         return false;
@@ -209,14 +213,10 @@ Worker* Task::createWorker(bool isFirst, std::size_t segment) {
         segments_[segment].state = 1;
         segments_[segment].threadId = worker->id;
     }
-    if (param_.speedLimit > 0) {
-        const std::int64_t share = std::max<std::int64_t>(param_.speedLimit / (running_ + 1), 1);
-        for (auto& other : workers_)
-            other->speedShare = share;
-        worker->speedShare = share;
-    }
     Worker* raw = worker.get();
     ++running_;
+    if (param_.speedLimit > 0)  // its share before it runs; the others' follow below
+        raw->speedShare = std::max<std::int64_t>(param_.speedLimit / running_, 1);
     try {
         raw->thread = std::thread([this, raw] { runWorker(*raw); });
     } catch (const std::system_error&) {
@@ -226,7 +226,20 @@ Worker* Task::createWorker(bool isFirst, std::size_t segment) {
         return nullptr;
     }
     workers_.push_back(std::move(worker));
+    shareSpeedLimit();
     return raw;
+}
+
+// Under the thread-bookkeeping lock: the task's limit split evenly among the
+// running threads, again whenever one starts or ends.
+void Task::shareSpeedLimit() {
+    if (param_.speedLimit <= 0 || running_ <= 0)
+        return;
+    const std::int64_t share = std::max<std::int64_t>(param_.speedLimit / running_, 1);
+    for (auto& worker : workers_) {
+        if (worker->running)
+            worker->speedShare = share;
+    }
 }
 
 void Task::finish() {
@@ -287,7 +300,10 @@ void Task::runWorker(Worker& worker) {
         segments_[worker.segment].state = 0;
         segments_[worker.segment].threadId = 0;
     }
-    if (--running_ == 0) {
+    worker.running = false;
+    --running_;
+    shareSpeedLimit();
+    if (running_ == 0) {
         TaskMessage end;
         end.kind = TaskMessage::Kind::AllEnded;
         post(end);
@@ -479,7 +495,10 @@ bool Task::receiveSegments(Worker& worker, std::string body) {
                 return false;
             }
             const std::int64_t share = worker.speedShare;
-            std::int64_t want = share > 0 ? share : std::max(param_.blockSize, 1);
+            // Under a limit, reads of an eighth of a second's share, each followed
+            // by the pause that keeps the thread at its share.
+            std::int64_t want =
+                share > 0 ? std::max<std::int64_t>(share / 8, 1) : std::max(param_.blockSize, 1);
             want = std::min({want, kReceiveBufferBytes - worker.fill, left});
             const auto cycleStart = Clock::now();
             long received = 0;
@@ -498,13 +517,14 @@ bool Task::receiveSegments(Worker& worker, std::string body) {
                     return false;
                 continue;
             }
-            if (share > 0) {
-                const auto elapsed = Clock::now() - cycleStart;
-                if (elapsed < milliseconds(1000)) {
-                    const int rest = static_cast<int>(
-                        std::chrono::duration_cast<milliseconds>(milliseconds(1000) - elapsed)
-                            .count());
-                    sleepUnlessStopped(rest, stopFlags(worker));
+            if (share > 0 && received > 0) {
+                const auto due = cycleStart + milliseconds(received * 1000 / share);
+                const auto now = Clock::now();
+                if (now < due) {
+                    sleepUnlessStopped(
+                        static_cast<int>(
+                            std::chrono::duration_cast<milliseconds>(due - now).count()),
+                        stopFlags(worker));
                 }
             }
         }

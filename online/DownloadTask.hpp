@@ -48,6 +48,7 @@ struct Worker {
     platform::SocketHandle socket = platform::kNoSocket;
     std::vector<char> buffer = std::vector<char>(kReceiveBufferBytes);
     std::int64_t fill = 0;
+    bool running = true;    // under the bookkeeping lock
     HttpResponse response;  // of the latest request
     std::thread thread;
 
@@ -96,6 +97,7 @@ class Task : public std::enable_shared_from_this<Task> {
     void post(TaskMessage message);
     void postEvent(int code, std::int64_t value, std::int64_t extra, const Text& path = Text());
     Worker* createWorker(bool isFirst, std::size_t segment);
+    void shareSpeedLimit();
 
     // Segment threads.
     void runWorker(Worker& worker);

@@ -85,7 +85,8 @@ int exchange(Task& task, Worker& worker, const std::string& extraHeader, HttpRes
         return 0;  // the same request would not fit next time either
     }
     task.log(DownloadLog::kRequestSent, *request);
-    long sent = sendWithTimeout(worker.socket, task.param().sendTimeout, *request);
+    long sent =
+        sendWithTimeout(worker.socket, task.param().sendTimeout, *request, task.stopFlags(worker));
     if (sent != static_cast<long>(request->size())) {
         task.logUtf8(DownloadLog::kError, "发送请求失败");
         return -1;
@@ -189,6 +190,13 @@ int segmentRequest(Task& task, Worker& worker, std::int64_t position, std::strin
     const bool rangeIgnored =
         response.contentLength == task.totalLength_ || (response.status == 200 && position != 0) ||
         (response.status == 206 && response.contentRange >= 0 && response.contentRange != position);
+    // A file that changed on the server since its length was learned would mix
+    // two versions in one target.
+    if (response.status == 206 && response.contentRangeTotal >= 0 &&
+        response.contentRangeTotal != task.totalLength_) {
+        task.logUtf8(DownloadLog::kError, "服务器上的文件已改变");
+        return 0;
+    }
     if (response.status == 200 || response.status == 206) {
         if (rangeIgnored) {
             task.logUtf8(DownloadLog::kError, "出现错误");

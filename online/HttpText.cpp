@@ -40,30 +40,36 @@ std::int64_t leadingNumber(std::string_view text) {
     return negative ? -value : value;
 }
 
-// The value after the first occurrence of `name` (exact case), to the end of its line.
-std::optional<Text> headerValue(std::string_view header, std::string_view name) {
-    std::size_t at = header.find(name);
-    if (at == std::string_view::npos) {
-        return std::nullopt;
-    }
-    std::size_t start = at + name.size();
-    std::size_t end = header.find_first_of("\r\n", start);
-    if (end == std::string_view::npos)
-        end = header.size();
-    return Text(header.substr(start, end - start));
-}
+bool startsWithNoCase(std::string_view text, std::string_view prefix);
 
-std::optional<Text> headerValue(std::string_view header, std::string_view name,
-                                std::string_view variant) {
-    auto value = headerValue(header, name);
-    return value ? value : headerValue(header, variant);
+// The value of the first header line named `name` (any case), after the colon
+// and the blanks that follow it, to the end of its line. Only line starts count,
+// so "X-Content-Length:" is not "Content-Length:".
+std::optional<Text> headerValue(std::string_view header, std::string_view name) {
+    std::size_t line = header.find('\n');  // the status line is no header line
+    while (line != std::string_view::npos) {
+        const std::size_t start = line + 1;
+        std::string_view rest = header.substr(start);
+        if (rest.size() > name.size() && rest[name.size()] == ':' && startsWithNoCase(rest, name)) {
+            std::size_t value = name.size() + 1;
+            while (value < rest.size() && (rest[value] == ' ' || rest[value] == '\t'))
+                ++value;
+            std::size_t end = rest.find_first_of("\r\n", value);
+            if (end == std::string_view::npos)
+                end = rest.size();
+            return Text(rest.substr(value, end - value));
+        }
+        line = header.find('\n', start);
+    }
+    return std::nullopt;
 }
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size())
         return false;
     for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i])
+        if (std::tolower(static_cast<unsigned char>(text[i])) !=
+            std::tolower(static_cast<unsigned char>(prefix[i])))
             return false;
     }
     return true;
@@ -196,35 +202,39 @@ HttpResponse parseResponse(std::string_view header) {
         case 200:
         case 301:
         case 302: {
-            auto length = headerValue(header, "Content-Length: ", "Content-length: ");
+            auto length = headerValue(header, "Content-Length");
             if (length)
                 response.contentLength = leadingNumber(*length);
             if (response.status != 200)
-                response.location = headerValue(header, "Location: ");
+                response.location = headerValue(header, "Location");
             break;
         }
         case 206: {
-            auto range = headerValue(header, "Content-Range: ", "Content-range: ");
+            auto range = headerValue(header, "Content-Range");
             if (range) {
                 std::string_view value(*range);
                 if (startsWithNoCase(value, "bytes"))
                     value.remove_prefix(5);
                 response.contentRange = leadingNumber(value);
+                // "start-end/total": the file's length as the server has it now.
+                const std::size_t slash = value.find('/');
+                if (slash != std::string_view::npos && slash + 1 < value.size() &&
+                    std::isdigit(static_cast<unsigned char>(value[slash + 1])))
+                    response.contentRangeTotal = leadingNumber(value.substr(slash + 1));
             }
-            response.via = headerValue(header, "Via: ");
+            response.via = headerValue(header, "Via");
             break;
         }
         default:
             return response;
     }
-    response.acceptRanges = headerValue(header, "Accept-Ranges: ");
-    response.connection = headerValue(header, "Connection: ");
-    response.contentType = headerValue(header, "Content-Type: ", "Content-type: ");
-    response.setCookie = headerValue(header, "Set-Cookie: ", "Set-cookie: ");
-    response.lastModified = headerValue(header, "Last-Modified: ");
-    response.server = headerValue(header, "Server: ");
-    response.contentDisposition =
-        headerValue(header, "Content-Disposition: ", "Content-disposition: ");
+    response.acceptRanges = headerValue(header, "Accept-Ranges");
+    response.connection = headerValue(header, "Connection");
+    response.contentType = headerValue(header, "Content-Type");
+    response.setCookie = headerValue(header, "Set-Cookie");
+    response.lastModified = headerValue(header, "Last-Modified");
+    response.server = headerValue(header, "Server");
+    response.contentDisposition = headerValue(header, "Content-Disposition");
     return response;
 }
 

@@ -61,7 +61,8 @@ HeaderScan scanHeader(std::string_view received);
 struct HttpResponse {
     int status = 0;
     std::int64_t contentLength = -1;
-    std::int64_t contentRange = -1;
+    std::int64_t contentRange = -1;       // a 206 answer's first byte
+    std::int64_t contentRangeTotal = -1;  // ...and the length after "/" (-1: "*" or none)
     std::optional<Text> setCookie, contentType, location, server, connection, acceptRanges,
         lastModified, via, contentDisposition;
 };

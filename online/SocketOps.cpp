@@ -32,15 +32,27 @@ int connectWithTimeout(platform::SocketHandle socket, const std::string& address
     return kConnectTimeout;
 }
 
-long sendWithTimeout(platform::SocketHandle socket, int timeoutMs, std::string_view text) {
-    int ready = platform::waitSocket(socket, false, true, std::max(timeoutMs, 0));
-    if (ready < 0) {
-        return kWaitFailed;
+long sendWithTimeout(platform::SocketHandle socket, int timeoutMs, std::string_view text,
+                     const StopFlags& stop) {
+    const auto until = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+    while (true) {
+        if (stop.stopped()) {
+            return kConnectStopped;
+        }
+        int ready = platform::waitSocket(socket, false, true, kPollStepMs);
+        if (ready < 0) {
+            return kWaitFailed;
+        }
+        if ((ready & platform::kWritable) != 0) {
+            return platform::sendSome(socket, text.data(), text.size());
+        }
+        if ((ready & platform::kFailed) != 0) {
+            return kWaitFailed;
+        }
+        if (Clock::now() >= until) {
+            return kSendNotReady;
+        }
     }
-    if ((ready & platform::kWritable) == 0) {
-        return (ready & platform::kFailed) != 0 ? kWaitFailed : kSendNotReady;
-    }
-    return platform::sendSome(socket, text.data(), text.size());
 }
 
 long receiveWithTimeout(platform::SocketHandle socket, const StopFlags& stop, long wanted,
@@ -53,25 +65,25 @@ long receiveWithTimeout(platform::SocketHandle socket, const StopFlags& stop, lo
         if (stop.stopped() || (readLimit > 0 && reads >= readLimit)) {
             break;
         }
-        int ready = platform::waitSocket(socket, true, false, kPollStepMs);
-        if (ready < 0) {
-            return kWaitFailed;
-        }
-        if (ready == 0) {
-            if (Clock::now() - waitingSince > std::chrono::milliseconds(timeoutMs)) {
+        // Read first and wait only when nothing is there: a busy connection then
+        // costs one call per read, not two.
+        long n =
+            platform::receiveSome(socket, buffer + received,
+                                  static_cast<std::size_t>(std::min(chunk, wanted - received)));
+        if (n == platform::kWouldBlock) {
+            int ready = platform::waitSocket(socket, true, false, kPollStepMs);
+            if (ready < 0) {
+                return kWaitFailed;
+            }
+            if (ready == 0 && Clock::now() - waitingSince > std::chrono::milliseconds(timeoutMs)) {
                 return kReceiveTimeout;
             }
             continue;
         }
-        long n =
-            platform::receiveSome(socket, buffer + received,
-                                  static_cast<std::size_t>(std::min(chunk, wanted - received)));
         if (n == 0) {
             return kPeerClosed;
         }
         if (n < 0) {
-            if (n == platform::kWouldBlock)
-                continue;
             return n;
         }
         received += n;

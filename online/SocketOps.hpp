@@ -39,8 +39,9 @@ int connectWithTimeout(platform::SocketHandle socket, const std::string& address
                        int timeoutMs, const StopFlags& stop);
 
 // Bytes sent by one send call, or a negative code (-6 not writable in time,
-// -5 the wait failed).
-long sendWithTimeout(platform::SocketHandle socket, int timeoutMs, std::string_view text);
+// -5 the wait failed, -20 stopped while waiting).
+long sendWithTimeout(platform::SocketHandle socket, int timeoutMs, std::string_view text,
+                     const StopFlags& stop = {});
 
 // Reads until `wanted` bytes have arrived in `buffer`, at most `chunk` per read,
 // or until a stop, or after `readLimit` reads (0: no limit). Returns the bytes

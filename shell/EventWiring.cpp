@@ -5,6 +5,9 @@
 
 #include "hotkeys/HotkeyPhrases.hpp"
 #include "hotkeys/PhraseSettings.hpp"
+#include "online/Links.hpp"
+#include "online/Update.hpp"
+#include "online/VersionCheck.hpp"
 #include "shell/Layout.hpp"
 #include "shell/Pages.hpp"
 #include "shell/Startup.hpp"
@@ -19,11 +22,13 @@ Handler windowOnly(void (*handler)(Window&)) {
 
 std::vector<Binding> makeWiring() {
     constexpr std::string_view main = layout::kMainWindow;
+    constexpr std::string_view update = layout::kUpdateWindow;
+    const Handler openLink = [](Window&, const Event& event) { online::openLinkOf(event.control); };
     using E = EventKind;
     return {
         {main, "", 0, 0, E::Created, windowOnly(onMainWindowCreated)},
         // Counts 100 ticks on 进度条1, then runs the version check.
-        {main, "时钟1", 0, 0, E::Tick, {} /* onStartupTimerTick */},
+        {main, "时钟1", 0, 0, E::Tick, windowOnly(online::onStartupTimerTick)},
         // Sends phrase k for the hotkey reported.
         {main, "标签1", 0, 0, E::Notification,
          [](Window& window, const Event& event) {
@@ -33,10 +38,10 @@ std::vector<Binding> makeWiring() {
         {main, "特定按钮2", 0, 0, E::Clicked, windowOnly(showBuiltinSoundPage)},
         {main, "特定按钮3", 0, 0, E::Clicked, windowOnly(showCustomSongPage)},
         // Website links: each opens its page of the maker's site.
-        {main, "特定按钮", 4, 6, E::Clicked, {}},
-        {main, "透明标签2", 0, 0, E::LeftButtonDown, {}},
-        {main, "透明标签4", 0, 0, E::LeftButtonDown, {}},
-        {main, "官方音按钮52", 0, 0, E::Clicked, {}},
+        {main, "特定按钮", 4, 6, E::Clicked, openLink},
+        {main, "透明标签2", 0, 0, E::LeftButtonDown, openLink},
+        {main, "透明标签4", 0, 0, E::LeftButtonDown, openLink},
+        {main, "官方音按钮52", 0, 0, E::Clicked, openLink},
         // The sound board: built-in sound n, stop all sounds, the song slots.
         {main, "官方音按钮", 1, 50, E::Clicked, {} /* play built-in sound n */},
         {main, "官方音按钮51", 0, 0, E::Clicked, {} /* stopAllSounds */},
@@ -52,8 +57,9 @@ std::vector<Binding> makeWiring() {
          [](Window& window, const Event&) { hotkeyPhraseSender().switchHotkeysOn(window); }},
         {main, "保存配置按钮2", 0, 0, E::Clicked,
          [](Window& window, const Event&) { hotkeyPhraseSender().switchHotkeysOff(window); }},
-        // The update window joins here: its created event (onUpdateWindowCreated)
-        // and its 时钟1 tick (onUpdateTimerTick).
+        // The update window.
+        {update, "", 0, 0, E::Created, windowOnly(online::onUpdateWindowCreated)},
+        {update, "时钟1", 0, 0, E::Tick, windowOnly(online::onUpdateTimerTick)},
     };
 }
 
@@ -109,9 +115,9 @@ const Binding* findBinding(const std::vector<Binding>& wiring, std::string_view 
 
 const StartupSteps& startupSteps() {
     static const StartupSteps steps{
-        .initDownloadTask = {},     // the updater: initDownloadTask
-        .releaseDownloadTask = {},  // the updater: releaseDownloadTask
-        .loadCustomSongs = {},      // the song slots: loadCustomSongs
+        .initDownloadTask = online::initDownloadTask,
+        .releaseDownloadTask = online::releaseDownloadTask,
+        .loadCustomSongs = {},  // the song slots: loadCustomSongs
         .loadHotkeyPhrases = loadHotkeyPhrases,
     };
     return steps;

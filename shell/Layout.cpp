@@ -45,8 +45,7 @@ std::vector<Control> expandControls(const WindowLayout& layout) {
 }
 
 const WindowLayout* findProgramLayout(std::string_view name) {
-    // The update window joins this list when the updater is built.
-    for (const WindowLayout* layout : {&mainWindowLayout()}) {
+    for (const WindowLayout* layout : {&mainWindowLayout(), &updateWindowLayout()}) {
         if (layout->name == name) {
             return layout;
         }

@@ -134,6 +134,8 @@ std::vector<Control> expandControls(const WindowLayout& layout);
 // The program's window layouts.
 inline constexpr std::string_view kMainWindow = "启动窗口";
 const WindowLayout& mainWindowLayout();
+inline constexpr std::string_view kUpdateWindow = "更新窗口";
+const WindowLayout& updateWindowLayout();
 // The layout of that name among the program's windows, or null.
 const WindowLayout* findProgramLayout(std::string_view name);
 

@@ -1,6 +1,8 @@
 // Wall time and peak private memory of one large download from a private nginx
 // on loopback: the engine with five connections (default and the updater's
-// block size), curl (one connection), aria2c -x5 -s5 and axel -n5. Several runs
+// block size), curl (one connection), aria2c -x5 -s5 and axel -n5. With a third
+// argument nginx limits every connection to that rate (limit_rate, "2m"), the
+// case where segmenting pays. Several runs
 // each, interleaved; medians (and the best run), and ratios against the peers
 // of the same run.
 // Private memory is the process's anonymous memory (the Anonymous line of
@@ -101,6 +103,7 @@ bool sameFile(const fs::path& a, const fs::path& b) {
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const long mebibytes = argc > 2 ? std::max(1L, std::atol(argv[2])) : 256;
+    const std::string rate = argc > 3 ? argv[3] : "";
 
     lumivox::testing::TempDir www;
     lumivox::testing::TempDir out;
@@ -116,7 +119,7 @@ int main(int argc, char** argv) {
                        static_cast<std::streamsize>(block.size() * 8));
         }
     }
-    lumivox::testing::NginxServer nginx(www.path());
+    lumivox::testing::NginxServer nginx(www.path(), rate.empty() ? "" : "limit_rate " + rate + ";");
     if (!nginx.ok()) {
         std::fprintf(stderr, "nginx did not start\n");
         return 1;
@@ -164,6 +167,8 @@ int main(int argc, char** argv) {
     }
     std::printf("download_size: %ld MiB\nruns: %d\nfailed_or_different_runs: %d count\n", mebibytes,
                 runs, wrong);
+    if (!rate.empty())
+        std::printf("per_connection_limit: %s\n", rate.c_str());
     for (const auto& [name, command] : peers) {
         std::printf("%s_wall_median: %.3f s\n", name.c_str(), median(seconds[name]));
         std::printf("%s_wall_best: %.3f s\n", name.c_str(),

@@ -166,7 +166,7 @@ long sendSome(SocketHandle socket, const void* data, std::size_t size) {
 }
 
 long receiveSome(SocketHandle socket, void* buffer, std::size_t size) {
-    ssize_t n = ::recv(fd(socket), buffer, size, 0);
+    ssize_t n = ::recv(fd(socket), buffer, size, MSG_DONTWAIT);
     return n < 0 ? lastError() : static_cast<long>(n);
 }
 

@@ -25,7 +25,7 @@ bool accepting(int port) {
 
 }  // namespace
 
-NginxServer::NginxServer(const std::filesystem::path& root) {
+NginxServer::NginxServer(const std::filesystem::path& root, const std::string& serverLines) {
     port_ = unusedLoopbackPort();
     const auto dir = dir_.path();
     {
@@ -47,6 +47,7 @@ NginxServer::NginxServer(const std::filesystem::path& root) {
              << "  server {\n"
              << "    listen 127.0.0.1:" << port_ << ";\n"
              << "    root " << std::filesystem::absolute(root).string() << ";\n"
+             << "    " << serverLines << "\n"
              << "  }\n"
              << "}\n";
     }

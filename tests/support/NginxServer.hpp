@@ -12,7 +12,8 @@ namespace lumivox::testing {
 
 class NginxServer {
   public:
-    explicit NginxServer(const std::filesystem::path& root);
+    // `serverLines`: more directives for the server block ("limit_rate 64k;").
+    explicit NginxServer(const std::filesystem::path& root, const std::string& serverLines = {});
     ~NginxServer();
     bool ok() const { return ok_; }
     int port() const { return port_; }

@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tests/support/TestWebSite.hpp"
+
 namespace lumivox::testing {
 namespace {
 
@@ -103,7 +105,9 @@ PrivateDisplay::~PrivateDisplay() {
 std::map<std::string, std::string> PrivateDisplay::environment() const {
     return {{"DISPLAY", display_},
             {"XDG_RUNTIME_DIR", runtimeDir_.path().string()},
-            {"QT_QPA_PLATFORM", "xcb"}};
+            {"QT_QPA_PLATFORM", "xcb"},
+            // The program checks its version a second after start: let it run on.
+            {"LUMIVOX_SERVER", runOnVersionHost()}};
 }
 
 }  // namespace lumivox::testing

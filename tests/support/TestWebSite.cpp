@@ -188,8 +188,10 @@ void TestWebSite::handle(int connection) {
             last = std::min<unsigned long long>(std::strtoull(end + 1, nullptr, 10), last);
         }
         if (first < body.size()) {
-            rangeHeader = "Content-Range: bytes " + std::to_string(first) + "-" +
-                          std::to_string(last) + "/" + std::to_string(body.size()) + "\r\n";
+            rangeHeader =
+                "Content-Range: bytes " + std::to_string(first) + "-" + std::to_string(last) + "/" +
+                std::to_string(static_cast<long long>(body.size()) + reply.rangeTotalShift) +
+                "\r\n";
             body = body.substr(first, last - first + 1);
             status = 206;
         }
@@ -223,6 +225,17 @@ void TestWebSite::handle(int connection) {
             break;
     }
     ::close(connection);
+}
+
+std::string runOnVersionHost() {
+    static TestWebSite* const site = [] {
+        auto* made = new TestWebSite;  // lives as long as the test process
+        SiteReply reply;
+        reply.body = "0---http://127.0.0.1/none---none";
+        made->serve("/111.txt", reply);
+        return made;
+    }();
+    return site->host();
 }
 
 }  // namespace lumivox::testing

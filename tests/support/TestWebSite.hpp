@@ -23,6 +23,7 @@ struct SiteReply {
     bool contentLength = true;         // send Content-Length...
     bool rangeContentLength = true;    // ...also to requests with a Range line
     long long rangeShift = 0;          // a ranged answer starts this far from the position asked
+    long long rangeTotalShift = 0;     // ...and names a total this far from the body's length
     std::vector<std::string> headers;  // more header lines, without CR LF
     // Close the connection after this many body bytes, for the first
     // `closeTimes` requests of this target (every one by default).
@@ -71,6 +72,11 @@ class TestWebSite {
     std::vector<std::string> requests_;
     std::list<std::thread> connections_;
 };
+
+// host:port of a site, started once per test process, whose version file names
+// another version than the program's: a program under test that checks it runs
+// on without an update or a failure message.
+std::string runOnVersionHost();
 
 // A loopback port on which nothing listens (taken and released at once).
 int unusedLoopbackPort();

@@ -52,6 +52,16 @@ class SiteDownload : public ::testing::Test {
         ASSERT_TRUE(recorder.waitForEnd(limit)) << recorder.allMessages();
         ASSERT_EQ(recorder.events().back().code, DownloadEvent::kTaskEnded);
     }
+    // One more download of `name` served with `reply`, over two connections, with
+    // a recorder of its own.
+    void runAlone(const std::string& name, const SiteReply& reply, DownloadRecorder& record) {
+        site.serve("/" + name, reply);
+        Download one;
+        TaskParam p = param("/" + name, name, 2);
+        record.attach(p);
+        ASSERT_TRUE(one.startTask(p));
+        ASSERT_TRUE(record.waitForEnd(10s));
+    }
     std::string address() const { return "[127.0.0.1:" + std::to_string(site.port()) + "]"; }
     std::string path(const std::string& name) const { return (dir.path() / name).string(); }
 
@@ -217,19 +227,47 @@ TEST_F(SiteDownload, RangeAnswersFromTheWrongPlaceAreRefused) {
     for (const auto& [name, reply] :
          {std::pair{"shifted", shifted}, std::pair{"whole", wholeWithoutLength}}) {
         SCOPED_TRACE(name);
-        site.serve(std::string("/") + name, reply);
         DownloadRecorder record;
-        Download one;
-        TaskParam p = param(std::string("/") + name, name, 2);
-        record.attach(p);
-        ASSERT_TRUE(one.startTask(p));
-        ASSERT_TRUE(record.waitForEnd(10s));
+        ASSERT_NO_FATAL_FAILURE(runAlone(name, reply, record));
         const std::string got = readFile(path(name));
         ASSERT_EQ(got.size(), body.size());
         EXPECT_EQ(got.substr(0, 25000), body.substr(0, 25000));
         EXPECT_EQ(got.substr(25000), std::string(25000, '\0'));
         EXPECT_TRUE(record.logged(3, "出现错误")) << record.allMessages();
         EXPECT_GE(record.count(DownloadEvent::kThreadFailed), 1);
+    }
+}
+
+// A file that changed on the server between the first request and a segment's:
+// the segment's answer names another total and is refused, not mixed in.
+TEST_F(SiteDownload, RangeAnswerOfAnotherFileLengthIsRefused) {
+    const std::string body = patternBytes(50000, 5);
+    SiteReply changed = slowFile(body);
+    changed.rangeTotalShift = 1;
+    site.serve("/changed", changed);
+    run(param("/changed", "changed.bin", 2), 10s);
+    EXPECT_TRUE(recorder.logged(3, "服务器上的文件已改变")) << recorder.allMessages();
+    EXPECT_GE(recorder.count(DownloadEvent::kThreadFailed), 1);
+    EXPECT_EQ(readFile(path("changed.bin")).substr(25000), std::string(25000, '\0'));
+}
+
+// Header names match at the start of a line, in any case.
+TEST_F(SiteDownload, HeaderNamesMatchAtLineStartsInAnyCase) {
+    const std::string body = patternBytes(30000, 4);
+    const std::vector<std::pair<const char*, std::vector<std::string>>> cases = {
+        {"lower", {"content-length: 30000"}},
+        {"upper", {"CONTENT-LENGTH:30000"}},
+        {"prefixed", {"X-Content-Length: 5", "Content-Length: 30000"}},
+    };
+    for (const auto& [name, headers] : cases) {
+        SCOPED_TRACE(name);
+        SiteReply reply = slowFile(body);
+        reply.contentLength = false;
+        reply.headers = headers;
+        DownloadRecorder record;
+        ASSERT_NO_FATAL_FAILURE(runAlone(name, reply, record));
+        EXPECT_EQ(record.count(DownloadEvent::kThreadFailed), 0) << record.allMessages();
+        EXPECT_EQ(readFile(path(name)), body);
     }
 }
 
@@ -405,6 +443,55 @@ TEST_F(SiteDownload, SpeedLimitSpreadsTheReceivesOverSeconds) {
             EXPECT_LE(e.value, 8000);
         }
     }
+}
+
+// The end callback may wait for the very thread that lets go of the object (the
+// program ending from that callback waits for the GUI thread, which frees it):
+// the destructor's wait for that callback is bounded.
+TEST_F(SiteDownload, EndCallbackWaitingForTheOwnerDoesNotHoldItsRelease) {
+    SiteReply reply;
+    reply.body = "small";
+    site.serve("/small", reply);
+    TaskParam p = param("/small", "small.bin", 1);
+    // Shared with the callback, which may still be signalling after the test goes on.
+    struct Signals {
+        Event inEnd, released, left;
+    };
+    auto signals = std::make_shared<Signals>();
+    p.eventCallback = [signals](int code, Download*, std::int64_t, std::int64_t, Text&) {
+        if (code == DownloadEvent::kTaskEnded) {
+            signals->inEnd.set();
+            signals->released.waitFor(60s);
+            signals->left.set();
+        }
+        return 0;
+    };
+    auto owner = std::make_unique<Download>();
+    ASSERT_TRUE(owner->startTask(p));
+    ASSERT_TRUE(signals->inEnd.waitFor(10s));
+    const auto started = std::chrono::steady_clock::now();
+    owner.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
+    signals->released.set();
+    EXPECT_TRUE(signals->left.waitFor(10s));
+    EXPECT_EQ(readFile(path("small.bin")), "small");
+}
+
+// The limit is the task's, whatever it is: one connection gets all of it, not a
+// fixed amount per receive cycle.
+TEST_F(SiteDownload, SpeedLimitAboveOneBufferASecondIsReached) {
+    const std::string body = patternBytes(400000, 3);
+    SiteReply reply;
+    reply.body = body;
+    site.serve("/fast", reply);
+    TaskParam p = param("/fast", "fast.bin", 1);
+    p.speedLimit = 200000;
+    auto started = std::chrono::steady_clock::now();
+    run(p);
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_GE(took, 1500ms);  // held to the limit...
+    EXPECT_LE(took, 10s);     // ...and not to 20 KB a second (twenty seconds)
+    EXPECT_EQ(readFile(path("fast.bin")), body);
 }
 
 // A dotted address without a port is used as it is (no name resolution) on port 80.

@@ -27,18 +27,19 @@ layout::Kind kindFor(EventKind event) {
     return Kind::PictureBox;
 }
 
-std::map<std::string, Kind> mainControls() {
+std::map<std::string, Kind> controlsOf(const layout::WindowLayout& window) {
     std::map<std::string, Kind> kinds;
-    for (const layout::Control& control : layout::expandControls(layout::mainWindowLayout())) {
+    for (const layout::Control& control : layout::expandControls(window)) {
         kinds[control.name] = control.kind;
     }
     return kinds;
 }
 
 TEST(EventWiring, BindingsNameControlsOfTheRightKind) {
-    const auto controls = mainControls();
     for (const Binding& binding : eventWiring()) {
-        ASSERT_EQ(binding.window, layout::kMainWindow);
+        const layout::WindowLayout* window = layout::findProgramLayout(binding.window);
+        ASSERT_NE(window, nullptr) << binding.window;
+        const auto controls = controlsOf(*window);
         if (binding.kind == EventKind::Created) {
             EXPECT_TRUE(binding.control.empty());
             continue;
@@ -64,13 +65,14 @@ struct Bound {
 // The program's table of bound events.
 const Bound kBound[] = {
     {"", 0, 0, EventKind::Created, true},
-    {"时钟1", 0, 0, EventKind::Tick, false},
+    {"时钟1", 0, 0, EventKind::Tick, true},
     {"标签1", 0, 0, EventKind::Notification, true},
     {"特定按钮", 1, 3, EventKind::Clicked, true},
-    {"特定按钮", 4, 6, EventKind::Clicked, false},
-    {"透明标签2", 0, 0, EventKind::LeftButtonDown, false},
-    {"透明标签4", 0, 0, EventKind::LeftButtonDown, false},
-    {"官方音按钮", 1, 52, EventKind::Clicked, false},
+    {"特定按钮", 4, 6, EventKind::Clicked, true},
+    {"透明标签2", 0, 0, EventKind::LeftButtonDown, true},
+    {"透明标签4", 0, 0, EventKind::LeftButtonDown, true},
+    {"官方音按钮", 1, 51, EventKind::Clicked, false},
+    {"官方音按钮52", 0, 0, EventKind::Clicked, true},
     {"自定义歌曲名字", 1, 18, EventKind::LeftButtonDown, false},
     {"自定义播放按钮", 1, 18, EventKind::Clicked, false},
     {"自定义停止按钮", 1, 18, EventKind::Clicked, false},
@@ -96,7 +98,7 @@ TEST(EventWiring, EveryBoundEventHasARowAndItsNumber) {
         }
     }
     // Nothing else is bound: no other event of any control finds a row.
-    for (const auto& [name, kind] : mainControls()) {
+    for (const auto& [name, kind] : controlsOf(layout::mainWindowLayout())) {
         for (EventKind event : {EventKind::Clicked, EventKind::LeftButtonDown,
                                 EventKind::Notification, EventKind::Tick}) {
             if (!bound.count({name, event})) {
@@ -108,6 +110,15 @@ TEST(EventWiring, EveryBoundEventHasARowAndItsNumber) {
     EXPECT_EQ(findBinding(eventWiring(), layout::kMainWindow, "官方音按钮053", EventKind::Clicked),
               nullptr);
     EXPECT_EQ(findBinding(eventWiring(), "其他窗口", "特定按钮1", EventKind::Clicked), nullptr);
+    // The update window: its created event and its timer, nothing else.
+    for (const auto& [name, kind] : controlsOf(layout::updateWindowLayout())) {
+        for (EventKind event : {EventKind::Clicked, EventKind::LeftButtonDown,
+                                EventKind::Notification, EventKind::Tick}) {
+            const Binding* binding = findBinding(eventWiring(), layout::kUpdateWindow, name, event);
+            EXPECT_EQ(binding != nullptr, name == "时钟1" && event == EventKind::Tick) << name;
+        }
+    }
+    EXPECT_NE(findBinding(eventWiring(), layout::kUpdateWindow, "", EventKind::Created), nullptr);
 }
 
 }  // namespace

@@ -162,6 +162,32 @@ TEST(Header, ParsingReadsWhatEachStatusCarries) {
     EXPECT_EQ(parseResponse("HTTP/1.1").status, 0);
 }
 
+// Header names count only at the start of a line, in any case, with or without
+// blanks after the colon.
+TEST(Header, NamesMatchAtLineStartsInAnyCase) {
+    struct Case {
+        const char* header;
+        std::int64_t length, rangeStart, rangeTotal;
+    };
+    const Case cases[] = {
+        {"HTTP/1.1 200 OK\r\ncontent-length: 5\r\n\r\n", 5, -1, -1},
+        {"HTTP/1.1 200 OK\r\nCONTENT-LENGTH:5\r\n\r\n", 5, -1, -1},
+        {"HTTP/1.1 200 OK\r\nContent-Length:\t 5\r\n\r\n", 5, -1, -1},
+        {"HTTP/1.1 200 OK\r\nX-Content-Length: 99\r\nContent-Length: 5\r\n\r\n", 5, -1, -1},
+        {"HTTP/1.1 200 OK\r\nX-Content-Length: 99\r\n\r\n", -1, -1, -1},
+        {"HTTP/1.1 200 OK Content-Length: 9\r\n\r\n", -1, -1, -1},  // not in the status line
+        {"HTTP/1.1 206 Partial\r\ncontent-range: bytes 10-19/200\r\n\r\n", -1, 10, 200},
+        {"HTTP/1.1 206 Partial\r\nContent-Range: bytes 10-19/*\r\n\r\n", -1, 10, -1},
+        {"HTTP/1.1 206 Partial\r\nX-Content-Range: bytes 7-9/10\r\n\r\n", -1, -1, -1},
+    };
+    for (const Case& c : cases) {
+        const HttpResponse response = parseResponse(c.header);
+        EXPECT_EQ(response.contentLength, c.length) << c.header;
+        EXPECT_EQ(response.contentRange, c.rangeStart) << c.header;
+        EXPECT_EQ(response.contentRangeTotal, c.rangeTotal) << c.header;
+    }
+}
+
 TEST(Redirect, LocationsAndCookies) {
     struct Case {
         const char* location;

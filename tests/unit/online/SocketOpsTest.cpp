@@ -116,5 +116,24 @@ TEST_F(Receive, SendWritesTheWholeTextAtOnce) {
     EXPECT_EQ(std::string(buffer_, 18), "GET / HTTP/1.1\r\n\r\n");
 }
 
+// A peer that takes nothing: the send waits for room, up to its time-out, but a
+// stop request ends the wait within a poll step.
+TEST_F(Receive, SendToAFullPeerEndsOnTimeOutOrStop) {
+    ASSERT_EQ(platform::setNonBlocking(ends_[1]), 0);
+    const std::string block(65536, 'x');
+    while (::send(ends_[1], block.data(), block.size(), MSG_DONTWAIT) > 0) {
+    }
+    EXPECT_EQ(sendWithTimeout(ends_[1], 100, "GET"), kSendNotReady);
+    std::atomic<bool> stop{false};
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(milliseconds(100));
+        stop = true;
+    });
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(sendWithTimeout(ends_[1], 30000, "GET", StopFlags{&stop, nullptr}), kConnectStopped);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, milliseconds(10000));
+    stopper.join();
+}
+
 }  // namespace
 }  // namespace lumivox::online

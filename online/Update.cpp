@@ -1,0 +1,275 @@
+#include "online/Update.hpp"
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+
+#include "online/UpdateSignature.hpp"
+#include "online/VersionFile.hpp"
+#include "platform/Executable.hpp"
+#include "platform/GuiThread.hpp"
+#include "shell/Layout.hpp"
+#include "util/Encoding.hpp"
+#include "util/TextUtil.hpp"
+
+namespace lumivox::online {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A download that brings no byte for this long has failed: the engine itself
+// would go on retrying a server that drops every connection for over an hour.
+constexpr auto kStallLimit = std::chrono::seconds(30);
+
+constexpr std::string_view kTimer = "时钟1";
+constexpr std::string_view kProgress = "进度条1";
+constexpr std::string_view kLabel = "透明标签1";
+constexpr std::string_view kStatusBar = "状态条1";
+
+struct UpdateState {
+    std::unique_ptr<TaskParam> param;
+    std::unique_ptr<Download> download;
+    // Written by the engine's callback, read by the window's timer.
+    std::atomic<double> totalLength{0};
+    // Set on the GUI thread before the task starts; read by its control thread.
+    Forms* forms = nullptr;
+    Text baseName, version, signature;
+    // The control thread's own: the file the engine created, and the outcome.
+    Text createdPath;
+    bool lengthKnown = false;
+    bool segmentFailed = false;
+    // Set once the program ends: the task's end then changes nothing more.
+    std::atomic<bool> ending{false};
+    // Set by the task's end callback as it ends the program: the program's end
+    // must then neither stop nor free the task, whose callback waits for it.
+    std::atomic<bool> endedByTask{false};
+    Clock::time_point lastTick{};
+    // The window's timer: when the downloaded count last moved.
+    std::int64_t lastDownloaded = 0;
+    Clock::time_point lastProgress{};
+};
+
+// Never destroyed: the task's control thread may still look at it while the
+// process ends.
+UpdateState& state() {
+    static UpdateState* const shared = new UpdateState;
+    return *shared;
+}
+
+void stopUpdateTimer() {
+    platform::runOnGuiThread([] {
+        Forms* forms = state().forms;
+        if (Window* window = forms ? forms->openWindow(layout::kUpdateWindow) : nullptr) {
+            window->setInterval(kTimer, 0);
+        }
+    });
+}
+
+// The window's last values, before the task's end takes the host's attention.
+void refreshUpdateWindow() {
+    platform::runOnGuiThread([] {
+        Forms* forms = state().forms;
+        if (Window* window = forms ? forms->openWindow(layout::kUpdateWindow) : nullptr) {
+            onUpdateTimerTick(*window);
+        }
+    });
+}
+
+[[noreturn]] void endUpdatingProgram() {
+    if (!platform::isGuiThread()) {
+        state().endedByTask = true;  // the task's own end callback
+    }
+    endProgram(0);
+}
+
+void tellHost(std::string_view utf8Message) {
+    showMessageBox(utf8ToGbk(utf8Message), kMessageBoxIconInformation, utf8ToGbk("提示"));
+}
+
+// A failed update: the host is told, nothing is started, and the program ends
+// as it does after an update.
+[[noreturn]] void endFailedUpdate() {
+    tellHost("自动更新失败，请稍后再试或到官方网站下载新版本！");
+    stopUpdateTimer();
+    endUpdatingProgram();
+}
+
+void removeCreatedFile() {
+    UpdateState& s = state();
+    if (!s.createdPath.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove(gbkToUtf8(s.createdPath), ignored);
+    }
+}
+
+// The task has ended (control thread).
+void finishUpdate() {
+    UpdateState& s = state();
+    if (s.ending) {
+        removeCreatedFile();  // stopped as the program ends: an incomplete file
+        return;
+    }
+    bool good = s.lengthKnown && !s.segmentFailed;
+    if (good) {
+        const auto digest = fileSha256(gbkToUtf8(s.createdPath));
+        good =
+            digest && verifyUpdate(builtInUpdateKey(), s.signature, *digest, s.baseName, s.version);
+    }
+    if (!good) {
+        removeCreatedFile();
+        endFailedUpdate();
+    }
+    refreshUpdateWindow();
+    tellHost("下载完成，请手动删除旧版本！软件自动运行新版本！");
+    stopUpdateTimer();
+    // The engine may have stored the download under a changed name: start that
+    // file, the one that was verified.
+    const std::string path = gbkToUtf8(s.createdPath);
+    if (!s.ending && platform::makeExecutable(path)) {
+        launchProgram(commandLineOf(s.createdPath), true, 1);
+    }
+    endUpdatingProgram();
+}
+
+}  // namespace
+
+Text commandLineOf(std::string_view program) {
+    Text line = "\"";
+    std::size_t backslashes = 0;
+    for (char c : program) {
+        if (c == '\\') {
+            ++backslashes;
+        } else {
+            if (c == '"') {
+                line.append(backslashes + 1, '\\');  // doubled, and one for the quote
+            }
+            backslashes = 0;
+        }
+        line += c;
+    }
+    line.append(backslashes, '\\');  // doubled before the closing quote
+    line += '"';
+    return line;
+}
+
+void initDownloadTask() {
+    UpdateState& s = state();
+    s.param = std::make_unique<TaskParam>();
+    s.download = std::make_unique<Download>();
+    s.totalLength = 0;
+}
+
+void releaseDownloadTask() {
+    UpdateState& s = state();
+    s.ending = true;
+    if (s.endedByTask) {
+        return;  // the process ends with the task still in its end callback
+    }
+    s.param.reset();
+    if (s.download) {
+        s.download->stopTask();
+        s.download.reset();
+    }
+}
+
+void onUpdateWindowCreated(Window& updateWindow) {
+    UpdateState& s = state();
+    Window* main = updateWindow.forms().openWindow(layout::kMainWindow);
+    if (main != nullptr) {
+        updateWindow.move(main->left() + 100, main->top() + 480);
+    }
+    updateWindow.resize(442, 59);
+    if (main == nullptr || !s.param || !s.download) {
+        endFailedUpdate();
+    }
+    s.forms = &updateWindow.forms();
+    s.baseName = main->text(kNameStore);
+    s.version = main->text(kVersionStore);
+    const TextArray fields = versionFields(main->text(kFileStore));
+    s.signature = fields.size() > 3 ? fields[3] : Text();
+    // Refused before anything is written: a name that is no plain file name
+    // beside the program, or an update the maker has not signed.
+    if (!isSafeBaseName(s.baseName) || s.signature.empty()) {
+        endFailedUpdate();
+    }
+    TaskParam& param = *s.param;
+    param.taskKind = 4096;
+    param.url = trimSpaces(main->text(kUrlStore));
+    param.stopWait = 1000;
+    param.connectionCount = 5;
+    param.localFile = joinTexts(utf8ToGbk(platform::programFolder()), "/", s.baseName,
+                                platform::executableSuffix());
+    param.connectTimeout = 5000;
+    param.sendTimeout = 5000;
+    param.receiveTimeout = 10000;
+    param.blockSize = 10240;
+    param.eventCallback = onDownloadEvent;
+    s.lastTick = s.lastProgress = Clock::now();
+    if (!s.download->startTask(param)) {
+        endFailedUpdate();  // a URL the engine cannot fetch
+    }
+}
+
+void onUpdateTimerTick(Window& updateWindow) {
+    UpdateState& s = state();
+    if (!s.download) {
+        return;
+    }
+    if (Window* main = updateWindow.forms().openWindow(layout::kMainWindow)) {
+        updateWindow.setStatusText(kStatusBar, 0, main->text(kNameStore));
+    }
+    // The bytes since the previous tick, as a rate per second. A refresh right
+    // after a tick (the task's end) would measure a sliver of time: it keeps the
+    // figure shown.
+    const Clock::time_point now = Clock::now();
+    const double seconds = std::chrono::duration<double>(now - s.lastTick).count();
+    if (seconds >= 0.25) {
+        s.lastTick = now;
+        const double received = static_cast<double>(s.download->takeReceivedCount());
+        const double speed = roundHalfAway(received / 1024.0 / seconds, 2);
+        updateWindow.setStatusText(
+            kStatusBar, 1, joinTexts(utf8ToGbk("速度:"), valueToText(speed), utf8ToGbk("kb/秒")));
+    }
+    const std::int64_t downloaded = s.download->downloadedBytes();
+    if (downloaded != s.lastDownloaded) {
+        s.lastDownloaded = downloaded;
+        s.lastProgress = now;
+    } else if (now - s.lastProgress > kStallLimit) {
+        s.download->requestStop();  // its end reports the failure
+    }
+    const double total = s.totalLength;
+    const double done = static_cast<double>(downloaded);
+    updateWindow.setPosition(kProgress, total > 0 ? static_cast<int>(done / total * 100) : 0);
+    const double doneKb =
+        roundHalfAway(static_cast<double>(s.download->downloadedBytes()) / 1024.0, 2);
+    updateWindow.setStatusText(kStatusBar, 2,
+                               joinTexts(utf8ToGbk("已下载:"), valueToText(doneKb), "KB"));
+    const Text percent = valueToText(static_cast<std::int32_t>(updateWindow.position(kProgress)));
+    updateWindow.setStatusText(kStatusBar, 3, joinTexts(utf8ToGbk("百分比:"), percent, "%"));
+    updateWindow.setCaption(
+        kLabel,
+        joinTexts(valueToText(static_cast<std::int32_t>(updateWindow.position(kProgress))), "%"));
+}
+
+int onDownloadEvent(int code, Download*, std::int64_t value, std::int64_t, Text& path) {
+    UpdateState& s = state();
+    switch (code) {
+        case DownloadEvent::kLengthKnown:
+            s.totalLength = static_cast<double>(value);
+            s.createdPath = path;  // the name the engine settled on
+            s.lengthKnown = true;
+            break;
+        case DownloadEvent::kThreadFailed:
+            s.segmentFailed = true;
+            break;
+        case DownloadEvent::kTaskEnded:
+            finishUpdate();
+            break;
+        default:
+            break;  // the same-name question included: 0 lets the engine rename
+    }
+    return 0;
+}
+
+}  // namespace lumivox::online

@@ -1,0 +1,26 @@
+#pragma once
+// The update window: downloads the build the version file names with the
+// download engine, verifies its signature, starts it, waits for it and ends.
+// The task record, the download object and the total length live from
+// initDownloadTask to releaseDownloadTask; the engine's callback runs on the
+// task's control thread, the window's handlers on the GUI thread.
+#include <cstdint>
+
+#include "online/Download.hpp"
+#include "shell/Window.hpp"
+
+namespace lumivox::online {
+
+void initDownloadTask();
+// At program end, on whichever path: stops a running task (bounded) and frees it all.
+void releaseDownloadTask();
+
+void onUpdateWindowCreated(Window& updateWindow);
+void onUpdateTimerTick(Window& updateWindow);
+int onDownloadEvent(int code, Download* sender, std::int64_t value, std::int64_t extra, Text& path);
+
+// A command line that starts exactly that program (quoted by the rules the
+// program-start operation splits with).
+Text commandLineOf(std::string_view program);
+
+}  // namespace lumivox::online

@@ -1,0 +1,157 @@
+// The version file's fields, the base names an update may write, the update
+// signature, the command line that starts the new build, and the bounded read
+// of the version file.
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "online/Update.hpp"
+#include "online/UpdateSignature.hpp"
+#include "online/VersionFile.hpp"
+#include "platform/Web.hpp"
+#include "tests/support/TestSupport.hpp"
+#include "tests/support/TestWebSite.hpp"
+#include "util/TextUtil.hpp"
+
+namespace lumivox::online {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+TEST(VersionFile, FieldsAsTheCheckSplitsThem) {
+    struct Case {
+        std::string body;
+        TextArray fields;
+    };
+    const Case cases[] = {
+        {"", {}},
+        {"<html><body>404 Not Found</body></html>", {"<html><body>404 Not Found</body></html>"}},
+        {"1---http://h/a---", {"1", "http://h/a"}},  // the empty remainder is dropped
+        {"1---http://h/a---Name", {"1", "http://h/a", "Name"}},
+        {"1---http://h/a---Name\r\n", {"1", "http://h/a", "Name\r\n"}},
+        {"1---u---n---sig---more", {"1", "u", "n", "sig", "more"}},
+        {"------x", {"", "", "x"}},
+        // A double-byte character whose second byte is "-" is no separator start.
+        {"\xB0---x---y", {"\xB0---x", "y"}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(versionFields(c.body), c.fields) << c.body;
+    }
+}
+
+TEST(VersionFile, BaseNamesThatStayBesideTheProgram) {
+    for (const char* good : {"Lumivox2", "新版本", "a.b", "x y", "..."}) {
+        EXPECT_TRUE(isSafeBaseName(good)) << good;
+    }
+    for (const char* bad :
+         {"", ".", "..", "a/b", "../x", "a\\b", "/abs", "Name\r\n", "a\tb", "a\x7f"}) {
+        EXPECT_FALSE(isSafeBaseName(bad)) << bad;
+    }
+}
+
+TEST(Base64, RoundTripsAndRefusesAnythingElse) {
+    const ByteData bytes = {0, 1, 2, 250, 251, 252, 253};
+    for (std::size_t n = 0; n <= bytes.size(); ++n) {
+        const ByteView part(bytes.data(), n);
+        const std::string text = encodeBase64(part);
+        EXPECT_EQ(decodeBase64(text), ByteData(part.begin(), part.end())) << text;
+    }
+    EXPECT_EQ(encodeBase64(ByteView(reinterpret_cast<const std::uint8_t*>("foobar"), 6)),
+              "Zm9vYmFy");
+    for (const char* bad : {"Zm9", "Zm=v", "Z===", "Zm 9v", "Zm9v\n", "Zm9-", "Zm9=", "Zh=="}) {
+        EXPECT_FALSE(decodeBase64(bad)) << bad;
+    }
+}
+
+class Signature : public ::testing::Test {
+  protected:
+    Signature() {
+        std::ifstream in(LUMIVOX_DEVELOPMENT_KEY_FILE);
+        pem.assign(std::istreambuf_iterator<char>(in), {});
+        std::ofstream(dir / "build", std::ios::binary) << "the new build\n";
+        digest = *fileSha256((dir / "build").string());
+    }
+    testing::TempDir dir;
+    std::string pem;
+    Sha256 digest{};
+};
+
+TEST_F(Signature, BindsTheBytesTheNameAndTheVersion) {
+    const auto signature = signUpdate(pem, digest, "New", "1");
+    ASSERT_TRUE(signature);
+    const ByteData key = builtInUpdateKey();  // the development key in this build
+    ASSERT_EQ(key.size(), 32u);
+    EXPECT_TRUE(verifyUpdate(key, *signature, digest, "New", "1"));
+    EXPECT_TRUE(verifyUpdate(key, *signature + "\r\n", digest, "New", "1"));  // a trailing break
+
+    Sha256 otherBytes = digest;
+    otherBytes[0] ^= 1;
+    std::string flipped = *signature;
+    flipped[10] = flipped[10] == 'A' ? 'B' : 'A';
+    ByteData otherKey = key;
+    otherKey[0] ^= 1;
+    EXPECT_FALSE(verifyUpdate(key, *signature, otherBytes, "New", "1"));
+    EXPECT_FALSE(verifyUpdate(key, *signature, digest, "Other", "1"));
+    EXPECT_FALSE(verifyUpdate(key, *signature, digest, "New", "2"));
+    EXPECT_FALSE(verifyUpdate(key, flipped, digest, "New", "1"));
+    EXPECT_FALSE(verifyUpdate(otherKey, *signature, digest, "New", "1"));
+    EXPECT_FALSE(verifyUpdate(key, "", digest, "New", "1"));
+    EXPECT_FALSE(verifyUpdate(key, "not base64!", digest, "New", "1"));
+    EXPECT_FALSE(verifyUpdate(key, signature->substr(0, 44), digest, "New", "1"));
+
+    EXPECT_FALSE(signUpdate("no key", digest, "New", "1"));
+    EXPECT_FALSE(fileSha256((dir / "missing").string()));
+}
+
+// The new build is started through the program-start operation's splitting
+// rules: its path comes back whole, whatever it holds.
+TEST(CommandLine, StartsExactlyThatProgram) {
+    testing::TempDir dir;
+    for (const std::string folder : {"plain", "with space", "quote\"d", "back\\slash\\"}) {
+        SCOPED_TRACE(folder);
+        fs::create_directory(dir / folder);
+        const fs::path program = dir / folder / "New";
+        const fs::path marker = dir / "marker";
+        std::ofstream(program) << "#!/bin/sh\necho \"$0\" > '" << marker.string() << "'\n";
+        fs::permissions(program, fs::perms(0755));
+        fs::remove(marker);
+        ASSERT_TRUE(launchProgram(commandLineOf(program.string()), true, 1));
+        std::ifstream in(marker);
+        std::string started;
+        std::getline(in, started);
+        EXPECT_EQ(started, program.string());
+    }
+}
+
+TEST(ReadHttpFile, BodyWhateverTheStatusAndBoundedWaits) {
+    testing::TestWebSite site;
+    testing::SiteReply cut;
+    cut.body = std::string(100, 'x');
+    cut.closeAfterBodyBytes = 5;  // a failed read keeps what came before it
+    site.serve("/cut", cut);
+    testing::SiteReply silent;
+    silent.body = "late";
+    silent.stall = 20s;  // accepts and does not answer
+    site.serve("/silent", silent);
+
+    const ByteData missing = platform::readHttpFile(site.url("/missing#fragment"));
+    EXPECT_FALSE(missing.empty());                       // the 404 page comes back as data
+    EXPECT_EQ(site.requestsFor("/missing").size(), 1u);  // "#..." is never sent
+    EXPECT_EQ(platform::readHttpFile(site.url("/cut")), ByteData(5, 'x'));
+    EXPECT_TRUE(platform::readHttpFile("").empty());
+
+    const auto started = std::chrono::steady_clock::now();
+    platform::HttpReadLimits limits;
+    limits.silenceTimeoutMs = 1000;
+    limits.totalTimeoutMs = 3000;
+    EXPECT_TRUE(platform::readHttpFile(site.url("/silent"), limits).empty());
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
+    EXPECT_TRUE(platform::readHttpFile("http://127.0.0.1:" +
+                                       std::to_string(testing::unusedLoopbackPort()) + "/111.txt")
+                    .empty());
+}
+
+}  // namespace
+}  // namespace lumivox::online
