@@ -48,6 +48,7 @@ TEST(SoundService, PlaySoundSendsDataByKind) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(service.playSound(c.sound), c.result);
+        service.waitForVoices();  // a voice opens its device on its own thread
         EXPECT_EQ(devices.count(), c.devicesOpened);
     }
     service.stopAllSounds();
