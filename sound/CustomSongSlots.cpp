@@ -68,8 +68,16 @@ void saveCustomSongs(Window& window, const Text& settingsPath) {
     writeWholeFile(settingsPath, textToBytes(window.text(kSettingsStore)));
 }
 
+std::vector<Text> customSongFields(std::string_view settings) {
+    TextArray fields = splitText(settings, kSettingsSeparator);
+    if (fields.size() > 2 * kSongSlotCount) {
+        fields.resize(2 * kSongSlotCount);  // fields past the 36th are ignored
+    }
+    return fields;
+}
+
 void loadCustomSongs(Window& window) {
-    const TextArray fields = splitText(window.text(kSettingsStore), kSettingsSeparator);
+    const std::vector<Text> fields = customSongFields(window.text(kSettingsStore));
     for (int slot = 1; slot <= kSongSlotCount; ++slot) {
         const auto name = static_cast<std::size_t>(2 * slot - 2);
         if (name < fields.size()) {

@@ -4,6 +4,7 @@
 // path box; the settings file holds name 1, path 1, ... name 18, path 18, every
 // field followed by the settings separator, as GBK bytes.
 #include <string_view>
+#include <vector>
 
 #include "shell/Window.hpp"
 #include "util/Types.hpp"
@@ -27,6 +28,10 @@ void chooseSongForSlot(Window& window, int slot, const Text& settingsPath);
 // Writes all 18 slots to `settingsPath` (the whole file, replaced atomically).
 // The first empty path becomes "无" and the first empty name the placeholder.
 void saveCustomSongs(Window& window, const Text& settingsPath);
+
+// The fields of a settings text in slot order (name 1, path 1, ...): at most 36,
+// fewer when the text holds fewer.
+std::vector<Text> customSongFields(std::string_view settings);
 
 // Fills the slots from the settings text the start-up put in its store box.
 // Fields past the 36th are ignored; slots without fields keep what they show.

@@ -447,7 +447,7 @@ void scream(Take& take, Random& random) {
 
 void snickering(Take& take, Random& random) {
     double at = 0.1;
-    for (int phrase = 0; phrase < 4 && at < take.seconds() - 0.9; ++phrase) {
+    for (int phrase = 0; phrase < 8 && at < take.seconds() - 0.7; ++phrase) {
         Laugh l;
         l.pitch = random.range(210, 260);
         l.count = 4 + phrase % 3;
@@ -503,7 +503,7 @@ Signal kiss(double rate, Random& random, double length) {
 }  // namespace
 
 void kissQuick(Take& take, Random& random) {
-    take.add(kiss(take.rate, random, 0.12), 0.05, 1.0);
+    take.addWithRoom(kiss(take.rate, random, 0.3), 0.02, 1.0, 0, 0.7, 0.3);
 }
 
 void kissFemale(Take& take, Random& random) {
