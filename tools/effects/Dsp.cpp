@@ -183,7 +183,7 @@ Signal voice(const VoiceSpec& spec, double rate, Random& random) {
         const double pulse = (flow - lastFlow) * rate / 200.0;
         lastFlow = flow;
         const double noise = random.bipolar() * spec.breath * (0.3 + flow);
-        const double source = pulse + noise * 4;
+        const double source = pulse + noise * 2;
         double y = 0;
         for (int k = 0; k < 4; ++k) {
             y += kGains[k] * formants[k](static_cast<float>(source));

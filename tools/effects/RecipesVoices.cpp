@@ -503,7 +503,9 @@ Signal kiss(double rate, Random& random, double length) {
 }  // namespace
 
 void kissQuick(Take& take, Random& random) {
-    take.addWithRoom(kiss(take.rate, random, 0.3), 0.02, 1.0, 0, 0.7, 0.3);
+    // Two quick pecks.
+    take.addWithRoom(kiss(take.rate, random, 0.1), 0.02, 1.0, 0, 0.7, 0.2);
+    take.addWithRoom(kiss(take.rate, random, 0.08), 0.26, 0.8, 0, 0.7, 0.2);
 }
 
 void kissFemale(Take& take, Random& random) {
