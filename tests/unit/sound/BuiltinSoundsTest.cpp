@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 
@@ -11,6 +13,7 @@
 #include "platform/linux/WaveFormat.hpp"
 #include "sound/BuiltinSoundTable.hpp"
 #include "sound/WaveFile.hpp"
+#include "tests/support/TestSupport.hpp"
 #include "tools/effects/Loudness.hpp"
 
 namespace lumivox {
@@ -114,6 +117,32 @@ TEST(BuiltinSounds, EveryEffectIsADistinctRecordingAtOneLoudnessWithoutClipping)
         }
         EXPECT_GT(audible, samples.size() / 6);
     }
+}
+
+// The ADPCM effect, made by our encoder, reads the same in sox (a well-kept
+// decoder) as in the decoder the wave output uses.
+TEST(BuiltinSounds, AdpcmEffectDecodesAlikeInSox) {
+    const BuiltinSoundRow& row = kBuiltinSounds[1];
+    ASSERT_EQ(row.encoding, EffectEncoding::msAdpcm);
+    const auto file = assets::find(builtinSoundAssetName(row.button));
+    testing::TempDir dir;
+    const auto wav = dir.path() / "02.wav", raw = dir.path() / "02.raw";
+    std::ofstream(wav, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()),
+               static_cast<std::streamsize>(file.size()));
+    ASSERT_EQ(testing::runCommand("sox '" + wav.string() + "' -t raw -e signed -b 16 '" +
+                                  raw.string() + "' 2>&1")
+                  .status,
+              0);
+    std::ifstream in(raw, std::ios::binary);
+    const std::string soxBytes(std::istreambuf_iterator<char>(in), {});
+    const auto format = platform::readWaveFormat(findWaveChunks(file)->format);
+    std::vector<std::uint8_t> ours;
+    platform::MsAdpcmDecoder decoder(*format);
+    decoder.decode(findWaveChunks(file)->data, ours);
+    decoder.finish(ours);
+    ASSERT_EQ(ours.size(), 17978u * 2) << "samples per the fact chunk";
+    EXPECT_EQ(std::string(ours.begin(), ours.end()), soxBytes);
 }
 
 }  // namespace
