@@ -11,6 +11,8 @@
 #include "shell/Layout.hpp"
 #include "shell/Pages.hpp"
 #include "shell/Startup.hpp"
+#include "sound/BuiltinSoundPage.hpp"
+#include "sound/CustomSongSlots.hpp"
 
 namespace lumivox {
 namespace {
@@ -43,11 +45,17 @@ std::vector<Binding> makeWiring() {
         {main, "透明标签4", 0, 0, E::LeftButtonDown, openLink},
         {main, "官方音按钮52", 0, 0, E::Clicked, openLink},
         // The sound board: built-in sound n, stop all sounds, the song slots.
-        {main, "官方音按钮", 1, 50, E::Clicked, {} /* play built-in sound n */},
-        {main, "官方音按钮51", 0, 0, E::Clicked, {} /* stopAllSounds */},
-        {main, "自定义歌曲名字", 1, 18, E::LeftButtonDown, {} /* chooseSongForSlot k */},
-        {main, "自定义播放按钮", 1, 18, E::Clicked, {} /* play the song of slot k */},
-        {main, "自定义停止按钮", 1, 18, E::Clicked, {} /* stopAllSounds */},
+        {main, "官方音按钮", 1, 50, E::Clicked,
+         [](Window&, const Event& event) { playBuiltinSound(event.number); }},
+        {main, "官方音按钮51", 0, 0, E::Clicked, [](Window&, const Event&) { stopEverySound(); }},
+        {main, "自定义歌曲名字", 1, 18, E::LeftButtonDown,
+         [](Window& window, const Event& event) {
+             chooseSongForSlot(window, event.number, dataFilePath(kCustomSongsFile));
+         }},
+        {main, "自定义播放按钮", 1, 18, E::Clicked,
+         [](Window& window, const Event& event) { playSongSlot(window, event.number); }},
+        {main, "自定义停止按钮", 1, 18, E::Clicked,
+         [](Window&, const Event&) { stopEverySound(); }},
         // The hotkey phrases.
         {main, "保存配置按钮", 0, 0, E::Clicked,
          [](Window& window, const Event&) {
@@ -117,7 +125,7 @@ const StartupSteps& startupSteps() {
     static const StartupSteps steps{
         .initDownloadTask = online::initDownloadTask,
         .releaseDownloadTask = online::releaseDownloadTask,
-        .loadCustomSongs = {},  // the song slots: loadCustomSongs
+        .loadCustomSongs = loadCustomSongs,
         .loadHotkeyPhrases = loadHotkeyPhrases,
     };
     return steps;

@@ -49,9 +49,14 @@ void MidiPlayer::onBufferDone(void* context, platform::WaveBuffer*) {
     player->bufferFreed_.notify_all();
 }
 
-bool MidiPlayer::waitForFreeBuffer() {
+bool MidiPlayer::waitForFreeBuffers(std::size_t count) {
     std::unique_lock lock(bufferMutex_);
-    bufferFreed_.wait(lock, [this] { return stop_ || free_ > 0; });
+    // Each buffer that comes back starts the stall limit afresh.
+    for (std::size_t seen = free_; !stop_ && free_ < count; seen = free_) {
+        if (!bufferFreed_.wait_for(lock, kStallLimit, [&] { return stop_ || free_ != seen; })) {
+            return false;
+        }
+    }
     return !stop_;
 }
 
@@ -103,7 +108,7 @@ void MidiPlayer::run(MidiSong song, bool loop) {
         std::size_t nextEvent = 0;
         std::uint64_t frame = 0;
         while (frame < endFrame) {
-            if (!waitForFreeBuffer()) {
+            if (!waitForFreeBuffers(1)) {
                 stopped = true;
                 break;
             }
@@ -123,9 +128,7 @@ void MidiPlayer::run(MidiSong song, bool loop) {
         }
     } while (loop && !stopped);
     if (!stopped) {
-        std::unique_lock lock(bufferMutex_);
-        bufferFreed_.wait(lock, [this] { return stop_ || free_ == kBufferCount; });
-        stopped = stop_;
+        stopped = !waitForFreeBuffers(kBufferCount);
     }
     if (stopped) {
         device->pause();

@@ -3,6 +3,7 @@
 // software synthesizer into a wave-output device on a thread of its own.
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -21,6 +22,9 @@ class MidiPlayer {
 public:
     static constexpr std::uint32_t kSampleRate = 44100;
     static constexpr std::size_t kBufferCount = 8;
+    // A device that hands back no buffer for this long is gone (a restarted
+    // sound server): the song then ends instead of sounding for ever.
+    static constexpr std::chrono::milliseconds kStallLimit{5000};
     static constexpr std::size_t kBufferFrames = 1024;
 
     explicit MidiPlayer(platform::WaveOutOpener openDevice);
@@ -36,7 +40,9 @@ public:
 private:
     static void onBufferDone(void* context, platform::WaveBuffer* buffer);
     void run(MidiSong song, bool loop);
-    bool waitForFreeBuffer();
+    // Blocks until `count` buffers are free (true), or the player is stopped or
+    // the device stalled (false).
+    bool waitForFreeBuffers(std::size_t count);
     void renderBuffer(const MidiSong& song, std::size_t& nextEvent, std::uint64_t& frame,
                       platform::WaveBuffer& header);
 

@@ -45,6 +45,11 @@ void SongPipeline::start(std::uint32_t startMs) {
 // The device lock, not the bookkeeping one: the device calls back into the
 // bookkeeping while holding its own lock.
 void SongPipeline::pause() {
+    {
+        std::lock_guard lock(mutex_);
+        paused_ = true;
+        changed_.notify_all();
+    }
     std::lock_guard lock(deviceMutex_);
     if (device_) {
         device_->pause();
@@ -52,6 +57,11 @@ void SongPipeline::pause() {
 }
 
 void SongPipeline::resume() {
+    {
+        std::lock_guard lock(mutex_);
+        paused_ = false;
+        changed_.notify_all();
+    }
     std::lock_guard lock(deviceMutex_);
     if (device_) {
         device_->restart();
@@ -72,6 +82,9 @@ bool SongPipeline::openDevice() {
     auto device = platform::openWaveOut(format, &SongPipeline::onBufferDone, this);
     std::lock_guard lock(deviceMutex_);
     device_ = std::move(device);
+    if (device_ && paused_) {
+        device_->pause();  // paused before the device existed
+    }
     rate_ = decoder_.rate();
     channels_ = decoder_.channels();
     skipBytes_ = static_cast<std::uint64_t>(startMs_) * static_cast<std::uint64_t>(rate_) / 1000 *
@@ -79,15 +92,25 @@ bool SongPipeline::openDevice() {
     return device_ != nullptr;
 }
 
-bool SongPipeline::waitForFreeBuffer() {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return stop_ || free_ > 0; });
-    return !stop_;
-}
+bool SongPipeline::waitForFreeBuffer() { return waitForBuffers(1); }
 
-bool SongPipeline::waitUntilAllDone() {
+bool SongPipeline::waitUntilAllDone() { return waitForBuffers(kBufferCount); }
+
+bool SongPipeline::waitForBuffers(std::size_t count) {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return stop_ || free_ == kBufferCount; });
+    while (!stop_ && free_ < count) {
+        if (paused_) {
+            changed_.wait(lock);
+            continue;
+        }
+        // Any change (a buffer back, a pause) starts the limit afresh.
+        const std::size_t seen = free_;
+        if (!changed_.wait_for(lock, kStallLimit,
+                               [&] { return stop_ || paused_ || free_ != seen; })) {
+            stalled_ = true;
+            return false;
+        }
+    }
     return !stop_;
 }
 
@@ -142,7 +165,7 @@ void SongPipeline::closeDevice() {
         device = std::move(device_);
     }
     if (device) {
-        if (stop_) {
+        if (stop_ || stalled_) {
             device->pause();
             device->reset();
         }
@@ -198,6 +221,9 @@ void SongPipeline::run() {
         return;
     }
     closeDevice();
+    if (stalled_ && !stop_) {
+        onEnded_();  // the device is gone: the track ends, the list goes on
+    }
 }
 
 }  // namespace lumivox

@@ -4,6 +4,7 @@
 // last buffer has played) through the callback given at open.
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -22,6 +23,9 @@ class SongPipeline {
 public:
     static constexpr std::size_t kBufferCount = 8;
     static constexpr std::size_t kBufferBytes = 16384;
+    // A device that hands back no buffer for this long while the song is not
+    // paused is gone (a restarted sound server): the track then ends.
+    static constexpr std::chrono::milliseconds kStallLimit{5000};
 
     // Opens the file; nothing when it cannot be opened. `onEnded` runs on the
     // pipeline's thread after the last buffer played (not after `stop`).
@@ -43,9 +47,11 @@ private:
     static void onBufferDone(void* context, platform::WaveBuffer* buffer);
     void run();
     bool openDevice();
-    // Blocks until a buffer is free (true) or the pipeline is stopped (false).
+    // Block until a buffer is free / all are (true), or the pipeline is stopped
+    // or its device stalled (false).
     bool waitForFreeBuffer();
     bool waitUntilAllDone();
+    bool waitForBuffers(std::size_t count);
     bool queueBytes(std::span<const std::uint8_t> pcm);
     bool flushBuffer();
     void closeDevice();
@@ -58,6 +64,9 @@ private:
     std::thread thread_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> failed_{false};
+    std::atomic<bool> stalled_{false};
+    // Set before the device exists too: a device opened later starts paused.
+    std::atomic<bool> paused_{false};
     // Buffer bookkeeping, shared with the device's callback.
     std::mutex mutex_;
     std::condition_variable changed_;

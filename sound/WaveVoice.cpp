@@ -44,8 +44,11 @@ std::size_t VoiceRegistry::size() const {
     return threads_;
 }
 
-WaveVoice::WaveVoice(std::span<const std::uint8_t> data, bool loop, VoiceRegistry& registry)
-    : samples_(data.begin(), data.end()),
+WaveVoice::WaveVoice(std::span<const std::uint8_t> format, std::span<const std::uint8_t> data,
+                     bool loop, VoiceRegistry& registry, const platform::WaveOutOpener& openDevice)
+    : format_(format.begin(), format.end()),
+      samples_(data.begin(), data.end()),
+      openDevice_(openDevice),
       loop_(loop),
       registry_(registry),
       bufferBlock_(new std::uint8_t[kBufferCount * kBufferBytes]()) {
@@ -60,8 +63,7 @@ bool WaveVoice::start(std::span<const std::uint8_t> wav, bool loop, VoiceRegistr
     if (!chunks) {
         return false;
     }
-    auto* voice = new WaveVoice(chunks->data, loop, registry);
-    voice->device_ = openDevice(chunks->format, &WaveVoice::onBufferDone, voice);
+    auto* voice = new WaveVoice(chunks->format, chunks->data, loop, registry, openDevice);
     // Registered before the thread runs, so the thread's clean-up always finds it.
     registry.add(voice);
     try {
@@ -97,6 +99,9 @@ void WaveVoice::unprepareAll() {
 }
 
 void WaveVoice::feed() {
+    // Opened here, not by the caller: a sound server that is slow to answer
+    // holds this thread, never the window's.
+    device_ = openDevice_(format_, &WaveVoice::onBufferDone, this);
     for (;;) {
         const bool woken = bufferFree_.try_acquire_for(kStallTimeout);
         if (!woken || stopEvent_.isSet()) {

@@ -57,12 +57,15 @@ public:
     void stop();
 
 private:
-    WaveVoice(std::span<const std::uint8_t> data, bool loop, VoiceRegistry& registry);
+    WaveVoice(std::span<const std::uint8_t> format, std::span<const std::uint8_t> data, bool loop,
+              VoiceRegistry& registry, const platform::WaveOutOpener& openDevice);
     static void onBufferDone(void* context, platform::WaveBuffer* buffer);
     void feed();
     void unprepareAll();
 
+    ByteData format_;  // the `fmt ` body, kept for the open on the feeder thread
     ByteData samples_;
+    platform::WaveOutOpener openDevice_;
     const bool loop_;
     VoiceRegistry& registry_;
     std::size_t position_ = 0;

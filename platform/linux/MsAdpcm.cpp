@@ -20,11 +20,15 @@ struct ChannelState {
     std::int16_t next(int nibble) {
         const int signedNibble = nibble >= 8 ? nibble - 16 : nibble;
         // Floor division (an arithmetic shift), as the common decoders do.
-        int predicted = (sample1 * coefficient1 + sample2 * coefficient2) >> 8;
-        predicted += signedNibble * delta;
-        predicted = std::clamp(predicted, -32768, 32767);
+        // In 64 bits: a hostile header's coefficients (-32768) with samples of
+        // -32768 would overflow an int.
+        std::int64_t predicted = (static_cast<std::int64_t>(sample1) * coefficient1 +
+                                  static_cast<std::int64_t>(sample2) * coefficient2) >>
+                                 8;
+        predicted += static_cast<std::int64_t>(signedNibble) * delta;
+        predicted = std::clamp<std::int64_t>(predicted, -32768, 32767);
         sample2 = sample1;
-        sample1 = predicted;
+        sample1 = static_cast<int>(predicted);
         // Damaged data could grow the step without bound; keep it within int.
         delta = std::clamp((kAdaptation[nibble] * delta) / 256, 16, kMaxDelta);
         return static_cast<std::int16_t>(predicted);

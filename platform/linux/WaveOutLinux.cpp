@@ -19,6 +19,9 @@ namespace {
 
 constexpr pa_usec_t kTargetLatencyUs = 40 * 1000;
 constexpr pa_usec_t kDrainLimitUs = 3 * 1000 * 1000;
+// How long an open waits for the sound server to answer: a hung server must not
+// hold a caller for ever.
+constexpr pa_usec_t kOpenLimitUs = 3 * 1000 * 1000;
 
 std::atomic<std::uint64_t> underruns{0};
 
@@ -34,6 +37,30 @@ public:
 
     pa_threaded_mainloop* loop() const { return loop_; }
     pa_context* context() const { return context_; }
+
+    // With the loop locked: waits until `done()` or `limitUs` passed (false).
+    template <typename Done>
+    bool waitFor(Done done, pa_usec_t limitUs) {
+        if (done()) {
+            return true;
+        }
+        bool timedOut = false;
+        pa_time_event* timer = pa_context_rttime_new(
+            context_, pa_rtclock_now() + limitUs,
+            [](pa_mainloop_api*, pa_time_event*, const struct timeval*, void* flag) {
+                *static_cast<bool*>(flag) = true;
+                pa_threaded_mainloop_signal(instance().loop(), 0);
+            },
+            &timedOut);
+        bool finished = false;
+        while (!(finished = done()) && !timedOut) {
+            pa_threaded_mainloop_wait(loop_);
+        }
+        if (timer != nullptr) {
+            pa_threaded_mainloop_get_api(loop_)->time_free(timer);
+        }
+        return finished;
+    }
 
     // With the loop locked: a ready context, or nullptr when no server answers.
     pa_context* readyContext() {
@@ -59,16 +86,21 @@ public:
         if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
             return nullptr;
         }
-        for (;;) {
-            const pa_context_state_t state = pa_context_get_state(context_);
-            if (state == PA_CONTEXT_READY) {
-                return context_;
-            }
-            if (!PA_CONTEXT_IS_GOOD(state)) {
-                return nullptr;
-            }
-            pa_threaded_mainloop_wait(loop_);
+        const bool settled = waitFor(
+            [this] {
+                const pa_context_state_t state = pa_context_get_state(context_);
+                return state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state);
+            },
+            kOpenLimitUs);
+        if (settled && pa_context_get_state(context_) == PA_CONTEXT_READY) {
+            return context_;
         }
+        // No answer in time, or refused: the next open starts afresh.
+        pa_context_set_state_callback(context_, nullptr, nullptr);
+        pa_context_disconnect(context_);
+        pa_context_unref(context_);
+        context_ = nullptr;
+        return nullptr;
     }
 
 private:
@@ -127,6 +159,8 @@ public:
     bool connect(pa_context* context, const pa_sample_spec& spec) {
         pa_channel_map map;
         pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_WAVEEX);
+        frameBytes_ = pa_frame_size(&spec);
+        partialFrame_.reserve(frameBytes_);
         stream_ = pa_stream_new(context, "Lumivox sound", &spec, &map);
         if (stream_ == nullptr) {
             return false;
@@ -144,28 +178,33 @@ public:
                                        nullptr) < 0) {
             return false;
         }
-        for (;;) {
-            const pa_stream_state_t state = pa_stream_get_state(stream_);
-            if (state == PA_STREAM_READY) {
-                return true;
-            }
-            if (!PA_STREAM_IS_GOOD(state)) {
-                return false;
-            }
-            pa_threaded_mainloop_wait(loop());
-        }
+        PulseConnection::instance().waitFor(
+            [this] {
+                const pa_stream_state_t state = pa_stream_get_state(stream_);
+                return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state);
+            },
+            kOpenLimitUs);
+        return pa_stream_get_state(stream_) == PA_STREAM_READY;
     }
 
     bool write(WaveBuffer& buffer) override {
+        if (!buffer.prepared || isQueued(buffer)) {
+            return false;
+        }
+        // Only this thread queues a buffer, so it stays free until below.
+        Pending pending{&buffer, {}, 0};
+        if (adpcm_) {
+            // Decoded before taking the process-wide lock, into storage a
+            // finished buffer gave back, so no other stream waits for it.
+            pending.converted = takeSpare();
+            adpcm_->decode({buffer.data, buffer.length}, pending.converted);
+        }
         Done done;
         {
             Locked lock(loop());
-            if (stream_ == nullptr || buffer.queued || !buffer.prepared) {
+            if (stream_ == nullptr) {
+                giveSpare(std::move(pending.converted));
                 return false;
-            }
-            Pending pending{&buffer, {}, 0};
-            if (adpcm_) {
-                adpcm_->decode({buffer.data, buffer.length}, pending.converted);
             }
             buffer.queued = true;
             queue_.push_back(std::move(pending));
@@ -204,6 +243,7 @@ public:
             if (adpcm_) {
                 adpcm_->clear();
             }
+            partialFrame_.clear();
             wasReset_ = true;
         }
         report(done);
@@ -259,15 +299,38 @@ private:
         return {pending.buffer->data, pending.buffer->length};
     }
 
-    // With the loop locked: hands the server up to `room` bytes of the queue.
+    // With the loop locked: hands the server up to `room` bytes of the queue,
+    // whole frames only (the server refuses a write that ends inside a frame).
+    // A buffer whose end splits a frame leaves those bytes in `partialFrame_`,
+    // completed from the next buffer; at the end of the sound they are dropped.
     void pump(std::size_t room, Done& done) {
         if (room == static_cast<std::size_t>(-1)) {
             return;  // the stream failed
         }
+        const std::size_t frame = frameBytes_;
         while (!queue_.empty()) {
             Pending& front = queue_.front();
             const auto bytes = bytesOf(front);
-            const std::size_t chunk = std::min(room, bytes.size() - front.offset);
+            if (!partialFrame_.empty()) {
+                const std::size_t take =
+                    std::min(frame - partialFrame_.size(), bytes.size() - front.offset);
+                if (partialFrame_.size() + take == frame && room < frame) {
+                    return;
+                }
+                partialFrame_.insert(partialFrame_.end(), bytes.begin() + front.offset,
+                                     bytes.begin() + front.offset + take);
+                front.offset += take;
+                if (partialFrame_.size() == frame) {
+                    if (pa_stream_write(stream_, partialFrame_.data(), frame, nullptr, 0,
+                                        PA_SEEK_RELATIVE) < 0) {
+                        return;
+                    }
+                    partialFrame_.clear();
+                    room -= frame;
+                }
+            }
+            const std::size_t left = bytes.size() - front.offset;
+            const std::size_t chunk = std::min(room, left) / frame * frame;
             if (chunk > 0) {
                 if (pa_stream_write(stream_, bytes.data() + front.offset, chunk, nullptr, 0,
                                     PA_SEEK_RELATIVE) < 0) {
@@ -276,19 +339,49 @@ private:
                 front.offset += chunk;
                 room -= chunk;
             }
-            if (front.offset < bytes.size()) {
-                return;
+            const std::size_t rest = bytes.size() - front.offset;
+            if (rest >= frame) {
+                return;  // the server has no room for more now
             }
+            partialFrame_.insert(partialFrame_.end(), bytes.begin() + front.offset, bytes.end());
+            front.offset = bytes.size();
             front.buffer->queued = false;
             done.push_back(front.buffer);
+            giveSpare(std::move(front.converted));
             queue_.pop_front();
         }
+    }
+
+    static bool isQueued(const WaveBuffer& buffer) {
+        Locked lock(loop());
+        return buffer.queued;
+    }
+
+    std::vector<std::uint8_t> takeSpare() {
+        std::lock_guard lock(spareMutex_);
+        if (spare_.empty()) {
+            return {};
+        }
+        std::vector<std::uint8_t> storage = std::move(spare_.back());
+        spare_.pop_back();
+        storage.clear();
+        return storage;
+    }
+
+    // Called with or without the loop lock; the spare lock is taken last.
+    void giveSpare(std::vector<std::uint8_t>&& storage) {
+        if (storage.capacity() == 0) {
+            return;
+        }
+        std::lock_guard lock(spareMutex_);
+        spare_.push_back(std::move(storage));
     }
 
     void takeAll(Done& done) {
         for (Pending& pending : queue_) {
             pending.buffer->queued = false;
             done.push_back(pending.buffer);
+            giveSpare(std::move(pending.converted));
         }
         queue_.clear();
     }
@@ -306,6 +399,7 @@ private:
         }
         std::vector<std::uint8_t> pcm;
         adpcm_->finish(pcm);
+        pcm.resize(pcm.size() / frameBytes_ * frameBytes_);
         if (!pcm.empty()) {
             pa_stream_write(stream_, pcm.data(), pcm.size(), nullptr, 0, PA_SEEK_RELATIVE);
         }
@@ -368,6 +462,10 @@ private:
     WaveOutDoneCallback callback_;
     void* context_;
     std::optional<MsAdpcmDecoder> adpcm_;
+    std::size_t frameBytes_ = 1;                 // bytes of one frame as the server takes it
+    std::vector<std::uint8_t> partialFrame_;     // the start of a frame split by a buffer's end
+    std::mutex spareMutex_;                      // guards spare_
+    std::vector<std::vector<std::uint8_t>> spare_;  // decoding storage given back
     pa_stream* stream_ = nullptr;
     std::deque<Pending> queue_;
     bool corked_ = false;

@@ -5,7 +5,9 @@
 #include <fstream>
 #include <thread>
 
+#include "sound/SongPipeline.hpp"
 #include "sound/SoundService.hpp"
+#include "sound/WaveFile.hpp"
 #include "tests/e2e/sound/SoundFixtures.hpp"
 
 namespace lumivox {
@@ -111,6 +113,74 @@ TEST_F(SoundE2E, EveryFormatPlaysAtItsOwnRate) {
         EXPECT_NEAR(secondsOf(sound.size()), 0.4, 0.04);
         ASSERT_TRUE(testing::waitUntil([&] { return service.voiceCount() == 0; }, 2s));
     }
+}
+
+// The same sound with `extra` bytes of a cut-off frame after its data.
+ByteData withPartialFrame(const ByteData& wav, std::size_t extra) {
+    const auto chunks = findWaveChunks(wav);
+    ByteData out = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};
+    auto put32 = [&](std::size_t value) {
+        for (int shift = 0; shift < 32; shift += 8) {
+            out.push_back(static_cast<std::uint8_t>(value >> shift));
+        }
+    };
+    put32(chunks->format.size());
+    out.insert(out.end(), chunks->format.begin(), chunks->format.end());
+    out.insert(out.end(), {'d', 'a', 't', 'a'});
+    put32(chunks->data.size() + extra);
+    out.insert(out.end(), chunks->data.begin(), chunks->data.end());
+    out.insert(out.end(), extra, 0x40);
+    const std::size_t riff = out.size() - 8;
+    for (int i = 0; i < 4; ++i) {
+        out[4 + i] = static_cast<std::uint8_t>(riff >> (8 * i));
+    }
+    return out;
+}
+
+// Frames that a buffer's end splits (a frame size that does not divide the
+// buffer size, or data that stops inside a frame) still play, and the voice
+// ends with its sound.
+TEST_F(SoundE2E, FramesSplitByBufferEndsPlayAndEndOnTime) {
+    SoundService service(platform::openWaveOut);
+    struct Case {
+        const char* name;
+        const char* soxFormat;
+        std::size_t extra;
+    };
+    const std::vector<Case> cases = {
+        {"16-bit stereo ending mid-frame", "-r 44100 -b 16 -c 2", 3},
+        {"24-bit 5.1", "-r 48000 -b 24 -c 6", 0},
+        {"16-bit 7 channels", "-r 44100 -b 16 -c 7", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto wav = withPartialFrame(
+            testing::readBytes(fixtures().tone(std::string(c.name) + ".wav", c.soxFormat, 1.0, 700)),
+            c.extra);
+        markStart();
+        const auto started = std::chrono::steady_clock::now();
+        ASSERT_TRUE(service.playSound(wav));
+        ASSERT_TRUE(testing::waitUntil([&] { return service.voiceCount() == 0; }, 10s));
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 1500ms);
+        const auto sound = recordSound(250ms);
+        EXPECT_NEAR(secondsOf(sound.size()), 1.0, 0.08);
+        EXPECT_NEAR(testing::zeroCrossingHz(sound, samplesOf(100ms), samplesOf(900ms)), 700, 14);
+    }
+}
+
+// A song paused before its pipeline opened the device stays silent until resumed.
+TEST_F(SoundE2E, PauseBeforeTheDeviceOpensHolds) {
+    const auto song = fixtures().song("paused.mp3", 0.5, 800);
+    auto pipeline = SongPipeline::open(song.string(), [] {});
+    ASSERT_TRUE(pipeline);
+    markStart();
+    pipeline->pause();
+    pipeline->start(0);
+    EXPECT_LT(recorder_->waitForLoud(startIndex_, kLoud, 1500ms), 0) << "sounded while paused";
+    markStart();
+    pipeline->resume();
+    const auto sound = recordSound(300ms);
+    EXPECT_NEAR(secondsOf(sound.size()), 0.5, 0.08);
 }
 
 TEST_F(SoundE2E, LoopingVoiceRepeatsUntilStopped) {

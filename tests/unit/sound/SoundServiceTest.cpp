@@ -48,6 +48,7 @@ TEST(SoundService, PlaySoundSendsDataByKind) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(service.playSound(c.sound), c.result);
+        service.waitForVoices();  // a voice opens its device on its own thread
         EXPECT_EQ(devices.count(), c.devicesOpened);
     }
     service.stopAllSounds();
@@ -96,6 +97,44 @@ TEST(SoundService, SongPlayerStaysStoppedOnAFileThatCannotBeOpened) {
     EXPECT_FALSE(player.isActive());
     const auto getState = songPlayerEntry<GetPlayStateEntry>("GetPlayState");
     EXPECT_EQ(getState->call(&player), 0);
+}
+
+}  // namespace
+}  // namespace lumivox
+
+namespace lumivox {
+namespace {
+
+// A MIDI file of one note held for 20 seconds.
+ByteData longNoteMidi() {
+    const std::string header("MThd\0\0\0\6\0\0\0\1\x01\xE0", 14);  // 480 ticks a quarter
+    // Note on; 19,200 ticks (40 quarters at 120 bpm: 20 s) later note off; end.
+    const std::string events("\x00\x90\x3C\x64"
+                             "\x81\x96\x00\x80\x3C\x00"
+                             "\x00\xFF\x2F\x00",
+                             14);
+    std::string track("MTrk\0\0\0", 7);
+    track += static_cast<char>(events.size());
+    const std::string file = header + track + events;
+    return {file.begin(), file.end()};
+}
+
+// A device that stops taking buffers (a restarted sound server) ends the song
+// after the stall limit, instead of leaving it sounding for ever.
+TEST(SoundService, MidiSongEndsWhenItsDeviceStopsTakingBuffers) {
+    testing::RecordingDevices devices;
+    SoundService service(devices.opener());
+    ASSERT_TRUE(service.playSound(longNoteMidi()));
+    ASSERT_TRUE(testing::waitUntil([&] { return devices.count() == 1; }, 10s))
+        << "no synthesizer";
+    const auto log = devices.log(0);
+    ASSERT_TRUE(testing::waitUntil([&] { return log->writtenCount() == MidiPlayer::kBufferCount; }, 10s));
+    EXPECT_TRUE(service.isSounding());
+    // No buffer ever comes back.
+    EXPECT_TRUE(testing::waitUntil([&] { return !service.isSounding(); },
+                                   MidiPlayer::kStallLimit + 5s));
+    EXPECT_TRUE(log->isClosed());
+    EXPECT_EQ(log->resets, 1);
 }
 
 }  // namespace
