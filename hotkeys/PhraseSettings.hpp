@@ -11,9 +11,6 @@ namespace lumivox {
 
 class Window;
 
-// "￥￥￥￥￥￥%%%%%%%" in GBK: 19 bytes that follow every field of a settings file.
-inline constexpr std::string_view kSettingsSeparator =
-    "\xA3\xA4\xA3\xA4\xA3\xA4\xA3\xA4\xA3\xA4\xA3\xA4%%%%%%%";
 // What the save puts into the first empty phrase box (GBK of "还没有设置").
 inline constexpr std::string_view kPhrasePlaceholder = "\xBB\xB9\xC3\xBB\xD3\xD0\xC9\xE8\xD6\xC3";
 

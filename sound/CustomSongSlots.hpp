@@ -7,15 +7,11 @@
 #include <vector>
 
 #include "shell/Window.hpp"
-#include "util/Types.hpp"
+#include "util/TextUtil.hpp"
 
 namespace lumivox {
 
 inline constexpr int kSongSlotCount = 18;
-
-// "￥￥￥￥￥￥%%%%%%%" in GBK: follows every field of the settings files.
-inline constexpr std::string_view kSettingsSeparator =
-    "\xA3\xA4\xA3\xA4\xA3\xA4\xA3\xA4\xA3\xA4\xA3\xA4%%%%%%%";
 
 // The caption a slot shows until a song is chosen (GBK).
 Text songSlotPlaceholder();

@@ -20,6 +20,10 @@ class Window;
 using TextArray = std::vector<Text>;
 using ByteView = std::span<const std::uint8_t>;
 
+// "￥￥￥￥￥￥%%%%%%%" in GBK: 19 bytes that follow every field of both settings files.
+inline constexpr std::string_view kSettingsSeparator =
+    "\xA3\xA4\xA3\xA4\xA3\xA4\xA3\xA4\xA3\xA4\xA3\xA4%%%%%%%";
+
 // ---- texts ----
 int textByteCount(std::string_view text);
 // The last n bytes (bytes, not characters); n <= 0 gives the empty text.
