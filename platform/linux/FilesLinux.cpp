@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 
 #include "platform/Files.hpp"
@@ -50,6 +51,21 @@ bool writeAll(int fd, const std::uint8_t* data, size_t size) {
         size -= static_cast<size_t>(written);
     }
     return true;
+}
+
+// The process's file-creation mask, read without changing it (umask() would,
+// for a moment, for every thread).
+mode_t currentUmask() {
+    int fd = ::open("/proc/self/status", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return 022;
+    }
+    char buffer[4096];
+    ssize_t got = ::read(fd, buffer, sizeof buffer - 1);
+    ::close(fd);
+    buffer[got > 0 ? got : 0] = '\0';
+    const char* field = std::strstr(buffer, "\nUmask:");
+    return field != nullptr ? static_cast<mode_t>(std::strtoul(field + 7, nullptr, 8)) : 022;
 }
 
 }  // namespace
@@ -123,12 +139,20 @@ bool replaceFile(const std::string& path,
     if (exists && !S_ISREG(targetInfo.st_mode)) {
         return false;  // a folder or device is never replaced
     }
+    if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
+        return false;  // a file we may not write is not replaced either
+    }
     std::string temporary = target + ".XXXXXX";
     int fd = ::mkstemp(temporary.data());
     if (fd < 0) {
         return false;
     }
-    bool ok = ::fchmod(fd, exists ? (targetInfo.st_mode & 07777) : 0644) == 0;
+    // The replacement keeps the target's mode and, where we may, its owner; a
+    // new file gets what the umask leaves, as an ordinary creation would.
+    if (exists && (targetInfo.st_uid != ::geteuid() || targetInfo.st_gid != ::getegid())) {
+        (void)!::fchown(fd, targetInfo.st_uid, targetInfo.st_gid);
+    }
+    bool ok = ::fchmod(fd, exists ? (targetInfo.st_mode & 07777) : (0666 & ~currentUmask())) == 0;
     for (const auto& block : blocks) {
         ok = ok && (block.empty() || writeAll(fd, block.data(), block.size()));
     }
