@@ -399,7 +399,9 @@ void FormWindow::raiseNotification(std::string_view label, std::int32_t first,
 }
 
 void FormWindow::close() {
+    closingByProgram_ = true;
     QWidget::close();
+    closingByProgram_ = false;
 }
 
 Forms& FormWindow::forms() {
@@ -407,7 +409,15 @@ Forms& FormWindow::forms() {
 }
 
 void FormWindow::closeEvent(QCloseEvent* event) {
-    // The close query has no handler: the close always goes ahead.
+    // A window that a dialog disabled may have a handler waiting in the dialog's
+    // nested loop: only the program itself may close it, never the window
+    // manager (close button, Alt+F4), or the handler would go on with a window
+    // that is gone.
+    if (!isEnabled() && !closingByProgram_) {
+        event->ignore();
+        return;
+    }
+    // The close query has no handler: otherwise the close always goes ahead.
     closing_ = true;
     for (auto& [name, control] : controls_) {
         if (control.timer != nullptr) {

@@ -84,6 +84,7 @@ class FormWindow : public QWidget, public Window {
     const layout::WindowLayout& layout_;
     std::map<std::string, Control, std::less<>> controls_;
     bool closing_ = false;
+    bool closingByProgram_ = false;  // inside close(): the program's own close
 };
 
 // The platform minimum of a timer period.
