@@ -103,7 +103,7 @@ bool FormWindow::makeControl(const layout::Control& spec) {
         case Kind::PictureBox: {
             QImage picture;
             if (!spec.caption.empty()) {
-                picture = embeddedPicture(spec.caption);
+                picture = embeddedPicture(spec.caption, QSize(spec.width, spec.height));
                 if (picture.isNull()) {
                     return false;
                 }
