@@ -9,13 +9,22 @@
 
 namespace lumivox {
 
+namespace {
+
+// An edit box of which the window shows no more than this edge shows only its
+// frame's border, never any text (the update stores at the window's bottom edge).
+constexpr int kEditFramePx = 2;
+
+}  // namespace
+
 bool FormWindow::showsNothing(const layout::Control& spec, QWidget* parent) const {
     if (!spec.visible || (parent != this && !parent->isVisibleTo(this))) {
         return true;
     }
     const QRect area(spec.left, spec.top, spec.width, spec.height);
-    return !parent->rect().intersects(area) ||
-           !rect().intersects(QRect(parent->mapTo(this, area.topLeft()), area.size()));
+    const QRect inParent = parent->rect() & area;
+    const QRect shown = rect() & QRect(parent->mapTo(this, inParent.topLeft()), inParent.size());
+    return shown.width() <= kEditFramePx || shown.height() <= kEditFramePx;
 }
 
 QWidget* FormWindow::widgetOf(const Control& control) const {
