@@ -12,11 +12,18 @@ namespace lumivox::platform {
 // any run of characters and any one character.
 bool pathMatchesAnything(const std::string& path);
 bool createDirectory(const std::string& path);
+// Makes every missing folder of an absolute path, each readable by its owner
+// alone (0700, as a per-user configuration folder should be). True when the
+// path is a folder afterwards.
+bool createPrivateFolders(const std::string& path);
 // The file's bytes, or empty data when it cannot be opened or read.
 ByteData readFile(const std::string& path);
 // Writes the blocks to a new file beside the target and renames it over the
-// target; the target is untouched when anything fails.
-bool replaceFile(const std::string& path, std::initializer_list<std::span<const std::uint8_t>> blocks);
+// target; the target is untouched when anything fails. The new file keeps the
+// target's mode (a new target gets what the umask leaves of 0666); a target the
+// caller may not write is refused.
+bool replaceFile(const std::string& path,
+                 std::initializer_list<std::span<const std::uint8_t>> blocks);
 // The current folder, or the empty string.
 std::string currentDirectory();
 

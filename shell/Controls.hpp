@@ -37,6 +37,11 @@ class EditBox {
     std::optional<Text> written_;
 };
 
+// The edit box behind a widget of either kind, or null.
+inline EditBox* editBoxOf(QWidget* widget) {
+    return dynamic_cast<EditBox*>(widget);
+}
+
 class SingleLineEditBox : public QLineEdit, public EditBox {
     Q_OBJECT
   public:

@@ -52,10 +52,6 @@ bool isEditBox(Kind kind) {
     return kind == Kind::EditBox || kind == Kind::MultiLineEditBox;
 }
 
-EditBox* editBoxOf(QWidget* widget) {
-    return dynamic_cast<EditBox*>(widget);
-}
-
 }  // namespace
 
 FormWindow::FormWindow(FormRuntime& runtime, const layout::WindowLayout& layout)
@@ -96,18 +92,18 @@ bool FormWindow::makeControl(const layout::Control& spec) {
     QWidget* parent = this;
     if (!spec.parent.empty()) {
         auto found = controls_.find(spec.parent);
-        if (found == controls_.end() || found->second.widget == nullptr) {
+        parent = found == controls_.end() ? nullptr : widgetOf(found->second);
+        if (parent == nullptr) {
             return false;
         }
-        parent = found->second.widget;
     }
-    Control control{spec.kind};
+    Control control{.kind = spec.kind, .parent = spec.parent, .order = made_++};
     const QString caption = fromUtf8(spec.caption);
     switch (spec.kind) {
         case Kind::PictureBox: {
             QImage picture;
             if (!spec.caption.empty()) {
-                picture = embeddedPicture(spec.caption);
+                picture = embeddedPicture(spec.caption, QSize(spec.width, spec.height));
                 if (picture.isNull()) {
                     return false;
                 }
@@ -145,14 +141,14 @@ bool FormWindow::makeControl(const layout::Control& spec) {
             break;
         }
         case Kind::EditBox:
-        case Kind::MultiLineEditBox: {
-            QWidget* box = spec.kind == Kind::EditBox
-                               ? static_cast<QWidget*>(new SingleLineEditBox(parent))
-                               : static_cast<QWidget*>(new MultiLineEditBox(parent));
-            editBoxOf(box)->setText(utf8ToGbk(spec.caption));
-            control.widget = box;
+        case Kind::MultiLineEditBox:
+            if (showsNothing(spec, parent)) {
+                control.store = spec;
+                control.storedText = utf8ToGbk(spec.caption);
+            } else {
+                control.widget = makeEditBox(spec, parent, utf8ToGbk(spec.caption));
+            }
             break;
-        }
         case Kind::Label:
             control.widget = new QLabel(caption, parent);
             break;
@@ -181,10 +177,7 @@ bool FormWindow::makeControl(const layout::Control& spec) {
             break;
     }
     if (control.widget != nullptr) {
-        control.widget->setObjectName(fromUtf8(spec.name));
-        control.widget->setGeometry(spec.left, spec.top, spec.width, spec.height);
-        control.widget->setFont(fontFor(spec.font));
-        control.widget->setVisible(spec.visible);
+        place(control.widget, spec);
     }
     auto [entry, added] = controls_.emplace(spec.name, control);
     if (!added) {
@@ -194,6 +187,20 @@ bool FormWindow::makeControl(const layout::Control& spec) {
         setInterval(spec.name, spec.interval);  // a running timer starts at its creation
     }
     return true;
+}
+
+QWidget* FormWindow::makeEditBox(const layout::Control& spec, QWidget* parent, const Text& text) {
+    QWidget* box = spec.kind == Kind::EditBox ? static_cast<QWidget*>(new SingleLineEditBox(parent))
+                                              : static_cast<QWidget*>(new MultiLineEditBox(parent));
+    editBoxOf(box)->setText(text);
+    return box;
+}
+
+void FormWindow::place(QWidget* widget, const layout::Control& spec) const {
+    widget->setObjectName(fromUtf8(spec.name));
+    widget->setGeometry(spec.left, spec.top, spec.width, spec.height);
+    widget->setFont(fontFor(spec.font));
+    widget->setVisible(spec.visible);
 }
 
 const FormWindow::Control* FormWindow::find(std::string_view name, Kind kind) const {
@@ -207,11 +214,6 @@ const FormWindow::Control* FormWindow::find(std::string_view name, Kind kind) co
 
 FormWindow::Control* FormWindow::find(std::string_view name, Kind kind) {
     return const_cast<Control*>(std::as_const(*this).find(name, kind));
-}
-
-QWidget* FormWindow::controlWidget(std::string_view name) const {
-    auto found = controls_.find(name);
-    return found == controls_.end() ? nullptr : found->second.widget;
 }
 
 QTimer* FormWindow::controlTimer(std::string_view name) const {
@@ -231,39 +233,6 @@ void FormWindow::dispatch(Event event) {
 
 bool FormWindow::hasControl(std::string_view name) const {
     return controls_.find(name) != controls_.end();
-}
-
-bool FormWindow::visible(std::string_view name) const {
-    auto found = controls_.find(name);
-    if (found == controls_.end() || found->second.widget == nullptr) {
-        return false;
-    }
-    // The control's own setting, whether or not its parent is shown.
-    return !found->second.widget->isHidden();
-}
-
-void FormWindow::setVisible(std::string_view name, bool visible) {
-    auto found = controls_.find(name);
-    if (found != controls_.end() && found->second.widget != nullptr) {
-        found->second.widget->setVisible(visible);
-    }
-}
-
-Text FormWindow::text(std::string_view editBox) const {
-    const Control* control = find(editBox, Kind::EditBox);
-    return control ? editBoxOf(control->widget)->text() : Text();
-}
-
-void FormWindow::setText(std::string_view editBox, const Text& text) {
-    if (Control* control = find(editBox, Kind::EditBox)) {
-        editBoxOf(control->widget)->setText(text);
-    }
-}
-
-void FormWindow::appendText(std::string_view editBox, const Text& text) {
-    if (Control* control = find(editBox, Kind::EditBox)) {
-        editBoxOf(control->widget)->appendText(text);
-    }
 }
 
 Text FormWindow::caption(std::string_view name) const {
@@ -377,6 +346,7 @@ void FormWindow::move(int left, int top) {
 
 void FormWindow::resize(int width, int height) {
     setFixedSize(width, height);
+    makeEveryStoreWidget();  // a larger window may bring a store into view
 }
 
 Text FormWindow::statusText(std::string_view statusBar, int part) const {
@@ -399,7 +369,9 @@ void FormWindow::raiseNotification(std::string_view label, std::int32_t first,
 }
 
 void FormWindow::close() {
+    closingByProgram_ = true;
     QWidget::close();
+    closingByProgram_ = false;
 }
 
 Forms& FormWindow::forms() {
@@ -407,7 +379,15 @@ Forms& FormWindow::forms() {
 }
 
 void FormWindow::closeEvent(QCloseEvent* event) {
-    // The close query has no handler: the close always goes ahead.
+    // A window that a dialog disabled may have a handler waiting in the dialog's
+    // nested loop: only the program itself may close it, never the window
+    // manager (close button, Alt+F4), or the handler would go on with a window
+    // that is gone.
+    if (!isEnabled() && !closingByProgram_) {
+        event->ignore();
+        return;
+    }
+    // The close query has no handler: otherwise the close always goes ahead.
     closing_ = true;
     for (auto& [name, control] : controls_) {
         if (control.timer != nullptr) {

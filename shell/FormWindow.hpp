@@ -3,6 +3,7 @@
 // through the neutral Window interface, with each control event dispatched to
 // the handler the event wiring binds.
 #include <map>
+#include <optional>
 #include <string>
 
 #include <QPointer>
@@ -71,19 +72,36 @@ class FormWindow : public QWidget, public Window {
   private:
     struct Control {
         layout::Kind kind;
+        std::string parent;  // its parent control's name; empty: the window
+        int order = 0;       // creation order, kept by widgets made later
         QWidget* widget = nullptr;
         QTimer* timer = nullptr;
         int intervalMs = 0;  // as set, before the platform minimum
         Text fileName = {};  // open-file dialogs
+        // An edit box that nothing shows (hidden, or outside the window) is a
+        // text store: it gets no widget until a call shows it or asks for its
+        // widget, and until then its layout and its text live here.
+        std::optional<layout::Control> store = {};
+        Text storedText = {};
     };
     const Control* find(std::string_view name, layout::Kind kind) const;
     Control* find(std::string_view name, layout::Kind kind);
     bool makeControl(const layout::Control& spec);
+    void place(QWidget* widget, const layout::Control& spec) const;
+    // Text stores (FormWindowStores.cpp).
+    bool showsNothing(const layout::Control& spec, QWidget* parent) const;
+    QWidget* widgetOf(const Control& control) const;
+    void makeStoreWidget(Control& control);
+    void makeStoreWidgetsBelow(std::string_view name);
+    void makeEveryStoreWidget();
+    QWidget* makeEditBox(const layout::Control& spec, QWidget* parent, const Text& text);
 
     FormRuntime& runtime_;
     const layout::WindowLayout& layout_;
     std::map<std::string, Control, std::less<>> controls_;
+    int made_ = 0;  // controls made so far
     bool closing_ = false;
+    bool closingByProgram_ = false;  // inside close(): the program's own close
 };
 
 // The platform minimum of a timer period.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <map>
 #include <string>
+#include <tuple>
 
 #include <jpeglib.h>
 
@@ -25,7 +26,7 @@ struct ErrorManager {
 
 void ignoreJpegMessage(j_common_ptr) {}
 
-bool decodeInto(std::span<const std::uint8_t> data, QImage& image) {
+bool decodeInto(std::span<const std::uint8_t> data, QSize atLeast, QImage& image) {
     jpeg_decompress_struct info{};
     ErrorManager errors{};
     info.err = jpeg_std_error(&errors.base);
@@ -38,6 +39,16 @@ bool decodeInto(std::span<const std::uint8_t> data, QImage& image) {
     jpeg_create_decompress(&info);
     jpeg_mem_src(&info, data.data(), static_cast<unsigned long>(data.size()));
     jpeg_read_header(&info, TRUE);
+    info.scale_num = 1;
+    info.scale_denom = 1;
+    for (unsigned denom : {8u, 4u, 2u}) {
+        const auto scaled = [denom](JDIMENSION side) { return (side + denom - 1) / denom; };
+        if (atLeast.isValid() && scaled(info.image_width) >= unsigned(atLeast.width()) &&
+            scaled(info.image_height) >= unsigned(atLeast.height())) {
+            info.scale_denom = denom;
+            break;
+        }
+    }
     info.out_color_space = JCS_EXT_BGRX;  // the byte order of QImage::Format_RGB32
     jpeg_start_decompress(&info);
     image = QImage(static_cast<int>(info.output_width), static_cast<int>(info.output_height),
@@ -53,23 +64,24 @@ bool decodeInto(std::span<const std::uint8_t> data, QImage& image) {
 
 }  // namespace
 
-QImage decodeJpeg(std::span<const std::uint8_t> data) {
+QImage decodeJpeg(std::span<const std::uint8_t> data, QSize atLeast) {
     if (data.size() < 4) {
         return {};
     }
     QImage image;
-    if (!decodeInto(data, image)) {
+    if (!decodeInto(data, atLeast, image)) {
         return {};
     }
     return image;
 }
 
-QImage embeddedPicture(std::string_view assetName) {
+QImage embeddedPicture(std::string_view assetName, QSize atLeast) {
     // Decoded once: the bar picture alone serves 55 buttons.
-    static std::map<std::string, QImage, std::less<>> decoded;
-    auto found = decoded.find(assetName);
+    static std::map<std::tuple<std::string, int, int>, QImage> decoded;
+    const auto key = std::make_tuple(std::string(assetName), atLeast.width(), atLeast.height());
+    auto found = decoded.find(key);
     if (found == decoded.end()) {
-        found = decoded.emplace(std::string(assetName), decodeJpeg(assets::find(assetName))).first;
+        found = decoded.emplace(key, decodeJpeg(assets::find(assetName), atLeast)).first;
     }
     return found->second;
 }

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QFont>
 
+#include "platform/Files.hpp"
 #include "shell/EventWiring.hpp"
 #include "shell/FormRuntime.hpp"
 #include "shell/Pictures.hpp"
@@ -23,7 +24,10 @@ constexpr std::string_view kHotkeyPhrasesStore = "编辑框快捷配置";
 
 }  // namespace
 
-Text dataFolder() {
+namespace {
+
+// The user's configuration folder, as the OS names it.
+std::string configFolder() {
     std::string base;
     const char* config = std::getenv("XDG_CONFIG_HOME");
     if (config != nullptr && config[0] == '/') {
@@ -35,7 +39,13 @@ Text dataFolder() {
     while (base.size() > 1 && base.back() == '/') {
         base.pop_back();
     }
-    return utf8ToGbk(base + "/Lumivox");
+    return base;
+}
+
+}  // namespace
+
+Text dataFolder() {
+    return utf8ToGbk(configFolder() + "/Lumivox");
 }
 
 Text dataFilePath(std::string_view name) {
@@ -43,14 +53,20 @@ Text dataFilePath(std::string_view name) {
 }
 
 void onMainWindowCreated(Window& window) {
+    onMainWindowCreated(window, startupSteps());
+}
+
+void onMainWindowCreated(Window& window, const StartupSteps& steps) {
     const Text folder = dataFolder();
     if (!pathExists(folder)) {
-        makeDirectory(folder);  // one level only; the result is not looked at
+        // A new account or a container has no configuration folder yet: without
+        // it the data folder could not be made and every later save would fail.
+        platform::createPrivateFolders(configFolder());
+        makeDirectory(folder);  // the result is not looked at
     }
     window.setText(kCustomSongsStore, valueToText(readWholeFile(dataFilePath(kCustomSongsFile))));
     window.setText(kHotkeyPhrasesStore,
                    valueToText(readWholeFile(dataFilePath(kHotkeyPhrasesFile))));
-    const StartupSteps& steps = startupSteps();
     if (!textsEqual(window.text(kCustomSongsStore), "") && steps.loadCustomSongs) {
         steps.loadCustomSongs(window);
     }
@@ -74,9 +90,8 @@ void enterProgramFolder() {
     }
 }
 
-int startProgram(FormRuntime& runtime, std::string_view mainLayout) {
+int startProgram(FormRuntime& runtime, std::string_view mainLayout, const StartupSteps& steps) {
     enterProgramFolder();
-    const StartupSteps& steps = startupSteps();
     if (steps.initDownloadTask) {
         steps.initDownloadTask();
     }

@@ -3,6 +3,7 @@
 // folder that both settings files live in.
 #include <string_view>
 
+#include "shell/EventWiring.hpp"
 #include "shell/Window.hpp"
 #include "util/Types.hpp"
 
@@ -16,9 +17,12 @@ Text dataFilePath(std::string_view name);
 inline constexpr std::string_view kCustomSongsFile = "自定义配置.txt";
 inline constexpr std::string_view kHotkeyPhrasesFile = "快捷键配置.txt";
 
-// The main window's created event: makes the data folder when missing, puts both
-// settings files into their text stores, and runs the loaders of non-empty ones.
+// The main window's created event: makes the data folder when missing (and the
+// configuration folder above it, private to the user, on a new account), puts
+// both settings files into their text stores, and then runs the loaders of the
+// non-empty ones, with the program's start-up steps or the given ones.
 void onMainWindowCreated(Window& window);
+void onMainWindowCreated(Window& window, const StartupSteps& steps);
 
 class FormRuntime;
 
@@ -31,7 +35,8 @@ void setUpApplicationLook();
 // folder as current directory, the update's download objects, then the window
 // of `mainLayout` (created event included). Returns 0 when the window is up;
 // otherwise shows the start-up failure box and returns -1, the exit code.
-int startProgram(FormRuntime& runtime, std::string_view mainLayout);
+int startProgram(FormRuntime& runtime, std::string_view mainLayout,
+                 const StartupSteps& steps = startupSteps());
 
 // Makes the folder of the running executable the current directory.
 void enterProgramFolder();

@@ -1,6 +1,7 @@
 // Lumivox: the GUI thread's start-up, message loop and shut-down.
 #include <QApplication>
 
+#include "platform/GuiThread.hpp"
 #include "shell/FormRuntime.hpp"
 #include "shell/Layout.hpp"
 #include "shell/Startup.hpp"
@@ -18,7 +19,9 @@ int main(int argc, char** argv) {
             exitCode = QApplication::exec();
         }
     }
-    // The update's download task and the sound service end here.
+    // The update's download task and the sound service end here; a worker they
+    // join gets no more GUI work (there may have been no loop at all).
+    lumivox::platform::endGuiThreadCalls();
     lumivox::runProgramEndRoutines();
     return exitCode;
 }

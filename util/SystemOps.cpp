@@ -62,6 +62,9 @@ void endProgram(int exitCode) {
         platform::runOnGuiThread([exitCode] { endProgram(exitCode); });
         platform::exitProcess(exitCode);
     }
+    // The GUI thread serves no other thread from here on: an end routine that
+    // joins a worker must not wait on a worker that waits on this thread.
+    platform::endGuiThreadCalls();
     runProgramEndRoutines();
     platform::exitProcess(exitCode);
 }

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 
 #include "platform/Files.hpp"
@@ -52,6 +53,21 @@ bool writeAll(int fd, const std::uint8_t* data, size_t size) {
     return true;
 }
 
+// The process's file-creation mask, read without changing it (umask() would,
+// for a moment, for every thread).
+mode_t currentUmask() {
+    int fd = ::open("/proc/self/status", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return 022;
+    }
+    char buffer[4096];
+    ssize_t got = ::read(fd, buffer, sizeof buffer - 1);
+    ::close(fd);
+    buffer[got > 0 ? got : 0] = '\0';
+    const char* field = std::strstr(buffer, "\nUmask:");
+    return field != nullptr ? static_cast<mode_t>(std::strtoul(field + 7, nullptr, 8)) : 022;
+}
+
 }  // namespace
 
 bool pathMatchesAnything(const std::string& path) {
@@ -80,6 +96,20 @@ bool pathMatchesAnything(const std::string& path) {
 
 bool createDirectory(const std::string& path) {
     return ::mkdir(path.c_str(), 0755) == 0;
+}
+
+bool createPrivateFolders(const std::string& path) {
+    for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        const std::string folder = path.substr(0, slash);
+        if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+            return false;
+        }
+        if (slash == std::string::npos) {
+            break;
+        }
+    }
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 ByteData readFile(const std::string& path) {
@@ -123,12 +153,20 @@ bool replaceFile(const std::string& path,
     if (exists && !S_ISREG(targetInfo.st_mode)) {
         return false;  // a folder or device is never replaced
     }
+    if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
+        return false;  // a file we may not write is not replaced either
+    }
     std::string temporary = target + ".XXXXXX";
     int fd = ::mkstemp(temporary.data());
     if (fd < 0) {
         return false;
     }
-    bool ok = ::fchmod(fd, exists ? (targetInfo.st_mode & 07777) : 0644) == 0;
+    // The replacement keeps the target's mode and, where we may, its owner; a
+    // new file gets what the umask leaves, as an ordinary creation would.
+    if (exists && (targetInfo.st_uid != ::geteuid() || targetInfo.st_gid != ::getegid())) {
+        (void)!::fchown(fd, targetInfo.st_uid, targetInfo.st_gid);
+    }
+    bool ok = ::fchmod(fd, exists ? (targetInfo.st_mode & 07777) : (0666 & ~currentUmask())) == 0;
     for (const auto& block : blocks) {
         ok = ok && (block.empty() || writeAll(fd, block.data(), block.size()));
     }

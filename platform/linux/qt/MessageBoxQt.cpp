@@ -17,23 +17,35 @@ struct ButtonChoice {
 // The buttons of each Windows button set, in their order on the box.
 std::vector<ButtonChoice> buttonsFor(unsigned set) {
     switch (set) {
-        case 1: return {{QMessageBox::Ok, 1}, {QMessageBox::Cancel, 2}};
-        case 2: return {{QMessageBox::Abort, 3}, {QMessageBox::Retry, 4}, {QMessageBox::Ignore, 5}};
-        case 3: return {{QMessageBox::Yes, 6}, {QMessageBox::No, 7}, {QMessageBox::Cancel, 2}};
-        case 4: return {{QMessageBox::Yes, 6}, {QMessageBox::No, 7}};
-        case 5: return {{QMessageBox::Retry, 4}, {QMessageBox::Cancel, 2}};
-        case 6: return {{QMessageBox::Cancel, 2}, {QMessageBox::Retry, 10}, {QMessageBox::Ignore, 11}};
-        default: return {{QMessageBox::Ok, 1}};
+        case 1:
+            return {{QMessageBox::Ok, 1}, {QMessageBox::Cancel, 2}};
+        case 2:
+            return {{QMessageBox::Abort, 3}, {QMessageBox::Retry, 4}, {QMessageBox::Ignore, 5}};
+        case 3:
+            return {{QMessageBox::Yes, 6}, {QMessageBox::No, 7}, {QMessageBox::Cancel, 2}};
+        case 4:
+            return {{QMessageBox::Yes, 6}, {QMessageBox::No, 7}};
+        case 5:
+            return {{QMessageBox::Retry, 4}, {QMessageBox::Cancel, 2}};
+        case 6:
+            return {{QMessageBox::Cancel, 2}, {QMessageBox::Retry, 10}, {QMessageBox::Ignore, 11}};
+        default:
+            return {{QMessageBox::Ok, 1}};
     }
 }
 
 QMessageBox::Icon iconFor(unsigned iconBits) {
     switch (iconBits) {
-        case 0x10: return QMessageBox::Critical;
-        case 0x20: return QMessageBox::Question;
-        case 0x30: return QMessageBox::Warning;
-        case 0x40: return QMessageBox::Information;
-        default: return QMessageBox::NoIcon;
+        case 0x10:
+            return QMessageBox::Critical;
+        case 0x20:
+            return QMessageBox::Question;
+        case 0x30:
+            return QMessageBox::Warning;
+        case 0x40:
+            return QMessageBox::Information;
+        default:
+            return QMessageBox::NoIcon;
     }
 }
 
@@ -45,6 +57,9 @@ int showMessageBox(const std::string& utf8Message, unsigned style, const std::st
     }
     QMessageBox box;
     box.setWindowTitle(QString::fromStdString(utf8Caption));
+    // The program's messages are plain text: one that looks like markup (a file
+    // name, a server's reply) is shown as written, never rendered.
+    box.setTextFormat(Qt::PlainText);
     box.setText(QString::fromStdString(utf8Message));
     box.setIcon(iconFor(style & 0xF0));
     // Task modal and system modal both block every window of the program.

@@ -147,6 +147,36 @@ TEST_F(GuiTest, TabButtonSwitchesToItsSecondPictureUnderTheMouse) {
     expectPicture(grab(*tab), out, kBlackRgb, kBlackRgb, 0, belowCaption);
 }
 
+// A picture box smaller than half its picture gets the picture decoded at a
+// reduced size that still covers it, and looks the same stretched.
+TEST_F(GuiTest, PictureDecodedReducedForItsBoxLooksTheSame) {
+    struct Case {
+        QSize box;
+        QSize decoded;
+    };
+    const Case cases[] = {{{}, {1600, 300}},
+                          {{688, 72}, {800, 150}},
+                          {{801, 72}, {1600, 300}},
+                          {{200, 37}, {200, 38}}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(embeddedPicture("pictures/banner.jpg", c.box).size(), c.decoded) << c.box.width();
+    }
+    auto drawn = [](const QImage& picture) {
+        PictureBox box(picture, nullptr);
+        box.resize(688, 72);
+        return grab(box);
+    };
+    const QImage full = drawn(embeddedPicture("pictures/banner.jpg"));
+    const QImage reduced = drawn(embeddedPicture("pictures/banner.jpg", {688, 72}));
+    long difference = 0;
+    for (int y = 0; y < 72; ++y) {
+        for (int x = 0; x < 688; ++x) {
+            difference += std::abs(qGray(full.pixel(x, y)) - qGray(reduced.pixel(x, y)));
+        }
+    }
+    EXPECT_LT(difference / (688 * 72), 3);  // mean grey difference under 3 levels
+}
+
 // A label over a picture: where it draws no text the picture shows, before and
 // after its caption changes.
 TEST_F(GuiTest, TransparentLabelLetsThePictureUnderItShow) {

@@ -1,7 +1,9 @@
 // Opening windows from layouts: one window per layout, dialog mode with the
 // other windows disabled and given back their state, and layouts that fail.
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include "GuiTest.hpp"
 
@@ -41,6 +43,15 @@ class FormRuntimeTest : public GuiTest {
              }},
             {"自关", "", 0, 0, EventKind::Created,
              [](Window& window, const Event&) { window.close(); }},
+            // Opens the dialog from a tick and goes on with its own window afterwards.
+            {"主", "钟", 0, 0, EventKind::Tick,
+             [this](Window& window, const Event&) {
+                 window.setInterval("钟", 0);
+                 window.forms().loadWindow("对话框", nullptr, true);
+                 window.setCaption("钟", "");
+                 window.setInterval("钟", 0);
+                 ++ticks_;
+             }},
         };
     }
 
@@ -78,6 +89,7 @@ class FormRuntimeTest : public GuiTest {
                                  {.name = "通知", .kind = layout::Kind::Label, .top = 200},
                                  {.name = "时钟", .kind = layout::Kind::Timer, .interval = 1}}),
             smallLayout("自关"),
+            smallLayout("主", {{.name = "钟", .kind = layout::Kind::Timer, .interval = 1}}),
         };
         wiring_ = recordingWiring();
         runtime_ = std::make_unique<FormRuntime>(
@@ -131,6 +143,32 @@ TEST_F(FormRuntimeTest, DialogModeDisablesTheOthersUntilItCloses) {
     EXPECT_EQ(runtime_->openForm("对话框"), nullptr);
     EXPECT_TRUE(first->isEnabled());
     EXPECT_FALSE(second->isEnabled());
+}
+
+// While a dialog is open, the window manager's close (close button, Alt+F4) of a
+// disabled window is refused: that window's tick handler is still running in the
+// dialog's nested loop. The program's own close of a disabled window goes ahead.
+TEST_F(FormRuntimeTest, DisabledWindowRefusesACloseFromOutside) {
+    ASSERT_TRUE(runtime_->loadWindow("主", nullptr, false));
+    QPointer<FormWindow> owner = runtime_->openForm("主");
+    bool refused = false;
+    QTimer::singleShot(30, [&] {
+        FormWindow* dialog = runtime_->openForm("对话框");
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_FALSE(owner->isEnabled());
+        owner->windowHandle()->close();  // as the window manager asks
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        refused = owner && owner->isVisible() && runtime_->openForm("主") == owner;
+        dialog->close();
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ticks_ == 1; }, 5000));
+    EXPECT_TRUE(refused);
+    ASSERT_TRUE(owner);
+    EXPECT_TRUE(owner->isEnabled());
+
+    owner->setEnabled(false);
+    owner->close();
+    EXPECT_EQ(runtime_->openForm("主"), nullptr);
 }
 
 TEST_F(FormRuntimeTest, OpeningTwiceKeepsOneWindow) {

@@ -210,6 +210,34 @@ TEST_F(GuiTest, EditBoxesStoreTextsExactly) {
     }
 }
 
+// Edit boxes that nothing shows get no widget until something does: at start-up
+// none has one (the update stores at the bottom edge show one row of their frame
+// at most); showing the phrase page makes its twelve boxes, in their places,
+// showing what was stored in them.
+TEST_F(GuiTest, TextStoresGetAWidgetOnlyOnceShown) {
+    FormWindow& window = mainWindow();
+    auto boxes = [&window] {
+        return window.findChildren<QLineEdit*>().size() +
+               window.findChildren<QPlainTextEdit*>().size();
+    };
+    EXPECT_EQ(boxes(), 0);
+    const Text stored = utf8ToGbk("第三句\r\n") + Text("\x81", 1);
+    window.setText("快捷编辑框3", stored);
+    window.appendText("编辑框更新", "1");
+    EXPECT_TRUE(window.visible("快捷编辑框3"));
+    EXPECT_EQ(boxes(), 0);
+
+    QTest::mouseClick(control(window, "特定按钮1"), Qt::LeftButton);
+    EXPECT_EQ(boxes(), 12);
+    auto* third = window.findChild<QPlainTextEdit*>(QStringLiteral("快捷编辑框3"));
+    ASSERT_NE(third, nullptr);
+    EXPECT_TRUE(third->isVisible());
+    EXPECT_EQ(third->geometry(), QRect(112, 96, 448, 24));
+    EXPECT_EQ(third->toPlainText(), QString::fromUtf8("第三句\n\uFFFD"));
+    EXPECT_EQ(window.text("快捷编辑框3"), stored);
+    EXPECT_EQ(window.text("编辑框更新"), "1");
+}
+
 TEST_F(GuiTest, TypedTextReadsBackWithCrLfLineBreaks) {
     FormWindow& window = mainWindow();
     QTest::mouseClick(control(window, "特定按钮1"), Qt::LeftButton);

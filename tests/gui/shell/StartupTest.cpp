@@ -4,12 +4,15 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include <QMessageBox>
 #include <QTimer>
 
 #include "GuiTest.hpp"
 #include "util/Encoding.hpp"
+#include "util/ProgramEnd.hpp"
+#include "util/TextUtil.hpp"
 
 namespace lumivox::testing {
 namespace {
@@ -59,11 +62,109 @@ TEST_F(GuiTest, DataFolderThatIsAFileLeavesTheStoresEmpty) {
     EXPECT_EQ(window.text("编辑框快捷配置"), "");
 }
 
-// Only one level is made: a configuration folder that does not exist stays so.
-TEST_F(GuiTest, DataFolderIsMadeOneLevelOnly) {
-    ::setenv("XDG_CONFIG_HOME", (config_ / "missing").c_str(), 1);
-    mainWindow();
-    EXPECT_FALSE(fs::exists(config_ / "missing"));
+// A new account or a container has no configuration folder: it is made, private
+// to the user, and then the data folder inside it, so that later saves work.
+TEST_F(GuiTest, MissingConfigurationFolderIsMadePrivateWithTheDataFolder) {
+    struct Case {
+        const char* variable;  // the environment variable pointed at `below`
+        const char* below;     // a path below the test's folder, missing so far
+        const char* config;    // the configuration folder that must be made
+    };
+    const Case cases[] = {
+        {"XDG_CONFIG_HOME", "new/config", "new/config"},
+        {"HOME", "home", "home/.config"},
+    };
+    const char* home = std::getenv("HOME");
+    for (const Case& c : cases) {
+        ::unsetenv("XDG_CONFIG_HOME");
+        ::setenv(c.variable, (config_ / c.below).c_str(), 1);
+        if (std::string_view(c.variable) == "HOME") {
+            fs::create_directory(config_ / c.below);
+        }
+        FormWindow& window = mainWindow();
+        EXPECT_TRUE(fs::is_directory(config_ / c.config / "Lumivox")) << c.below;
+        EXPECT_EQ(fs::status(config_ / c.config).permissions(), fs::perms::owner_all) << c.below;
+        EXPECT_TRUE(writeWholeFile(dataFilePath(kHotkeyPhrasesFile), textToBytes("saved")));
+        EXPECT_EQ(readWholeFile(dataFilePath(kHotkeyPhrasesFile)).size(), 5u) << c.below;
+        window.close();
+        runtime_ = std::make_unique<FormRuntime>();
+    }
+    if (home != nullptr) {
+        ::setenv("HOME", home, 1);
+    }
+}
+
+// A configuration folder whose name is not UTF-8 (a Latin-1 home folder): the
+// settings are read from it and saved to it under the same bytes.
+TEST_F(GuiTest, DataFolderUnderANameThatIsNotUtf8) {
+    const fs::path latin1 = config_ / "caf\xE9";
+    fs::create_directories(latin1 / "Lumivox");
+    ::setenv("XDG_CONFIG_HOME", latin1.c_str(), 1);
+    writeFile(latin1 / "Lumivox" / "快捷键配置.txt", "phrases");
+    FormWindow& window = mainWindow();
+    EXPECT_EQ(window.text("编辑框快捷配置"), "phrases");
+    EXPECT_TRUE(writeWholeFile(dataFilePath(kCustomSongsFile), textToBytes("songs")));
+    EXPECT_TRUE(fs::is_regular_file(latin1 / "Lumivox" / "自定义配置.txt"));
+}
+
+// The start-up steps run in their order, and each loader only for a settings
+// file that gives a non-empty text, after both stores are filled.
+TEST_F(GuiTest, StartupStepsRunInOrderAndLoadersOnlyForNonEmptySettings) {
+    struct Case {
+        const char* name;
+        std::optional<std::string> songs, phrases;  // file contents; none: no file
+        std::vector<std::string> expected;
+    };
+    const std::string nulFirst("\0songs", 6);
+    const Case cases[] = {
+        {"no files", std::nullopt, std::nullopt, {"init"}},
+        {"NUL first", nulFirst, nulFirst, {"init"}},
+        {"songs only", "s", std::nullopt, {"init", "songs s|"}},
+        {"phrases only", nulFirst, "p", {"init", "phrases |p"}},
+        {"both", "s", "p", {"init", "songs s|p", "phrases s|p"}},
+    };
+    for (const Case& c : cases) {
+        TempDir config;
+        ::setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+        fs::create_directory(config / "Lumivox");
+        if (c.songs) {
+            writeFile(config / "Lumivox" / "自定义配置.txt", *c.songs);
+        }
+        if (c.phrases) {
+            writeFile(config / "Lumivox" / "快捷键配置.txt", *c.phrases);
+        }
+        std::vector<std::string> ran;
+        auto record = [&ran](const char* step) {
+            return [&ran, step](Window& window) {
+                ran.push_back(step + (" " + window.text("编辑框自定义配置") + "|" +
+                                      window.text("编辑框快捷配置")));
+            };
+        };
+        const StartupSteps steps{
+            .initDownloadTask = [&] { ran.push_back("init"); },
+            .releaseDownloadTask = [&] { ran.push_back("release"); },
+            .loadCustomSongs = record("songs"),
+            .loadHotkeyPhrases = record("phrases"),
+        };
+        std::vector<Binding> wiring = eventWiring();
+        for (Binding& binding : wiring) {
+            if (binding.window == layout::kMainWindow && binding.kind == EventKind::Created) {
+                binding.handler = [&steps](Window& window, const Event&) {
+                    onMainWindowCreated(window, steps);
+                };
+            }
+        }
+        {
+            FormRuntime runtime(layout::findProgramLayout, wiring);
+            EXPECT_EQ(startProgram(runtime, layout::kMainWindow, steps), 0) << c.name;
+            EXPECT_EQ(ran, c.expected) << c.name;
+        }
+        // The release is left for the end of the program.
+        runProgramEndRoutines();
+        EXPECT_EQ(ran.back(), "release") << c.name;
+        EXPECT_EQ(ran.size(), c.expected.size() + 1) << c.name;
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 }
 
 TEST_F(GuiTest, DataFolderDefaultsToTheHomeConfigFolder) {

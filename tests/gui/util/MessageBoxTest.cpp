@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QThread>
@@ -69,9 +70,8 @@ TEST(MessageBox, FromAnotherThreadRunsOnTheGuiThreadAndTheCallerWaits) {
     SeenBox seen;
     answerNextBox(QMessageBox::Ok, seen);
     std::atomic<int> result{-1};
-    std::thread worker([&] {
-        result = showMessageBox("done", kMessageBoxIconInformation, utf8ToGbk("提示"));
-    });
+    std::thread worker(
+        [&] { result = showMessageBox("done", kMessageBoxIconInformation, utf8ToGbk("提示")); });
     while (result == -1) {
         QApplication::processEvents(QEventLoop::AllEvents, 10);
     }
@@ -80,6 +80,29 @@ TEST(MessageBox, FromAnotherThreadRunsOnTheGuiThreadAndTheCallerWaits) {
     EXPECT_TRUE(seen.onGuiThread);
     EXPECT_EQ(seen.caption, QString::fromUtf8("提示"));
     EXPECT_EQ(seen.icon, QMessageBox::Information);
+}
+
+// A message that looks like markup is shown as written, not rendered: the
+// label is as wide as the literal text (rendered, it would be one bold letter).
+TEST(MessageBox, ShowsMarkupAsPlainText) {
+    const QString message = QStringLiteral("<b>x</b> &amp; <i>y</i>");
+    int shownWidth = 0, literalWidth = 0;
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [&, poll] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        auto* label = box ? box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label")) : nullptr;
+        if (label == nullptr || !box->isVisible()) {
+            return;
+        }
+        shownWidth = label->sizeHint().width();
+        literalWidth = label->fontMetrics().horizontalAdvance(message);
+        box->button(QMessageBox::Ok)->click();
+        poll->deleteLater();
+    });
+    poll->start(10);
+    EXPECT_EQ(showMessageBox(message.toStdString(), kMessageBoxOk), 0);
+    EXPECT_GE(shownWidth, literalWidth);
+    EXPECT_GT(literalWidth, 0);
 }
 
 }  // namespace

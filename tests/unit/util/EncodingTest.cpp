@@ -23,9 +23,35 @@ TEST(Encoding, RoundTripsGbkAndKeepsOtherCharactersAsFourByteSequences) {
     }
 }
 
-TEST(Encoding, InvalidInputLosesNothingOnTheWayInAndIsMarkedOnTheWayOut) {
-    EXPECT_EQ(utf8ToGbk("a\xFF" "b"), "a\xFF" "b");
+// Bytes from the OS that are not UTF-8 (a Latin-1 home folder, a truncated or
+// stray sequence) come back as the same bytes, whatever follows them.
+TEST(Encoding, InvalidUtf8ComesBackAsTheSameBytes) {
+    const std::string cases[] = {
+        "a\xFF"
+        "b",
+        "/home/caf\xE9/.config",
+        "\xE9\xA9/x",
+        "\x80",
+        "x\xE4\xBF",
+        "\xC3(\xC3\xA9",
+    };
+    for (const std::string& os : cases) {
+        const Text text = utf8ToGbk(os);
+        EXPECT_EQ(gbkToUtf8(text), os) << os;
+        EXPECT_EQ(gbkToUtf8(text + utf8ToGbk("/自定义配置.txt")), os + "/自定义配置.txt") << os;
+    }
+    // A lone byte travels as a four-byte sequence, so text scanning stays aligned.
+    EXPECT_EQ(utf8ToGbk("a\xFF"
+                        "b"),
+              "a\x84\x39\x8D\x37"
+              "b");
+}
+
+TEST(Encoding, UndecodableGbkIsMarkedOnTheWayOut) {
     EXPECT_EQ(gbkToUtf8("a\x81"), "a\xEF\xBF\xBD");
+    EXPECT_EQ(gbkToUtf8("\x84\x39"),
+              "\xEF\xBF\xBD"
+              "9");
 }
 
 }  // namespace

@@ -78,6 +78,61 @@ TEST(FileOps, FailedWriteLeavesThePreviousFileUntouched) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
 }
 
+mode_t modeOf(const fs::path& path) {
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    return info.st_mode & 07777;
+}
+
+// A new file gets what the umask leaves of 0666; a replaced file keeps its mode.
+TEST(FileOps, WriteHonoursTheUmaskAndKeepsTheTargetsMode) {
+    struct Case {
+        mode_t umask;
+        mode_t existing;  // 0: no file yet
+        mode_t expected;
+    };
+    const Case cases[] = {
+        {022, 0, 0644}, {077, 0, 0600}, {002, 0, 0664}, {022, 0600, 0600}, {077, 0664, 0664},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        const fs::path file = dir / "settings.txt";
+        fs::remove(file);
+        if (c.existing != 0) {
+            std::ofstream(file) << "old";
+            ::chmod(file.c_str(), c.existing);
+        }
+        const mode_t before = ::umask(c.umask);
+        const bool written = writeWholeFile(gbkPath(file), textToBytes("new"));
+        ::umask(before);
+        ASSERT_TRUE(written) << std::oct << c.umask << " " << c.existing;
+        EXPECT_EQ(modeOf(file), c.expected) << std::oct << c.umask << " " << c.existing;
+        EXPECT_EQ(contentsOf(file), "new");
+    }
+}
+
+// A read-only file is refused, as writing to it directly would be, and stays as
+// it was. Root may write anything, so the write runs as an unprivileged user.
+TEST(FileOps, WriteRefusesAReadOnlyTarget) {
+    TempDir dir;
+    const fs::path file = dir / "settings.txt";
+    std::ofstream(file) << "old settings";
+    ::chmod(file.c_str(), 0444);
+    std::string asUser;
+    if (::geteuid() == 0) {
+        ::chmod(dir.path().c_str(), 0777);
+        ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);
+        asUser = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+    }
+    testing::CommandResult result = testing::runCommand(
+        asUser + (testing::binaryDir() / "tests/unit/util/util_write_probe").string() + " '" +
+        file.string() + "' 3 2>&1");
+    EXPECT_EQ(result.status, 1) << result.output;
+    EXPECT_EQ(contentsOf(file), "old settings");
+    EXPECT_EQ(modeOf(file), 0444u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
 TEST(FileOps, PathExistsMatchesFilesFoldersAndWildcards) {
     TempDir dir;
     std::ofstream(dir / "a.exe");
@@ -88,10 +143,10 @@ TEST(FileOps, PathExistsMatchesFilesFoldersAndWildcards) {
         const char* path;
         bool expected;
     };
-    for (const Case& c : {Case{"/a.exe", true}, Case{"/sub", true}, Case{"/missing", false},
-                          Case{"/*.exe", true}, Case{"/a.?xe", true}, Case{"/*.dll", false},
-                          Case{"/[x].txt", true}, Case{"/[x]*", true}, Case{"/x*", false},
-                          Case{"/*", true}, Case{"/nofolder/*", false}}) {
+    for (const Case& c :
+         {Case{"/a.exe", true}, Case{"/sub", true}, Case{"/missing", false}, Case{"/*.exe", true},
+          Case{"/a.?xe", true}, Case{"/*.dll", false}, Case{"/[x].txt", true}, Case{"/[x]*", true},
+          Case{"/x*", false}, Case{"/*", true}, Case{"/nofolder/*", false}}) {
         EXPECT_EQ(pathExists(joinTexts(base, c.path)), c.expected) << c.path;
     }
     EXPECT_FALSE(pathExists(""));
