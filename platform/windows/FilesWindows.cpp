@@ -81,6 +81,11 @@ ByteData readFile(const std::string& path) {
     return data;
 }
 
+std::FILE* openFileForReading(const std::string& path) {
+    // The C library's narrow calls take the ANSI code page, never UTF-8.
+    return _wfopen(widen(path).c_str(), L"rbN");
+}
+
 bool replaceFile(const std::string& path,
                  std::initializer_list<std::span<const std::uint8_t>> blocks) {
     const std::wstring target = widen(path);

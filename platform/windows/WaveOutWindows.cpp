@@ -1,8 +1,9 @@
 // Wave output on winmm: one waveOut handle per voice through the wave mapper,
 // the format handed over as the file holds it (the mapper converts Microsoft
 // ADPCM itself). A buffer is done when the device has played it.
-#include <mmsystem.h>
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <mmsystem.h>
 
 #include <atomic>
 #include <list>
