@@ -20,8 +20,7 @@ ByteData readFile(const std::string& path);
 std::FILE* openFileForReading(const std::string& path);
 // Writes the blocks to a new file beside the target and renames it over the
 // target; the target is untouched when anything fails.
-bool replaceFile(const std::string& path,
-                 std::initializer_list<std::span<const std::uint8_t>> blocks);
+bool replaceFile(const std::string& path, std::initializer_list<std::span<const std::uint8_t>> blocks);
 // The current folder, or the empty string.
 std::string currentDirectory();
 

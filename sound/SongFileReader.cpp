@@ -55,9 +55,7 @@ std::unique_ptr<SongFileReader> SongFileReader::open(const Text& path) {
     return reader;
 }
 
-SongFileReader::~SongFileReader() {
-    std::fclose(file_);
-}
+SongFileReader::~SongFileReader() { std::fclose(file_); }
 
 std::size_t SongFileReader::read(std::uint8_t* block) {
     return std::fread(block, 1, kBlockBytes, file_);

@@ -137,9 +137,7 @@ void SoundService::playSongFiles(int playCount, const std::vector<Text>& paths) 
     newPlay->call(player, nullptr, std::nullopt, 0);
 }
 
-void SoundService::waitForVoices() {
-    voices_.waitForAll();
-}
+void SoundService::waitForVoices() { voices_.waitForAll(); }
 
 bool SoundService::isSounding() const {
     if (voices_.size() > 0 || midi_.isPlaying()) {
@@ -157,9 +155,7 @@ bool playSound(const Text& fileName, bool loop) {
     return SoundService::instance().playSound(fileName, loop);
 }
 
-void stopAllSounds() {
-    SoundService::instance().stopAllSounds();
-}
+void stopAllSounds() { SoundService::instance().stopAllSounds(); }
 
 void playSongFiles(int playCount, const std::vector<Text>& paths) {
     SoundService::instance().playSongFiles(playCount, paths);

@@ -4,18 +4,16 @@
 
 #include "sound/SoundService.hpp"
 #include "sound/WaveFile.hpp"
+#include "util/Encoding.hpp"
 #include "tests/support/TestSupport.hpp"
 #include "tests/unit/sound/RecordingWaveOut.hpp"
-#include "util/Encoding.hpp"
 
 namespace lumivox {
 namespace {
 
 using namespace std::chrono_literals;
 
-ByteData bytes(const std::string& text) {
-    return {text.begin(), text.end()};
-}
+ByteData bytes(const std::string& text) { return {text.begin(), text.end()}; }
 
 ByteData smallWave() {
     ByteData file = bytes(std::string("RIFF\x2a\0\0\0WAVEfmt \x10\0\0\0", 20));
@@ -40,11 +38,10 @@ TEST(SoundService, PlaySoundSendsDataByKind) {
     const std::vector<Case> cases = {
         {"empty", {}, false, 0},
         {"neither WAV nor MIDI", bytes("ID3\3\0\0\0\0\0\0 some song bytes"), false, 0},
-        {"RIFF but not WAVE",
-         bytes(std::string("RIFF\0\0\0\0AVI LIST1234567890123456789012345", 40)), false, 0},
+        {"RIFF but not WAVE", bytes(std::string("RIFF\0\0\0\0AVI LIST1234567890123456789012345", 40)),
+         false, 0},
         {"WAV of 35 bytes", ByteData(wave.begin(), wave.begin() + 35), false, 0},
-        {"MIDI that does not parse still counts", bytes(std::string("MThd\0\0\0\7junk", 12)), true,
-         0},
+        {"MIDI that does not parse still counts", bytes(std::string("MThd\0\0\0\7junk", 12)), true, 0},
         {"MThd alone is too short", bytes("MThd"), false, 0},
         {"WAV", wave, true, 1},
     };
@@ -112,11 +109,10 @@ namespace {
 ByteData longNoteMidi() {
     const std::string header("MThd\0\0\0\6\0\0\0\1\x01\xE0", 14);  // 480 ticks a quarter
     // Note on; 19,200 ticks (40 quarters at 120 bpm: 20 s) later note off; end.
-    const std::string events(
-        "\x00\x90\x3C\x64"
-        "\x81\x96\x00\x80\x3C\x00"
-        "\x00\xFF\x2F\x00",
-        14);
+    const std::string events("\x00\x90\x3C\x64"
+                             "\x81\x96\x00\x80\x3C\x00"
+                             "\x00\xFF\x2F\x00",
+                             14);
     std::string track("MTrk\0\0\0", 7);
     track += static_cast<char>(events.size());
     const std::string file = header + track + events;
@@ -129,14 +125,14 @@ TEST(SoundService, MidiSongEndsWhenItsDeviceStopsTakingBuffers) {
     testing::RecordingDevices devices;
     SoundService service(devices.opener());
     ASSERT_TRUE(service.playSound(longNoteMidi()));
-    ASSERT_TRUE(testing::waitUntil([&] { return devices.count() == 1; }, 10s)) << "no synthesizer";
+    ASSERT_TRUE(testing::waitUntil([&] { return devices.count() == 1; }, 10s))
+        << "no synthesizer";
     const auto log = devices.log(0);
-    ASSERT_TRUE(
-        testing::waitUntil([&] { return log->writtenCount() == MidiPlayer::kBufferCount; }, 10s));
+    ASSERT_TRUE(testing::waitUntil([&] { return log->writtenCount() == MidiPlayer::kBufferCount; }, 10s));
     EXPECT_TRUE(service.isSounding());
     // No buffer ever comes back.
-    EXPECT_TRUE(
-        testing::waitUntil([&] { return !service.isSounding(); }, MidiPlayer::kStallLimit + 5s));
+    EXPECT_TRUE(testing::waitUntil([&] { return !service.isSounding(); },
+                                   MidiPlayer::kStallLimit + 5s));
     EXPECT_TRUE(log->isClosed());
     EXPECT_EQ(log->resets, 1);
 }
