@@ -1,7 +1,6 @@
-// The download target on Windows: CREATE_NEW, the whole length set on disk
-// (SetFileInformationByHandle's allocation, then the end of file), and one
-// writable view of a file mapping. The file and mapping handles are closed once
-// the view exists: the view keeps the mapping alive.
+// The download target on Windows: CREATE_NEW, the whole length set on disk,
+// and one writable view of a file mapping. The file and mapping handles are
+// closed once the view exists: the view keeps the mapping alive.
 #include <windows.h>
 
 #include "platform/MappedFile.hpp"
@@ -19,15 +18,13 @@ std::unique_ptr<MappedFile> MappedFile::createNew(const std::string& path, std::
     if (file == INVALID_HANDLE_VALUE) {
         return nullptr;
     }
-    // Reserve the clusters first, so that a full disk fails here and not as an
-    // in-page error on a later write through the view.
-    FILE_ALLOCATION_INFO allocation{};
-    allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(length);
+    // Setting the end of a new (not sparse) file makes NTFS allocate every
+    // cluster at once, so that a full disk fails here and not as an in-page
+    // error on a later write through the view.
     LARGE_INTEGER end;
     end.QuadPart = static_cast<LONGLONG>(length);
     void* view = nullptr;
-    if (SetFileInformationByHandle(file, FileAllocationInfo, &allocation, sizeof allocation) &&
-        SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file)) {
+    if (SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file)) {
         HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READWRITE, 0, 0, nullptr);
         if (mapping != nullptr) {
             view = MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, static_cast<SIZE_T>(length));
