@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/DataFolder.hpp"
 #include "platform/Files.hpp"
 #include "platform/MappedFile.hpp"
 #include "tests/support/TestSupport.hpp"
@@ -94,6 +95,20 @@ TEST(FilesWindows, MappedTargetIsReservedWholeAndNeverReplacesAFile) {
     EXPECT_FALSE(pathExists(utf8(dir.path() / "empty.bin")));
     EXPECT_FALSE(canOpenForReading(utf8(dir.path())));
     EXPECT_TRUE(pathExists(utf8(dir.path())));
+}
+
+// D: is the place of earlier installs only where it is a disk; Wine's own
+// prefix has no D:, so there the data goes to the roaming application data.
+TEST(FilesWindows, DataFolderIsOnDriveDOnlyWhereItIsADisk) {
+    const UINT drive = GetDriveTypeW(L"D:\\");
+    if (drive == DRIVE_FIXED || drive == DRIVE_REMOVABLE) {
+        EXPECT_EQ(dataFolder(), "D:\\Lumivox");
+        return;
+    }
+    wchar_t roaming[MAX_PATH];
+    ASSERT_GT(GetEnvironmentVariableW(L"APPDATA", roaming, MAX_PATH), 0u);
+    EXPECT_EQ(fs::path(std::u8string(reinterpret_cast<const char8_t*>(dataFolder().c_str()))),
+              fs::path(roaming) / "Lumivox");
 }
 
 }  // namespace
