@@ -32,4 +32,6 @@ target_link_libraries(lumivox_platform ${LUMIVOX_SCOPE} ws2_32 winmm wininet she
 if(LUMIVOX_BUILD_TESTS)
   enable_testing()
   add_subdirectory(tests)
+  # The command-line download, for the download benchmark under Wine.
+  add_subdirectory(tools/get)
 endif()
