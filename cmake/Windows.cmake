@@ -27,7 +27,7 @@ target_link_libraries(lumivox_core INTERFACE "$<LINK_ONLY:lumivox_platform>")
 file(GLOB LUMIVOX_PLATFORM_SOURCES CONFIGURE_DEPENDS platform/windows/*.cpp)
 lumivox_library(lumivox_platform ${LUMIVOX_PLATFORM_SOURCES})
 target_include_directories(lumivox_platform ${LUMIVOX_SCOPE} ${CMAKE_SOURCE_DIR})
-target_link_libraries(lumivox_platform ${LUMIVOX_SCOPE} ws2_32 winmm wininet shell32 user32 ole32 uuid)
+target_link_libraries(lumivox_platform ${LUMIVOX_SCOPE} ws2_32 winmm msacm32 wininet shell32 user32 ole32 uuid)
 
 if(LUMIVOX_BUILD_TESTS)
   enable_testing()

@@ -99,5 +99,22 @@ TEST_F(WineSound, PcmAndAdpcmFilesSoundWholeAtTheirPitch) {
     }
 }
 
+// A song goes through the system's ACM MP3 decoder into the same wave output.
+TEST_F(WineSound, Mp3SongSoundsWholeAtItsPitch) {
+    {
+        SoundService service(platform::openWaveOut);
+        service.playSongFiles({utf8ToGbk((sounds_ / "song550.mp3").string())});
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        std::this_thread::sleep_for(200ms);
+        while (service.isSounding() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(50ms);
+        EXPECT_FALSE(service.isSounding()) << "the song did not end";
+    }
+    const Heard h = heard();
+    EXPECT_GT(h.peak, 8000);
+    EXPECT_NEAR(h.seconds, 2.0, 0.15);
+    EXPECT_NEAR(h.hz, 550, 550 * 0.03);
+}
+
 }  // namespace
 }  // namespace lumivox
