@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "online/Download.hpp"
+#include "platform/Web.hpp"
 #include "tests/e2e/online/DownloadRecorder.hpp"
 #include "tests/support/TestSupport.hpp"
 
@@ -68,6 +69,17 @@ TEST_F(WineDownload, SixtyFourMebibytesOverFiveConnections) {
     for (std::uint32_t piece = 0; piece < 64; ++piece)
         bytes += patternBytes(1 << 20, 1000 + piece);
     EXPECT_TRUE(fetch("big.bin", bytes, 120s) == bytes);
+}
+
+// The version file over WinINet: the body as it came, an error page too.
+TEST_F(WineDownload, VersionFileComesWholeOverTheSystemsInternetService) {
+    const std::string text = "2.0---http://example.invalid/new.exe---Lumivox\r\n";
+    std::ofstream(www_ / "111.txt", std::ios::binary) << text;
+    const ByteData body = platform::readHttpFile(url_ + "/111.txt#ignored");
+    EXPECT_EQ(std::string(body.begin(), body.end()), text);
+    const ByteData missing = platform::readHttpFile(url_ + "/none.txt");
+    EXPECT_NE(std::string(missing.begin(), missing.end()).find("404"), std::string::npos);
+    EXPECT_TRUE(platform::readHttpFile("").empty());
 }
 
 }  // namespace
