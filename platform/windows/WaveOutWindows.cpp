@@ -6,6 +6,8 @@
 #include <mmsystem.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <list>
 #include <mutex>
 #include <vector>
@@ -20,14 +22,9 @@ std::atomic<std::uint64_t> underruns{0};
 class WinmmWaveOut final : public WaveOut {
   public:
     WinmmWaveOut(WaveOutDoneCallback callback, void* context)
-        : callback_(callback),
-          context_(context),
-          drained_(CreateEventW(nullptr, TRUE, TRUE, nullptr)) {}
+        : callback_(callback), context_(context) {}
 
-    ~WinmmWaveOut() override {
-        close();
-        CloseHandle(drained_);
-    }
+    ~WinmmWaveOut() override { close(); }
 
     bool open(std::span<const std::uint8_t> format) {
         // A 16-byte PCM body lacks cbSize; WAVEFORMATEX wants it (zero).
@@ -55,23 +52,26 @@ class WinmmWaveOut final : public WaveOut {
             headers_.pop_back();
             return false;
         }
-        // The device ran dry before this buffer came: a gap in the sound.
-        if (played_ && queued_.load() == 0 && !wasReset_) {
-            ++underruns;
-        }
         buffer.queued = true;
-        if (queued_.fetch_add(1) == 0) {
-            ResetEvent(drained_);
+        {
+            std::lock_guard lock(mutex_);
+            // The device ran dry before this buffer came: a gap in the sound.
+            if (played_ && queued_ == 0 && !wasReset_) {
+                ++underruns;
+            }
+            ++queued_;
         }
         if (waveOutWrite(device_, &header.wave, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
             buffer.queued = false;
-            if (queued_.fetch_sub(1) == 1) {
-                SetEvent(drained_);
+            {
+                std::lock_guard lock(mutex_);
+                --queued_;
             }
             waveOutUnprepareHeader(device_, &header.wave, sizeof(WAVEHDR));
             headers_.pop_back();
             return false;
         }
+        std::lock_guard lock(mutex_);
         wasReset_ = false;
         return true;
     }
@@ -93,9 +93,12 @@ class WinmmWaveOut final : public WaveOut {
             return;
         }
         waveOutReset(device_);
-        // The device hands every buffer back on its own thread; wait for the last.
-        WaitForSingleObject(drained_, 5000);
-        wasReset_ = true;
+        {
+            // The device hands every buffer back on its own thread; wait for the last.
+            std::unique_lock lock(mutex_);
+            drained_.wait_for(lock, std::chrono::seconds(5), [this] { return queued_ == 0; });
+            wasReset_ = true;
+        }
         releaseFinishedHeaders();
     }
 
@@ -103,7 +106,12 @@ class WinmmWaveOut final : public WaveOut {
         if (device_ == nullptr) {
             return;
         }
-        if (queued_.load() > 0) {
+        bool queued;
+        {
+            std::lock_guard lock(mutex_);
+            queued = queued_ > 0;
+        }
+        if (queued) {
             reset();  // closed with buffers still queued: they come back as with `reset`
         }
         releaseFinishedHeaders();
@@ -115,7 +123,7 @@ class WinmmWaveOut final : public WaveOut {
     struct Header {
         WAVEHDR wave{};
         WaveBuffer* buffer = nullptr;
-        std::atomic<bool> finished{false};
+        bool finished = false;  // under the mutex
     };
 
     static void CALLBACK deviceDone(HWAVEOUT, UINT message, DWORD_PTR instance, DWORD_PTR param1,
@@ -126,18 +134,25 @@ class WinmmWaveOut final : public WaveOut {
         // No winmm call may be made here: the header is released by the owner's thread.
         auto* self = reinterpret_cast<WinmmWaveOut*>(instance);
         auto* header = reinterpret_cast<Header*>(reinterpret_cast<WAVEHDR*>(param1)->dwUser);
-        header->buffer->queued = false;
+        WaveBuffer* buffer = header->buffer;
+        buffer->queued = false;
+        self->callback_(self->context_, buffer);
+        // Last: once the count reaches zero the owner may close and free everything.
+        std::lock_guard lock(self->mutex_);
         header->finished = true;
         self->played_ = true;
-        self->callback_(self->context_, header->buffer);
-        if (self->queued_.fetch_sub(1) == 1) {
-            SetEvent(self->drained_);
-        }
+        --self->queued_;
+        self->drained_.notify_all();
     }
 
     void releaseFinishedHeaders() {
         for (auto it = headers_.begin(); it != headers_.end();) {
-            if (it->finished) {
+            bool finished;
+            {
+                std::lock_guard lock(mutex_);
+                finished = it->finished;
+            }
+            if (finished) {
                 waveOutUnprepareHeader(device_, &it->wave, sizeof(WAVEHDR));
                 it = headers_.erase(it);
             } else {
@@ -150,10 +165,11 @@ class WinmmWaveOut final : public WaveOut {
     void* context_;
     HWAVEOUT device_ = nullptr;
     std::list<Header> headers_;  // stable addresses: the device holds them
-    std::atomic<int> queued_{0};
-    std::atomic<bool> played_{false};
+    std::mutex mutex_;           // guards what follows and the headers' `finished`
+    std::condition_variable drained_;
+    int queued_ = 0;
+    bool played_ = false;
     bool wasReset_ = false;
-    HANDLE drained_;  // set while nothing is queued
 };
 
 }  // namespace
