@@ -56,6 +56,23 @@ bool createDirectory(const std::string& path) {
     return CreateDirectoryW(widen(path).c_str(), nullptr) != 0;
 }
 
+// Each missing folder of the path in turn; the user's own folders on Windows
+// (under the profile) already admit the user alone, and new ones inherit that.
+bool createPrivateFolders(const std::string& path) {
+    const std::wstring wide = widen(path);
+    for (size_t at = wide.find_first_of(L"\\/", 3);; at = wide.find_first_of(L"\\/", at + 1)) {
+        const std::wstring prefix = wide.substr(0, at);
+        if (!prefix.empty() && GetFileAttributesW(prefix.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            CreateDirectoryW(prefix.c_str(), nullptr);
+        }
+        if (at == std::wstring::npos) {
+            break;
+        }
+    }
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 ByteData readFile(const std::string& path) {
     Handle file{CreateFileW(widen(path).c_str(), GENERIC_READ,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

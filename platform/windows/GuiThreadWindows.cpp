@@ -13,4 +13,6 @@ bool runOnGuiThread(const std::function<void()>&) {
     return false;
 }
 
+void endGuiThreadCalls() {}
+
 }  // namespace lumivox::platform
