@@ -11,6 +11,30 @@
 namespace lumivox {
 namespace {
 
+// A byte that is not valid UTF-8 (a path in another encoding) travels inside a
+// text as a GB18030-shaped four-byte sequence that no character uses: 84 39,
+// then the byte's offset from 0x80 in the last two places (the same escape as
+// the Linux conversions), so that it goes back to the same byte at the boundary.
+constexpr unsigned char kEscapeFirst = 0x84, kEscapeSecond = 0x39;
+
+std::string escapeByte(unsigned char byte) {
+    const int offset = byte - 0x80;
+    return {static_cast<char>(kEscapeFirst), static_cast<char>(kEscapeSecond),
+            static_cast<char>(0x81 + offset / 10), static_cast<char>(0x30 + offset % 10)};
+}
+
+// The byte an escape at `at` stands for, or -1.
+int escapedByte(std::string_view in, size_t at) {
+    if (in.size() - at < 4 || static_cast<unsigned char>(in[at]) != kEscapeFirst ||
+        static_cast<unsigned char>(in[at + 1]) != kEscapeSecond) {
+        return -1;
+    }
+    const int high = static_cast<unsigned char>(in[at + 2]) - 0x81;
+    const int low = static_cast<unsigned char>(in[at + 3]) - 0x30;
+    const int offset = high * 10 + low;
+    return high >= 0 && low >= 0 && low <= 9 && offset < 0x80 ? 0x80 + offset : -1;
+}
+
 UINT chineseCodePage() {
     static const UINT page = IsValidCodePage(54936) ? 54936 : 936;
     return page;
@@ -109,7 +133,8 @@ Text utf8ToGbk(std::string_view utf8) {
         if (length == 0) {
             out += fromWide(chineseCodePage(), run);
             run.clear();
-            out += utf8[at++];  // an invalid byte is kept as it is
+            const auto byte = static_cast<unsigned char>(utf8[at++]);
+            out += byte >= 0x80 ? escapeByte(byte) : std::string(1, static_cast<char>(byte));
             continue;
         }
         if (code >= 0x10000) {
@@ -124,37 +149,46 @@ Text utf8ToGbk(std::string_view utf8) {
 }
 
 std::string gbkToUtf8(std::string_view gbk) {
+    std::string out;
     std::wstring wide;
     size_t runStart = 0;
     // Converts the well-shaped bytes before `end`; when the system rejects the
     // run, sequence by sequence, each rejected one as U+FFFD.
     const auto flush = [&](size_t end) {
         const std::string_view run = gbk.substr(runStart, end - runStart);
-        if (run.empty() || gbToWide(run, wide)) {
-            return;
-        }
-        for (size_t at = 0; at < run.size();) {
-            const size_t length = gbSequence(run, at);
-            if (gbToWide(run.substr(at, length), wide)) {
-                at += length;
-            } else {
-                wide += L'\uFFFD';
-                ++at;
+        if (!run.empty() && !gbToWide(run, wide)) {
+            for (size_t at = 0; at < run.size();) {
+                const size_t length = gbSequence(run, at);
+                if (length > 0 && gbToWide(run.substr(at, length), wide)) {
+                    at += length;
+                } else {
+                    wide += L'\uFFFD';
+                    ++at;
+                }
             }
         }
+        out += fromWide(CP_UTF8, wide);
+        wide.clear();
     };
     for (size_t at = 0; at < gbk.size();) {
+        const int escaped = escapedByte(gbk, at);
+        if (escaped >= 0) {
+            flush(at);
+            out += static_cast<char>(escaped);
+            runStart = at += 4;
+            continue;
+        }
         const size_t length = gbSequence(gbk, at);
         if (length == 0) {
             flush(at);
-            wide += L'\uFFFD';
+            out += "\xEF\xBF\xBD";
             runStart = ++at;
         } else {
             at += length;
         }
     }
     flush(gbk.size());
-    return fromWide(CP_UTF8, wide);
+    return out;
 }
 
 }  // namespace lumivox
