@@ -16,8 +16,11 @@ if(LUMIVOX_UPDATE_PUBLIC_KEY STREQUAL LUMIVOX_DEVELOPMENT_UPDATE_KEY
     "key with -DLUMIVOX_UPDATE_PUBLIC_KEY=<base64> (tools/sign makes a key pair).")
 endif()
 
-find_package(OpenSSL REQUIRED COMPONENTS Crypto)
-target_link_libraries(lumivox_core PUBLIC OpenSSL::Crypto)
+# No Windows build of OpenSSL is packaged: the Windows build has no signature check yet.
+if(NOT WIN32)
+  find_package(OpenSSL REQUIRED COMPONENTS Crypto)
+  target_link_libraries(lumivox_core PUBLIC OpenSSL::Crypto)
+endif()
 set_property(SOURCE ${CMAKE_SOURCE_DIR}/online/Site.cpp APPEND PROPERTY COMPILE_DEFINITIONS
   "LUMIVOX_DEFAULT_SERVER=\"${LUMIVOX_DEFAULT_SERVER}\"")
 set_property(SOURCE ${CMAKE_SOURCE_DIR}/online/UpdateSignature.cpp APPEND PROPERTY

@@ -1,5 +1,6 @@
 #pragma once
 // Files and folders of the operating system. Paths are UTF-8.
+#include <cstdio>
 #include <initializer_list>
 #include <span>
 #include <string>
@@ -18,6 +19,9 @@ bool createDirectory(const std::string& path);
 bool createPrivateFolders(const std::string& path);
 // The file's bytes, or empty data when it cannot be opened or read.
 ByteData readFile(const std::string& path);
+// The file opened for binary reading with the C library (so that its size can
+// be learned with fstat), or nullptr when it cannot be opened.
+std::FILE* openFileForReading(const std::string& path);
 // Writes the blocks to a new file beside the target and renames it over the
 // target; the target is untouched when anything fails. The new file keeps the
 // target's mode (a new target gets what the umask leaves of 0666); a target the

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/Files.hpp"
 #include "util/Encoding.hpp"
 
 namespace lumivox {
@@ -29,7 +30,7 @@ SongStreamBounds songStreamBounds(std::span<const std::uint8_t> head,
 }
 
 std::unique_ptr<SongFileReader> SongFileReader::open(const Text& path) {
-    std::FILE* file = std::fopen(gbkToUtf8(path).c_str(), "rb");
+    std::FILE* file = platform::openFileForReading(gbkToUtf8(path));
     if (file == nullptr) {
         return nullptr;
     }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/Files.hpp"
 #include "util/Encoding.hpp"
 #include "util/ProgramEnd.hpp"
 
@@ -22,7 +23,7 @@ bool isMidi(std::span<const std::uint8_t> sound) {
 
 // The whole file, or nothing when it is not a readable regular file.
 std::optional<ByteData> readSoundFile(const std::string& path) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(platform::openFileForReading(path),
                                                          &std::fclose);
     struct stat status {};
     if (!file || fstat(fileno(file.get()), &status) != 0 || !S_ISREG(status.st_mode)) {

@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
     }
     const std::string url = nginx.url("/file.bin");
     const std::string target = (out.path() / "file.bin").string();
-    const std::map<std::string, std::vector<std::string>> peers = {
+    std::map<std::string, std::vector<std::string>> peers = {
         {"engine_5conn", {LUMIVOX_GET_PATH, url, target, "5", "--quiet"}},
         {"engine_updater",
          {LUMIVOX_GET_PATH, url, target, "5", "--block-size", "10240", "--quiet"}},
@@ -136,6 +136,11 @@ int main(int argc, char** argv) {
           "--auto-file-renaming=false", "-d", out.path().string(), "-o", "file.bin", url}},
         {"axel", {"/usr/bin/axel", "-n", "5", "-q", "-o", target, url}},
     };
+    // The Windows build of the engine under Wine, when its lumivox-get.exe is named
+    // (build/windows/tools/get/lumivox-get.exe); its memory includes Wine's own.
+    if (const char* windowsGet = std::getenv("LUMIVOX_GET_WINDOWS")) {
+        peers["engine_wine_5conn"] = {LUMIVOX_WINE_RUN, windowsGet, url, target, "5", "--quiet"};
+    }
     std::map<std::string, std::vector<double>> seconds, kib;
     int wrong = 0;
     // Interleaved, so that a slow moment of the machine falls on every peer alike,

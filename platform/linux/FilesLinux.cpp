@@ -138,6 +138,10 @@ ByteData readFile(const std::string& path) {
     return data;
 }
 
+std::FILE* openFileForReading(const std::string& path) {
+    return std::fopen(path.c_str(), "rb");
+}
+
 bool replaceFile(const std::string& path,
                  std::initializer_list<std::span<const std::uint8_t>> blocks) {
     // Write beside the real file (a link is followed, so the link stays a link).

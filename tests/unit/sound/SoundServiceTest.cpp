@@ -60,13 +60,13 @@ TEST(SoundService, PlaySoundReadsANamedFileWhole) {
     SoundService service(devices.opener());
     testing::TempDir dir;
     const ByteData wave = smallWave();
-    std::ofstream(dir / "音效.wav", std::ios::binary)
+    std::ofstream(dir.path() / u8"音效.wav", std::ios::binary)
         .write(reinterpret_cast<const char*>(wave.data()), static_cast<long>(wave.size()));
     EXPECT_FALSE(service.playSound(Text()));
     EXPECT_FALSE(service.playSound(Text((dir / "missing.wav").string())));
     EXPECT_FALSE(service.playSound(Text(dir.path().string()))) << "a folder is not a sound";
     // Names are GBK inside the program; the file system sees UTF-8.
-    EXPECT_TRUE(service.playSound(utf8ToGbk((dir / "音效.wav").string())));
+    EXPECT_TRUE(service.playSound(utf8ToGbk(dir.path().string() + "/音效.wav")));
     ASSERT_TRUE(testing::waitUntil([&] { return devices.count() == 1; }, 2s));
     service.stopAllSounds();
     service.waitForVoices();

@@ -1,0 +1,153 @@
+// Winsock 2 behind the neutral socket interface: its error numbers are the
+// ones the download engine's error texts are keyed by, so they pass unchanged.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <cerrno>
+#include <utility>
+
+#include "platform/Sockets.hpp"
+
+namespace lumivox::platform {
+namespace {
+
+// Winsock is started once, on first use, for the life of the process.
+bool winsockReady() {
+    static const bool ready = [] {
+        WSADATA data;
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    return ready;
+}
+
+int lastError() {
+    return -WSAGetLastError();
+}
+
+SOCKET handle(SocketHandle socket) {
+    return static_cast<SOCKET>(socket);
+}
+
+}  // namespace
+
+int socketErrorFromErrno(int error) {
+    static constexpr std::pair<int, int> kTable[] = {
+        {EINTR, 10004},           {EBADF, 10009},         {EACCES, 10013},
+        {EFAULT, 10014},          {EINVAL, 10022},        {EMFILE, 10024},
+        {EWOULDBLOCK, 10035},     {EAGAIN, 10035},        {EINPROGRESS, 10035},
+        {EALREADY, 10037},        {ENOTSOCK, 10038},      {EDESTADDRREQ, 10039},
+        {EMSGSIZE, 10040},        {EPROTOTYPE, 10041},    {ENOPROTOOPT, 10042},
+        {EPROTONOSUPPORT, 10043}, {EOPNOTSUPP, 10045},    {EAFNOSUPPORT, 10047},
+        {EADDRINUSE, 10048},      {EADDRNOTAVAIL, 10049}, {ENETDOWN, 10050},
+        {ENETUNREACH, 10051},     {ENETRESET, 10052},     {ECONNABORTED, 10053},
+        {ECONNRESET, 10054},      {EPIPE, 10054},         {ENOBUFS, 10055},
+        {EISCONN, 10056},         {ENOTCONN, 10057},      {ETIMEDOUT, 10060},
+        {ECONNREFUSED, 10061},    {EHOSTUNREACH, 10065},
+    };
+    for (const auto& [errnoValue, winsock] : kTable) {
+        if (errnoValue == error) {
+            return -winsock;
+        }
+    }
+    return -1;
+}
+
+SocketHandle openTcpSocket() {
+    if (!winsockReady()) {
+        return kNoSocket;
+    }
+    // Not inherited by programs this one starts.
+    SOCKET s =
+        WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
+    return s == INVALID_SOCKET ? kNoSocket : static_cast<SocketHandle>(s);
+}
+
+void closeSocket(SocketHandle socket) {
+    if (socket != kNoSocket) {
+        ::closesocket(handle(socket));
+    }
+}
+
+int setNonBlocking(SocketHandle socket) {
+    u_long on = 1;
+    return ::ioctlsocket(handle(socket), FIONBIO, &on) == 0 ? 0 : lastError();
+}
+
+int startConnect(SocketHandle socket, const std::string& address, int port) {
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_port = htons(static_cast<u_short>(port));
+    if (::inet_pton(AF_INET, address.c_str(), &peer.sin_addr) != 1) {
+        return -WSAEINVAL;
+    }
+    if (::connect(handle(socket), reinterpret_cast<sockaddr*>(&peer), sizeof peer) == 0) {
+        return 0;
+    }
+    return lastError();  // WSAEWOULDBLOCK while a non-blocking connect is under way
+}
+
+int waitSocket(SocketHandle socket, bool forRead, bool forWrite, int timeoutMs) {
+    WSAPOLLFD entry{};
+    entry.fd = handle(socket);
+    entry.events = static_cast<short>((forRead ? POLLRDNORM : 0) | (forWrite ? POLLWRNORM : 0));
+    const int n = ::WSAPoll(&entry, 1, timeoutMs);
+    if (n < 0) {
+        return lastError();
+    }
+    if (n == 0) {
+        return 0;
+    }
+    int mask = 0;
+    if (entry.revents & (POLLRDNORM | POLLHUP))
+        mask |= kReadable;
+    if (entry.revents & POLLWRNORM)
+        mask |= kWritable;
+    if (entry.revents & (POLLERR | POLLNVAL))
+        mask |= kFailed;
+    return mask;
+}
+
+int pendingError(SocketHandle socket) {
+    int error = 0;
+    int length = sizeof error;
+    if (::getsockopt(handle(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error),
+                     &length) != 0) {
+        return lastError();
+    }
+    return -error;
+}
+
+long sendSome(SocketHandle socket, const void* data, std::size_t size) {
+    const int chunk = size > 0x40000000 ? 0x40000000 : static_cast<int>(size);
+    const int n = ::send(handle(socket), static_cast<const char*>(data), chunk, 0);
+    return n == SOCKET_ERROR ? lastError() : n;
+}
+
+long receiveSome(SocketHandle socket, void* buffer, std::size_t size) {
+    const int chunk = size > 0x40000000 ? 0x40000000 : static_cast<int>(size);
+    const int n = ::recv(handle(socket), static_cast<char*>(buffer), chunk, 0);
+    return n == SOCKET_ERROR ? lastError() : n;
+}
+
+bool resolveIpv4(const std::string& name, std::string& dotted) {
+    if (!winsockReady()) {
+        return false;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
+        return false;
+    }
+    char text[INET_ADDRSTRLEN] = {};
+    const auto* address = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+    const bool ok = ::inet_ntop(AF_INET, &address->sin_addr, text, sizeof text) != nullptr;
+    ::freeaddrinfo(found);
+    if (ok) {
+        dotted = text;
+    }
+    return ok;
+}
+
+}  // namespace lumivox::platform

@@ -1,0 +1,120 @@
+// The sound engine of the Windows build playing through winmm under Wine, into
+// a private PulseAudio server whose monitor scripts/wine-with-pulse records.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <vector>
+
+#include "platform/WaveOut.hpp"
+#include "sound/SoundService.hpp"
+#include "util/Encoding.hpp"
+
+namespace lumivox {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+constexpr double kRate = 22050;
+
+struct Heard {
+    double seconds = 0;  // from the first to the last loud sample
+    double hz = 0;       // rising zero crossings over that span
+    int peak = 0;
+};
+
+class WineSound : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const char* sounds = std::getenv("LUMIVOX_SOUND_DIR");
+        const char* recording = std::getenv("LUMIVOX_RECORDING");
+        ASSERT_TRUE(sounds != nullptr && recording != nullptr)
+            << "run through scripts/wine-with-pulse";
+        sounds_ = sounds;
+        recording_ = recording;
+        start_ = fs::file_size(recording_);
+    }
+
+    // What the monitor recorded since the test began.
+    Heard heard() {
+        std::this_thread::sleep_for(500ms);  // the server's latency
+        std::ifstream in(recording_, std::ios::binary);
+        in.seekg(static_cast<std::streamoff>(start_ & ~std::uintmax_t{1}));
+        std::vector<std::int16_t> samples;
+        std::int16_t sample;
+        while (in.read(reinterpret_cast<char*>(&sample), sizeof sample))
+            samples.push_back(sample);
+        Heard result;
+        std::size_t first = samples.size(), last = 0, rising = 0;
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            result.peak = std::max(result.peak, std::abs(static_cast<int>(samples[i])));
+            if (std::abs(samples[i]) > 2000) {
+                first = std::min(first, i);
+                last = i;
+            }
+        }
+        for (std::size_t i = first + 1; i <= last; ++i) {
+            if (samples[i - 1] < 0 && samples[i] >= 0)
+                ++rising;
+        }
+        if (first < last) {
+            result.seconds = static_cast<double>(last - first) / kRate;
+            result.hz = static_cast<double>(rising) / result.seconds;
+        }
+        return result;
+    }
+
+    void playFile(const std::string& name) {
+        SoundService service(platform::openWaveOut);
+        const std::string path = (sounds_ / name).string();
+        ASSERT_TRUE(service.playSound(utf8ToGbk(path)));
+        service.waitForVoices();
+    }
+
+    fs::path sounds_;
+    fs::path recording_;
+    std::uintmax_t start_ = 0;
+};
+
+// Plain PCM goes to the device as the file holds it; Microsoft ADPCM is handed
+// over as it is too and decoded by the system's wave mapper.
+TEST_F(WineSound, PcmAndAdpcmFilesSoundWholeAtTheirPitch) {
+    const struct {
+        const char* file;
+        double hz;
+    } cases[] = {{"tone440.wav", 440}, {"adpcm660.wav", 660}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        start_ = fs::file_size(recording_);
+        playFile(c.file);
+        const Heard h = heard();
+        EXPECT_GT(h.peak, 8000);  // a tone at half of full scale
+        EXPECT_NEAR(h.seconds, 1.0, 0.1);
+        EXPECT_NEAR(h.hz, c.hz, c.hz * 0.03);
+    }
+}
+
+// A song goes through the system's ACM MP3 decoder into the same wave output.
+TEST_F(WineSound, Mp3SongSoundsWholeAtItsPitch) {
+    {
+        SoundService service(platform::openWaveOut);
+        service.playSongFiles({utf8ToGbk((sounds_ / "song550.mp3").string())});
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        std::this_thread::sleep_for(200ms);
+        while (service.isSounding() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(50ms);
+        EXPECT_FALSE(service.isSounding()) << "the song did not end";
+    }
+    const Heard h = heard();
+    EXPECT_GT(h.peak, 8000);
+    EXPECT_NEAR(h.seconds, 2.0, 0.15);
+    EXPECT_NEAR(h.hz, 550, 550 * 0.03);
+}
+
+}  // namespace
+}  // namespace lumivox

@@ -1,0 +1,115 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "platform/DataFolder.hpp"
+#include "platform/Files.hpp"
+#include "platform/MappedFile.hpp"
+#include "tests/support/TestSupport.hpp"
+
+namespace lumivox::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string utf8(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::string contents(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::span<const std::uint8_t> bytes(std::string_view text) {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+size_t entries(const fs::path& folder) {
+    return static_cast<size_t>(
+        std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+TEST(FilesWindows, ReplaceWritesWholeFilesUnderUnicodeNamesAndLeavesNoTemporary) {
+    testing::TempDir dir;
+    const fs::path target = dir.path() / u8"自定义配置.txt";
+    ASSERT_TRUE(replaceFile(utf8(target), {bytes("first "), bytes("version")}));
+    EXPECT_EQ(contents(target), "first version");
+    ASSERT_TRUE(replaceFile(utf8(target), {bytes("x")}));
+    EXPECT_EQ(contents(target), "x");
+    const ByteData read = readFile(utf8(target));
+    EXPECT_EQ(std::string(read.begin(), read.end()), "x");
+    EXPECT_EQ(entries(dir.path()), 1u);
+
+    // A folder is never replaced, a missing folder fails; nothing is left behind.
+    fs::create_directory(dir.path() / "folder");
+    EXPECT_FALSE(replaceFile(utf8(dir.path() / "folder"), {bytes("x")}));
+    EXPECT_FALSE(replaceFile(utf8(dir.path() / "missing" / "f.txt"), {bytes("x")}));
+    EXPECT_TRUE(fs::is_directory(dir.path() / "folder"));
+    EXPECT_EQ(entries(dir.path()), 2u);
+    EXPECT_TRUE(readFile(utf8(dir.path() / "folder")).empty());
+}
+
+TEST(FilesWindows, WildcardsMatchTheLastComponent) {
+    testing::TempDir dir;
+    std::ofstream(dir.path() / u8"歌曲1.mp3") << "x";
+    const std::string base = utf8(dir.path()) + "\\";
+    EXPECT_TRUE(pathMatchesAnything(base + "*.mp3"));
+    EXPECT_TRUE(pathMatchesAnything(base + "歌曲?.mp3"));
+    EXPECT_TRUE(pathMatchesAnything(base + "歌曲1.mp3"));
+    EXPECT_FALSE(pathMatchesAnything(base + "*.wav"));
+    EXPECT_FALSE(pathMatchesAnything(base + "missing\\*"));
+}
+
+TEST(FilesWindows, MappedTargetIsReservedWholeAndNeverReplacesAFile) {
+    testing::TempDir dir;
+    const fs::path path = dir.path() / u8"下载.bin";
+    {
+        auto file = MappedFile::createNew(utf8(path), 100000);
+        ASSERT_NE(file, nullptr);
+        std::memcpy(file->data() + 99990, "0123456789", 10);
+        // The whole length at once (NTFS allocates its clusters; Wine's files
+        // on Linux may stay sparse, so the allocation is not asked for here).
+        HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+        FILE_STANDARD_INFO info{};
+        ASSERT_TRUE(GetFileInformationByHandleEx(handle, FileStandardInfo, &info, sizeof info));
+        CloseHandle(handle);
+        EXPECT_EQ(info.EndOfFile.QuadPart, 100000);
+    }
+    const std::string written = contents(path);
+    ASSERT_EQ(written.size(), 100000u);
+    EXPECT_EQ(written.substr(99990), "0123456789");
+    EXPECT_TRUE(canOpenForReading(utf8(path)));
+
+    // An existing file stays as it was; a length of 0 leaves no file.
+    EXPECT_EQ(MappedFile::createNew(utf8(path), 10), nullptr);
+    EXPECT_EQ(contents(path).size(), 100000u);
+    EXPECT_EQ(MappedFile::createNew(utf8(dir.path() / "empty.bin"), 0), nullptr);
+    EXPECT_FALSE(pathExists(utf8(dir.path() / "empty.bin")));
+    EXPECT_FALSE(canOpenForReading(utf8(dir.path())));
+    EXPECT_TRUE(pathExists(utf8(dir.path())));
+}
+
+// D: is the place of earlier installs only where it is a disk; Wine's own
+// prefix has no D:, so there the data goes to the roaming application data.
+TEST(FilesWindows, DataFolderIsOnDriveDOnlyWhereItIsADisk) {
+    const UINT drive = GetDriveTypeW(L"D:\\");
+    if (drive == DRIVE_FIXED || drive == DRIVE_REMOVABLE) {
+        EXPECT_EQ(dataFolder(), "D:\\Lumivox");
+        return;
+    }
+    wchar_t roaming[MAX_PATH];
+    ASSERT_GT(GetEnvironmentVariableW(L"APPDATA", roaming, MAX_PATH), 0u);
+    EXPECT_EQ(fs::path(std::u8string(reinterpret_cast<const char8_t*>(dataFolder().c_str()))),
+              fs::path(roaming) / "Lumivox");
+}
+
+}  // namespace
+}  // namespace lumivox::platform
