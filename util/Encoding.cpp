@@ -4,33 +4,10 @@
 
 #include <cerrno>
 
+#include "util/ByteEscape.hpp"
+
 namespace lumivox {
 namespace {
-
-// A byte that is not valid UTF-8 (a file name in another encoding) is carried in
-// a text as a GB18030-shaped four-byte sequence that no character uses (the
-// range after U+FFFF and before the supplementary planes), so that it goes back
-// to the same byte at the boundary and the double-byte scanning of texts stays
-// aligned: 84 39 then the byte's offset from 0x80 in the last two places.
-constexpr unsigned char kEscapeFirst = 0x84, kEscapeSecond = 0x39;
-
-std::string escapeByte(unsigned char byte) {
-    const int offset = byte - 0x80;
-    return {static_cast<char>(kEscapeFirst), static_cast<char>(kEscapeSecond),
-            static_cast<char>(0x81 + offset / 10), static_cast<char>(0x30 + offset % 10)};
-}
-
-// The byte an escape at the start of `rest` stands for, or -1.
-int escapedByte(std::string_view rest) {
-    if (rest.size() < 4 || static_cast<unsigned char>(rest[0]) != kEscapeFirst ||
-        static_cast<unsigned char>(rest[1]) != kEscapeSecond) {
-        return -1;
-    }
-    const int high = static_cast<unsigned char>(rest[2]) - 0x81;
-    const int low = static_cast<unsigned char>(rest[3]) - 0x30;
-    const int offset = high * 10 + low;
-    return high >= 0 && low >= 0 && low <= 9 && offset < 0x80 ? 0x80 + offset : -1;
-}
 
 struct Replacement {
     std::string bytes;

@@ -6,34 +6,11 @@
 
 #include <cstdint>
 
+#include "util/ByteEscape.hpp"
 #include "util/Encoding.hpp"
 
 namespace lumivox {
 namespace {
-
-// A byte that is not valid UTF-8 (a path in another encoding) travels inside a
-// text as a GB18030-shaped four-byte sequence that no character uses: 84 39,
-// then the byte's offset from 0x80 in the last two places (the same escape as
-// the Linux conversions), so that it goes back to the same byte at the boundary.
-constexpr unsigned char kEscapeFirst = 0x84, kEscapeSecond = 0x39;
-
-std::string escapeByte(unsigned char byte) {
-    const int offset = byte - 0x80;
-    return {static_cast<char>(kEscapeFirst), static_cast<char>(kEscapeSecond),
-            static_cast<char>(0x81 + offset / 10), static_cast<char>(0x30 + offset % 10)};
-}
-
-// The byte an escape at `at` stands for, or -1.
-int escapedByte(std::string_view in, size_t at) {
-    if (in.size() - at < 4 || static_cast<unsigned char>(in[at]) != kEscapeFirst ||
-        static_cast<unsigned char>(in[at + 1]) != kEscapeSecond) {
-        return -1;
-    }
-    const int high = static_cast<unsigned char>(in[at + 2]) - 0x81;
-    const int low = static_cast<unsigned char>(in[at + 3]) - 0x30;
-    const int offset = high * 10 + low;
-    return high >= 0 && low >= 0 && low <= 9 && offset < 0x80 ? 0x80 + offset : -1;
-}
 
 UINT chineseCodePage() {
     static const UINT page = IsValidCodePage(54936) ? 54936 : 936;
@@ -171,7 +148,7 @@ std::string gbkToUtf8(std::string_view gbk) {
         wide.clear();
     };
     for (size_t at = 0; at < gbk.size();) {
-        const int escaped = escapedByte(gbk, at);
+        const int escaped = escapedByte(gbk.substr(at));
         if (escaped >= 0) {
             flush(at);
             out += static_cast<char>(escaped);
