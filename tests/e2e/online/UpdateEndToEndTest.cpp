@@ -159,9 +159,9 @@ TEST(Links, OpenTheirPagesThroughTheDesktop) {
         }
         expected += "http://" + host + click.path + "\n";
         EXPECT_TRUE(waitUntil([&] { return readFile(opened) == expected; }, 20s))
-            << readFile(opened);
+            << readFile(opened) << program.log();
     }
-    EXPECT_TRUE(program.process().running());
+    EXPECT_TRUE(program.process().running()) << program.log();
 }
 
 TEST(Update, DownloadsVerifiesStartsTheNewBuildAndEnds) {
