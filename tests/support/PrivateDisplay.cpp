@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 
 #include "tests/support/TestWebSite.hpp"
 
@@ -108,6 +109,32 @@ std::map<std::string, std::string> PrivateDisplay::environment() const {
             {"QT_QPA_PLATFORM", "xcb"},
             // The program checks its version a second after start: let it run on.
             {"LUMIVOX_SERVER", runOnVersionHost()}};
+}
+
+std::string PrivateDisplay::x(const std::string& command) const {
+    return runCommand("DISPLAY=" + display_ + " " + command + " 2>/dev/null").output;
+}
+
+WindowGeometry PrivateDisplay::geometry(const std::string& title) const {
+    const std::string info = x("xwininfo -name '" + title + "'");
+    WindowGeometry g;
+    auto number = [&](const char* label) {
+        std::smatch m;
+        const std::regex pattern(std::string(label) + R"(:\s+(-?\d+))");
+        return std::regex_search(info, m, pattern) ? std::stoi(m[1]) : -1;
+    };
+    g.x = number("Absolute upper-left X");
+    g.y = number("Absolute upper-left Y");
+    g.width = number("Width");
+    g.height = number("Height");
+    g.viewable = info.find("IsViewable") != std::string::npos;
+    return g;
+}
+
+void PrivateDisplay::click(const std::string& title, int left, int top) const {
+    const WindowGeometry g = geometry(title);
+    x("xdotool mousemove " + std::to_string(g.x + left) + " " + std::to_string(g.y + top) +
+      " click 1");
 }
 
 }  // namespace lumivox::testing

@@ -15,6 +15,13 @@
 
 namespace lumivox::testing {
 
+// Where a top-level window lies on the screen (outer edges, as xwininfo says);
+// -1 and not viewable when there is no window of that title.
+struct WindowGeometry {
+    int x = -1, y = -1, width = -1, height = -1;
+    bool viewable = false;
+};
+
 class PrivateDisplay {
   public:
     explicit PrivateDisplay(int width = 1280, int height = 1024);
@@ -27,6 +34,14 @@ class PrivateDisplay {
     const std::string& display() const { return display_; }
     // DISPLAY, a private 0700 XDG_RUNTIME_DIR, and Qt's X11 platform.
     std::map<std::string, std::string> environment() const;
+
+    // An X client command line (xdotool, xwininfo, import) run on this display;
+    // what it prints on standard output, its errors dropped.
+    std::string x(const std::string& command) const;
+    // The window of that exact title.
+    WindowGeometry geometry(const std::string& title) const;
+    // A left click at a point of that window, relative to its upper-left corner.
+    void click(const std::string& title, int left, int top) const;
 
   private:
     bool start(int number, int width, int height);

@@ -1,7 +1,6 @@
 #include "tests/e2e/online/OnlineProgram.hpp"
 
 #include <fstream>
-#include <regex>
 
 namespace lumivox::testing {
 
@@ -28,23 +27,11 @@ void OnlineProgram::start(const std::string& server, std::map<std::string, std::
 }
 
 std::string OnlineProgram::x(const std::string& command) {
-    return runCommand("DISPLAY=" + xvfb_.display() + " " + command + " 2>/dev/null").output;
+    return xvfb_.x(command);
 }
 
 WindowGeometry OnlineProgram::geometry(const std::string& title) {
-    const std::string info = x("xwininfo -name '" + title + "'");
-    WindowGeometry g;
-    auto number = [&](const char* label) {
-        std::smatch m;
-        std::regex pattern(std::string(label) + R"(:\s+(-?\d+))");
-        return std::regex_search(info, m, pattern) ? std::stoi(m[1]) : -1;
-    };
-    g.x = number("Absolute upper-left X");
-    g.y = number("Absolute upper-left Y");
-    g.width = number("Width");
-    g.height = number("Height");
-    g.viewable = info.find("IsViewable") != std::string::npos;
-    return g;
+    return xvfb_.geometry(title);
 }
 
 bool OnlineProgram::waitForWindow(const std::string& title, int seconds) {
@@ -57,9 +44,7 @@ void OnlineProgram::pressEnterIn(const std::string& title) {
 }
 
 void OnlineProgram::click(const std::string& title, int left, int top) {
-    const WindowGeometry g = geometry(title);
-    x("xdotool mousemove " + std::to_string(g.x + left) + " " + std::to_string(g.y + top) +
-      " click 1");
+    xvfb_.click(title, left, top);
 }
 
 QImage OnlineProgram::screenshot() {

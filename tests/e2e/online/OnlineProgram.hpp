@@ -14,11 +14,6 @@
 
 namespace lumivox::testing {
 
-struct WindowGeometry {
-    int x = -1, y = -1, width = -1, height = -1;
-    bool viewable = false;
-};
-
 class OnlineProgram {
   public:
     OnlineProgram();

@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
 
 #include <gtest/gtest.h>
 #include <QImage>
@@ -21,11 +20,6 @@ using namespace std::chrono_literals;
 
 constexpr int kScreenWidth = 1280, kScreenHeight = 1024;
 
-struct Geometry {
-    int x = -1, y = -1, width = -1, height = -1;
-    bool viewable = false;
-};
-
 class ShellEndToEnd : public ::testing::Test {
   protected:
     ShellEndToEnd() : xvfb_(kScreenWidth, kScreenHeight) {}
@@ -40,31 +34,15 @@ class ShellEndToEnd : public ::testing::Test {
             work_ / "err.txt");
         ASSERT_TRUE(waitUntil([&] { return geometry().viewable; }, 60s)) << log();
         // Mapped is not yet painted: wait for the tab row to show.
-        const Geometry g = geometry();
+        const WindowGeometry g = geometry();
         ASSERT_TRUE(waitUntil(
             [&] { return (screenshot().pixel(g.x + 58, g.y + 72 + 40) & 0xFFFFFF) != 0; }, 30s))
             << log();
     }
 
-    std::string x(const std::string& command) {
-        return runCommand("DISPLAY=" + xvfb_.display() + " " + command + " 2>/dev/null").output;
-    }
+    std::string x(const std::string& command) { return xvfb_.x(command); }
 
-    Geometry geometry() {
-        const std::string info = x("xwininfo -name LumivoxV1.0");
-        Geometry g;
-        std::smatch m;
-        auto number = [&](const char* label) {
-            std::regex pattern(std::string(label) + R"(:\s+(-?\d+))");
-            return std::regex_search(info, m, pattern) ? std::stoi(m[1]) : -1;
-        };
-        g.x = number("Absolute upper-left X");
-        g.y = number("Absolute upper-left Y");
-        g.width = number("Width");
-        g.height = number("Height");
-        g.viewable = info.find("IsViewable") != std::string::npos;
-        return g;
-    }
+    WindowGeometry geometry() { return xvfb_.geometry("LumivoxV1.0"); }
 
     QImage screenshot() {
         const fs::path file = work_ / "screen.png";
@@ -73,11 +51,7 @@ class ShellEndToEnd : public ::testing::Test {
     }
 
     // Clicks at a point of the window's client area.
-    void click(int left, int top) {
-        const Geometry g = geometry();
-        x("xdotool mousemove " + std::to_string(g.x + left) + " " + std::to_string(g.y + top) +
-          " click 1");
-    }
+    void click(int left, int top) { xvfb_.click("LumivoxV1.0", left, top); }
 
     void pressEscape() {
         const std::string id = x("xdotool search --name LumivoxV1.0");
@@ -120,7 +94,7 @@ TEST_F(ShellEndToEnd, FirstStartShowsTheCentredWindowAndEndsWithEscape) {
     EXPECT_TRUE(fs::is_empty(config_ / "Lumivox"));
     EXPECT_EQ(fs::read_symlink("/proc/" + std::to_string(program_->pid()) + "/cwd"), binaryDir());
 
-    const Geometry g = geometry();
+    const WindowGeometry g = geometry();
     EXPECT_EQ(g.width, 637);
     EXPECT_EQ(g.height, 593);
     EXPECT_EQ(g.x, (kScreenWidth - 637) / 2);
@@ -161,7 +135,7 @@ TEST_F(ShellEndToEnd, FirstStartShowsTheCentredWindowAndEndsWithEscape) {
 TEST_F(ShellEndToEnd, TabClickShowsTheHotkeyPage) {
     ASSERT_NO_FATAL_FAILURE(start());
     const QPoint phraseBox(8 + 112 + 200, 128 + 32 + 12);  // inside 快捷编辑框1
-    const Geometry g = geometry();
+    const WindowGeometry g = geometry();
     EXPECT_EQ(screenshot().pixel(g.x + phraseBox.x(), g.y + phraseBox.y()) & 0xFFFFFF, 0u);
     click(8 + 50, 72 + 40);  // 特定按钮1 "快捷键", below its caption
     ASSERT_TRUE(waitUntil(

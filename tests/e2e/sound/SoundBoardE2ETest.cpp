@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <regex>
 #include <thread>
 
 #include "shell/Layout.hpp"
@@ -86,33 +85,21 @@ class SoundBoardE2E : public ::testing::Test {
         }
     }
 
-    std::string x(const std::string& command) {
-        return runCommand("DISPLAY=" + display_.display() + " " + command + " 2>/dev/null").output;
-    }
+    std::string x(const std::string& command) { return display_.x(command); }
 
     std::string windowId() {
         const std::string ids = x("xdotool search --onlyvisible --name LumivoxV1.0");
         return ids.substr(0, ids.find('\n'));
     }
 
-    std::pair<int, int> windowOrigin() {
-        const std::string info = x("xwininfo -name LumivoxV1.0");
-        std::smatch mx, my;
-        static const std::regex px(R"(Absolute upper-left X:\s+(-?\d+))");
-        static const std::regex py(R"(Absolute upper-left Y:\s+(-?\d+))");
-        if (!std::regex_search(info, mx, px) || !std::regex_search(info, my, py)) {
-            return {0, 0};
-        }
-        return {std::stoi(mx[1]), std::stoi(my[1])};
-    }
-
     // Clicks a control of the main window `times` times.
     void click(const std::string& control, int times = 1) {
         const auto [cx, cy] = centreOf(control);
         ASSERT_GE(cx, 0) << control;
-        const auto [ox, oy] = windowOrigin();
-        x("xdotool mousemove " + std::to_string(ox + cx) + " " + std::to_string(oy + cy) +
-          " click --repeat " + std::to_string(times) + " --delay 120 1");
+        const WindowGeometry window = display_.geometry("LumivoxV1.0");
+        x("xdotool mousemove " + std::to_string(window.x + cx) + " " +
+          std::to_string(window.y + cy) + " click --repeat " + std::to_string(times) +
+          " --delay 120 1");
     }
 
     // Index of the first loud sample after `from`, or -1.
