@@ -47,13 +47,17 @@ class HotkeyEndToEnd : public ::testing::Test {
         program_ = std::make_unique<Subprocess>(
             std::vector<std::string>{(binaryDir() / "lumivox").string()}, env, work_ / "out.txt",
             work_ / "err.txt");
-        ASSERT_TRUE(waitUntil([&] { return !windowId("LumivoxV1.0").empty(); }, 60s)) << log();
+        // Mapped, not merely named: a window is named before it is mapped, and
+        // focus or a click given to it before then is lost.
+        ASSERT_TRUE(waitUntil([&] { return xvfb_.geometry("LumivoxV1.0").viewable; }, 60s))
+            << log();
         target_ = std::make_unique<Subprocess>(
             std::vector<std::string>{
                 (binaryDir() / "tests/e2e/hotkeys/hotkeys_phrase_target").string(),
                 targetDir_.path().string()},
             env, work_ / "target-out.txt", work_ / "target-err.txt");
-        ASSERT_TRUE(waitUntil([&] { return !windowId("PhraseTarget").empty(); }, 60s)) << log();
+        ASSERT_TRUE(waitUntil([&] { return xvfb_.geometry("PhraseTarget").viewable; }, 60s))
+            << log();
         // The hotkey page, where the switches are.
         click(58, 94);
     }
