@@ -91,7 +91,8 @@ Text fileNameFromUrlPath(const Text& path) {
             decoded += (c == '/' || c == '\0') ? '_' : c;
             i += 2;
         } else {
-            decoded += name[i];
+            // A NUL byte of the path itself would end the name at the file system.
+            decoded += name[i] == '\0' ? '_' : name[i];
         }
     }
     return decoded;

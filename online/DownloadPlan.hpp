@@ -42,7 +42,7 @@ std::optional<std::size_t> chooseSegment(std::vector<Segment>& segments);
 std::optional<Text> nextRenameCandidate(const Text& path);
 
 // The last part of a URL path with its %xx sequences decoded (a decoded "/" or
-// NUL becomes "_", so the name stays one name).
+// a NUL, decoded or not, becomes "_", so the name stays one name).
 Text fileNameFromUrlPath(const Text& path);
 
 }  // namespace lumivox::online

@@ -92,6 +92,7 @@ TEST(SameName, FileNameFromUrlPath) {
     EXPECT_EQ(fileNameFromUrlPath("/dir/"), "");
     EXPECT_EQ(fileNameFromUrlPath("/x/..%2F..%2Fetc%2fpasswd"), ".._.._etc_passwd");
     EXPECT_EQ(fileNameFromUrlPath("/x/a%00b"), "a_b");
+    EXPECT_EQ(fileNameFromUrlPath(std::string("/x/a\0b.exe", 10)), "a_b.exe");
 }
 
 }  // namespace
