@@ -10,8 +10,8 @@
 #include <QImage>
 #include <QWidget>
 
-#include "shell/FormRuntime.hpp"
-#include "shell/FormWindow.hpp"
+#include "shell/qt/FormRuntime.hpp"
+#include "shell/qt/FormWindow.hpp"
 #include "shell/Layout.hpp"
 #include "shell/Startup.hpp"
 #include "tests/support/TestSupport.hpp"

@@ -2,7 +2,7 @@
 #include <QApplication>
 
 #include "platform/GuiThread.hpp"
-#include "shell/FormRuntime.hpp"
+#include "shell/qt/FormRuntime.hpp"
 #include "shell/Layout.hpp"
 #include "shell/Startup.hpp"
 #include "util/ProgramEnd.hpp"

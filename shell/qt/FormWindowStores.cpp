@@ -4,8 +4,8 @@
 // most of the start-up time; a store's text lives in its control record instead,
 // and its widget is made, in its layout place, stacking and Tab order, as soon as
 // a call shows it, shows a control it lies in, or asks for its widget.
-#include "shell/Controls.hpp"
-#include "shell/FormWindow.hpp"
+#include "shell/qt/Controls.hpp"
+#include "shell/qt/FormWindow.hpp"
 
 namespace lumivox {
 
