@@ -1,0 +1,410 @@
+// Lumivox.exe under Wine on a private X screen (scripts/wine-with-display), its
+// version file served by nginx (scripts/wine-with-nginx): the first start, what
+// the screen shows of each page, Esc ending it, and the start-up time beside a
+// minimal Win32 window. Arguments: the program and the minimal window's program.
+// With LUMIVOX_SCREENSHOT_DIR set, the pages and the decoded pictures are saved
+// there as BMP files for the comparison with the Linux build.
+#include <windows.h>
+// After windows.h, whose types it uses.
+#include <objbase.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/DataFolder.hpp"
+#include "platform/windows/WideText.hpp"
+#include "shell/win32/Win32Pictures.hpp"
+#include "tests/support/TestSupport.hpp"
+
+namespace lumivox::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+std::string programPath;
+std::string minimalWindowPath;
+
+constexpr int kClientWidth = 637;
+constexpr int kClientHeight = 593;
+
+// A Linux path as Wine's Z: drive shows it.
+std::wstring windowsPath(const std::string& path) {
+    std::wstring wide = platform::widen(path);
+    if (!wide.empty() && wide.front() == L'/') {
+        std::replace(wide.begin(), wide.end(), L'/', L'\\');
+        wide = L"Z:" + wide;
+    }
+    return wide;
+}
+
+struct Image {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels;  // 0x00RRGGBB
+    std::uint32_t at(int x, int y) const {
+        return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) +
+                      static_cast<size_t>(x)] &
+               0xFFFFFFu;
+    }
+};
+
+// The client area of the window as the screen shows it.
+Image capture(HWND window) {
+    Image image;
+    image.width = kClientWidth;
+    image.height = kClientHeight;
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = image.width;
+    info.bmiHeader.biHeight = -image.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, image.width, image.height, screen, origin.x, origin.y, SRCCOPY);
+    GdiFlush();
+    const auto* first = static_cast<const std::uint32_t*>(bits);
+    image.pixels.assign(first, first + static_cast<size_t>(image.width) * image.height);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return image;
+}
+
+// A 32-bit BMP, rows from the top.
+void saveBmp(const fs::path& file, int width, int height, const std::uint32_t* pixels) {
+    BITMAPFILEHEADER header{};
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof(info);
+    info.biWidth = width;
+    info.biHeight = -height;
+    info.biPlanes = 1;
+    info.biBitCount = 32;
+    info.biCompression = BI_RGB;
+    const DWORD bytes = static_cast<DWORD>(width) * static_cast<DWORD>(height) * 4;
+    header.bfType = 0x4D42;
+    header.bfOffBits = sizeof(header) + sizeof(info);
+    header.bfSize = header.bfOffBits + bytes;
+    std::ofstream out(file, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&header), sizeof(header));
+    out.write(reinterpret_cast<const char*>(&info), sizeof(info));
+    out.write(reinterpret_cast<const char*>(pixels), bytes);
+}
+
+fs::path screenshotDir() {
+    const char* dir = std::getenv("LUMIVOX_SCREENSHOT_DIR");
+    return dir != nullptr ? fs::path(windowsPath(dir)) : fs::path();
+}
+
+struct FoundWindow {
+    DWORD process;
+    const wchar_t* title;
+    HWND window = nullptr;
+};
+
+BOOL CALLBACK matchWindow(HWND window, LPARAM param) {
+    auto* wanted = reinterpret_cast<FoundWindow*>(param);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    wchar_t title[64] = {};
+    GetWindowTextW(window, title, 64);
+    if (process == wanted->process && IsWindowVisible(window) &&
+        std::wstring(title) == wanted->title) {
+        wanted->window = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A program of ours started as the host would start it, from another folder.
+class Started {
+  public:
+    Started(const std::string& program, const fs::path& folder) {
+        std::wstring command = L"\"" + windowsPath(program) + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        start_ = Clock::now();
+        ok_ = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             folder.wstring().c_str(), &startup, &info_) != 0;
+    }
+    ~Started() {
+        if (ok_) {
+            if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
+                TerminateProcess(info_.hProcess, 99);
+            }
+            CloseHandle(info_.hThread);
+            CloseHandle(info_.hProcess);
+        }
+    }
+    Started(const Started&) = delete;
+    Started& operator=(const Started&) = delete;
+
+    bool ok() const { return ok_; }
+    // Its visible top-level window of that title, waited for; null when none came.
+    HWND waitForWindow(const wchar_t* title, std::chrono::milliseconds limit) {
+        FoundWindow wanted{info_.dwProcessId, title};
+        const auto until = Clock::now() + limit;
+        while (Clock::now() < until) {
+            wanted.window = nullptr;
+            EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&wanted));
+            if (wanted.window != nullptr) {
+                shownAfter_ = Clock::now() - start_;
+                return wanted.window;
+            }
+            if (WaitForSingleObject(info_.hProcess, 0) == WAIT_OBJECT_0) {
+                return nullptr;
+            }
+            std::this_thread::sleep_for(2ms);
+        }
+        return nullptr;
+    }
+    std::chrono::duration<double, std::milli> shownAfter() const { return shownAfter_; }
+    // Its exit code, or -1000 when it does not end in time.
+    long waitForExit(std::chrono::milliseconds limit) {
+        if (WaitForSingleObject(info_.hProcess, static_cast<DWORD>(limit.count())) !=
+            WAIT_OBJECT_0) {
+            return -1000;
+        }
+        DWORD code = 0;
+        GetExitCodeProcess(info_.hProcess, &code);
+        return static_cast<long>(code);
+    }
+
+  private:
+    PROCESS_INFORMATION info_{};
+    bool ok_ = false;
+    Clock::time_point start_;
+    std::chrono::duration<double, std::milli> shownAfter_{};
+};
+
+// Esc as the focused control of the window gets it.
+void pressEscape(HWND window) {
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof(gui);
+    HWND target = window;
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &gui) &&
+        gui.hwndFocus != nullptr) {
+        target = gui.hwndFocus;
+    }
+    PostMessageW(target, WM_KEYDOWN, VK_ESCAPE, 1);
+    PostMessageW(target, WM_KEYUP, VK_ESCAPE, static_cast<LPARAM>(0xC0000001u));
+}
+
+// A left click at a point of the main window's client area, on the control there.
+void clickAt(HWND window, int x, int y) {
+    POINT at{x, y};
+    HWND child = ChildWindowFromPointEx(window, at, CWP_SKIPINVISIBLE);
+    ASSERT_NE(child, nullptr);
+    MapWindowPoints(window, child, &at, 1);
+    const LPARAM where = MAKELPARAM(at.x, at.y);
+    PostMessageW(child, WM_MOUSEMOVE, 0, where);
+    PostMessageW(child, WM_LBUTTONDOWN, MK_LBUTTON, where);
+    PostMessageW(child, WM_LBUTTONUP, 0, where);
+}
+
+class WineProgram : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const char* root = std::getenv("LUMIVOX_NGINX_ROOT");
+        const char* url = std::getenv("LUMIVOX_NGINX_URL");
+        ASSERT_TRUE(root != nullptr && url != nullptr) << "run through scripts/wine-with-nginx";
+        ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run through scripts/wine-with-display";
+        ASSERT_FALSE(programPath.empty());
+        // A version that is not this one's: the program runs on after its check.
+        std::ofstream(fs::path(windowsPath(root)) / "111.txt", std::ios::binary)
+            << "2---http://127.0.0.1:1/none.exe---Lumivox";
+        std::string host = url;
+        host.erase(0, host.find("//") + 2);
+        SetEnvironmentVariableW(L"LUMIVOX_SERVER", platform::widen(host).c_str());
+    }
+
+    // Starts the program and waits until its window is shown and painted.
+    HWND start(Started& program) {
+        EXPECT_TRUE(program.ok());
+        HWND window = program.waitForWindow(L"LumivoxV1.0", 60s);
+        EXPECT_NE(window, nullptr) << "the window did not appear";
+        if (window == nullptr) {
+            return nullptr;
+        }
+        // Shown is not yet painted: wait for the tab row.
+        EXPECT_TRUE(waitUntil([&] { return capture(window).at(58, 72 + 40) != 0; }, 30s));
+        return window;
+    }
+
+    TempDir elsewhere_;
+};
+
+// Where a picture lies in the client area: its pixels show exactly, the ones of
+// its key colour show the black background.
+void expectPictureAt(const Image& screen, const char* asset, layout::Colour key, int left, int top,
+                     RECT part) {
+    const win32::Picture* picture = win32::embeddedPicture(asset);
+    ASSERT_NE(picture, nullptr) << asset;
+    const std::uint32_t left_out = win32::keyColour(*picture, key);
+    for (int y = part.top; y < part.bottom; ++y) {
+        for (int x = part.left; x < part.right; ++x) {
+            const std::uint32_t pixel =
+                picture->pixels[static_cast<size_t>(y) * picture->width + x] & 0xFFFFFFu;
+            ASSERT_EQ(screen.at(left + x, top + y), pixel == left_out ? 0u : pixel)
+                << asset << " pixel " << x << "," << y;
+        }
+    }
+}
+
+TEST_F(WineProgram, FirstStartShowsTheWindowAndEndsWithEscape) {
+    const fs::path data = fs::path(platform::widen(platform::dataFolder()));
+    std::error_code ignored;
+    fs::remove_all(data, ignored);
+    ASSERT_FALSE(fs::exists(data));
+
+    Started program(programPath, elsewhere_.path());
+    HWND window = start(program);
+    ASSERT_NE(window, nullptr);
+    RECT client;
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, kClientWidth);
+    EXPECT_EQ(client.bottom, kClientHeight);
+    // The data folder is made; no settings file is.
+    ASSERT_TRUE(fs::is_directory(data)) << data;
+    EXPECT_TRUE(fs::is_empty(data));
+
+    const Image screen = capture(window);
+    // 特定按钮2 at 112,72: below its caption the outside tab picture, black left out.
+    expectPictureAt(screen, "pictures/tab_out.jpg", layout::kBlack, 112, 72, {0, 36, 100, 45});
+    // 官方音按钮1 on the sound page (8,128 + 8,16): the bar's ends, and the black
+    // strip under it.
+    expectPictureAt(screen, "pictures/bar.jpg", layout::kBlack, 16, 144, {0, 0, 10, 30});
+    expectPictureAt(screen, "pictures/bar.jpg", layout::kBlack, 16, 144, {86, 0, 96, 30});
+    for (int x = 0; x < 96; ++x) {
+        ASSERT_EQ(screen.at(16 + x, 144 + 31), 0u);
+    }
+    // The banner: dark, lit by magenta and red streaks (red and blue above green).
+    long red = 0, green = 0, blueSum = 0;
+    for (int y = 0; y < 72; ++y) {
+        for (int x = 0; x < kClientWidth; ++x) {
+            const std::uint32_t p = screen.at(x, y);
+            red += (p >> 16) & 0xFF, green += (p >> 8) & 0xFF, blueSum += p & 0xFF;
+        }
+    }
+    EXPECT_LT((red + green + blueSum) / 3 / (72 * kClientWidth), 110);
+    EXPECT_GT(red, 2 * green);
+    EXPECT_GT(blueSum, 2 * green);
+    // The window's own background below the pages is black.
+    EXPECT_EQ(screen.at(3, 590), 0u);
+
+    pressEscape(window);
+    EXPECT_EQ(program.waitForExit(30s), 0);
+}
+
+TEST_F(WineProgram, EachPageAsTheHostSeesIt) {
+    Started program(programPath, elsewhere_.path());
+    HWND window = start(program);
+    ASSERT_NE(window, nullptr);
+    const fs::path shots = screenshotDir();
+    auto save = [&](const char* name, const Image& image) {
+        if (!shots.empty()) {
+            saveBmp(shots / name, image.width, image.height, image.pixels.data());
+        }
+    };
+    const Image sound = capture(window);
+    save("sound-effects.bmp", sound);
+    // Inside 快捷编辑框1 of the hidden hotkey page: the sound page's black.
+    const int boxX = 8 + 112 + 200, boxY = 128 + 32 + 12;
+    EXPECT_EQ(sound.at(boxX, boxY), 0u);
+
+    // 特定按钮3 "自定音": the song page, its play buttons blue around the picture.
+    clickAt(window, 216 + 50, 72 + 40);
+    ASSERT_TRUE(waitUntil([&] { return capture(window).at(8 + 88 + 1, 128 + 16 + 1) != 0; }, 10s));
+    Sleep(300);
+    save("song-slots.bmp", capture(window));
+
+    // 特定按钮1 "快捷键": the hotkey page, its phrase boxes white.
+    clickAt(window, 8 + 50, 72 + 40);
+    ASSERT_TRUE(waitUntil([&] { return capture(window).at(boxX, boxY) == 0xFFFFFFu; }, 10s));
+    Sleep(300);
+    save("hotkey-phrases.bmp", capture(window));
+
+    if (!shots.empty()) {
+        // The pictures as WIC decodes them, for the comparison with libjpeg's.
+        for (const char* asset : {"bar", "tab_out", "tab_in", "play", "stop", "banner"}) {
+            const std::string name = std::string("pictures/") + asset + ".jpg";
+            const win32::Picture* picture = win32::embeddedPicture(name);
+            ASSERT_NE(picture, nullptr) << name;
+            saveBmp(shots / (std::string("decoded-") + asset + ".bmp"), picture->width,
+                    picture->height, picture->pixels.data());
+        }
+    }
+    pressEscape(window);
+    EXPECT_EQ(program.waitForExit(30s), 0);
+}
+
+// A figure: start-up to the window shown, Lumivox.exe beside a minimal Win32
+// window, alternating, in the same run.
+TEST_F(WineProgram, StartupBesideAMinimalWindow) {
+    ASSERT_FALSE(minimalWindowPath.empty());
+    constexpr int kRuns = 5;
+    std::vector<double> lumivox, minimal;
+    for (int run = 0; run < kRuns; ++run) {
+        {
+            Started program(programPath, elsewhere_.path());
+            ASSERT_NE(program.waitForWindow(L"LumivoxV1.0", 60s), nullptr);
+            lumivox.push_back(program.shownAfter().count());
+            HWND window = program.waitForWindow(L"LumivoxV1.0", 1s);
+            pressEscape(window);
+            ASSERT_EQ(program.waitForExit(30s), 0);
+        }
+        {
+            Started program(minimalWindowPath, elsewhere_.path());
+            HWND window = program.waitForWindow(L"MinimalWin32Window", 60s);
+            ASSERT_NE(window, nullptr);
+            minimal.push_back(program.shownAfter().count());
+            PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 1);
+            ASSERT_EQ(program.waitForExit(30s), 0);
+        }
+    }
+    auto median = [](std::vector<double> values) {
+        std::sort(values.begin(), values.end());
+        return values[values.size() / 2];
+    };
+    std::printf(
+        "start-up to window shown under Wine, median of %d: Lumivox.exe %.0f ms, "
+        "minimal Win32 window %.0f ms\n",
+        kRuns, median(lumivox), median(minimal));
+    for (int run = 0; run < kRuns; ++run) {
+        std::printf("  run %d: %.0f ms / %.0f ms\n", run + 1, lumivox[static_cast<size_t>(run)],
+                    minimal[static_cast<size_t>(run)]);
+    }
+}
+
+}  // namespace
+}  // namespace lumivox::testing
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (argc > 1) {
+        lumivox::testing::programPath = argv[1];
+    }
+    if (argc > 2) {
+        lumivox::testing::minimalWindowPath = argv[2];
+    }
+    // The picture checks decode through WIC, as the program does.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    return RUN_ALL_TESTS();
+}
