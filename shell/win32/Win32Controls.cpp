@@ -2,9 +2,12 @@
 
 #include <windowsx.h>
 
+#include <cstdlib>
 #include <map>
 #include <memory>
+#include <string_view>
 #include <tuple>
+#include <vector>
 
 #include "platform/windows/WideText.hpp"
 
@@ -267,7 +270,48 @@ LRESULT CALLBACK buttonProcedure(HWND window, UINT message, WPARAM wParam, LPARA
 
 struct LabelState {
     LabelSetup setup;
+    int lineHeight = 12;  // the font's character height
 };
+
+// Punctuation that never begins a line.
+constexpr std::wstring_view kNoLineStart = L"，。！？、；：）》」』】〕…,.!?;:)]}";
+
+// Breaks the caption into lines that fit the width: at the last space that
+// fits, else after the last character that fits (CJK text has no spaces), at
+// least one character a line, closing punctuation kept off a line's start;
+// a line break in the caption starts a new line.
+std::vector<std::wstring> wrapLines(HDC dc, const std::wstring& text, int width) {
+    std::vector<std::wstring> lines;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find_first_of(L"\r\n", at);
+        std::wstring_view rest(text.data() + at,
+                               (end == std::wstring::npos ? text.size() : end) - at);
+        int fit = 0;
+        SIZE size;
+        GetTextExtentExPointW(dc, rest.data(), static_cast<int>(rest.size()), width, &fit, nullptr,
+                              &size);
+        size_t take = std::max<size_t>(static_cast<size_t>(fit), 1);
+        if (take < rest.size()) {
+            const size_t space = rest.substr(0, take + 1).find_last_of(L' ');
+            if (space != std::wstring_view::npos && space > 0) {
+                take = space + 1;
+            } else if (take > 1 && kNoLineStart.find(rest[take]) != std::wstring_view::npos) {
+                --take;  // closing punctuation stays with the character before it
+            }
+        } else {
+            take = rest.size();
+        }
+        lines.emplace_back(rest.substr(0, take));
+        at += take;
+        if (take == rest.size() && end != std::wstring::npos) {
+            // Past the line break (CR LF, CR or LF).
+            at = end +
+                 ((text[end] == L'\r' && end + 1 < text.size() && text[end + 1] == L'\n') ? 2 : 1);
+        }
+    }
+    return lines;
+}
 
 void drawLabelText(HDC dc, const LabelState& state, RECT area) {
     const layout::LabelLook& look = state.setup.look;
@@ -300,11 +344,26 @@ void drawLabelText(HDC dc, const LabelState& state, RECT area) {
         }
     }
     const std::wstring& caption = state.setup.caption;
+    // Wrapped lines one character height apart from the top, as the layouts
+    // were measured (not the face's own line spacing).
+    std::vector<std::wstring> lines;
+    if (look.wordWrap) {
+        lines = wrapLines(dc, caption, area.right - area.left);
+    }
     auto draw = [&](COLORREF colour, int dx, int dy) {
         RECT place = area;
         OffsetRect(&place, dx, dy);
         SetTextColor(dc, colour);
-        DrawTextW(dc, caption.c_str(), -1, &place, flags);
+        if (!look.wordWrap) {
+            DrawTextW(dc, caption.c_str(), -1, &place, flags);
+            return;
+        }
+        const int pitch = state.lineHeight;
+        for (const std::wstring& line : lines) {
+            DrawTextW(dc, line.c_str(), static_cast<int>(line.size()), &place,
+                      (flags & ~DT_WORDBREAK) | DT_SINGLELINE);
+            place.top += pitch;
+        }
     };
     const COLORREF colour = colourOf(look.colour);
     const COLORREF white = RGB(255, 255, 255);
@@ -428,6 +487,14 @@ void registerClass(const wchar_t* name, WNDPROC procedure, const wchar_t* cursor
 
 }  // namespace
 
+int characterHeight(HFONT font) {
+    LOGFONTW description{};
+    if (GetObjectW(font, sizeof(description), &description) == 0 || description.lfHeight == 0) {
+        return 12;
+    }
+    return std::abs(static_cast<int>(description.lfHeight));
+}
+
 HFONT fontFor(const layout::Font& spec) {
     static std::map<std::tuple<std::string, int, bool, bool>, HFONT> made;
     // The default GUI font of a Chinese system: 宋体 of 12 pixels.
@@ -487,6 +554,7 @@ void setButtonCaption(HWND button, const std::wstring& caption) {
 HWND createTransparentLabel(HWND parent, const RECT& place, DWORD style, LabelSetup setup) {
     auto state = std::make_unique<LabelState>();
     state->setup = std::move(setup);
+    state->lineHeight = characterHeight(state->setup.font);
     HWND window =
         CreateWindowExW(0, kTransparentLabelClass, state->setup.caption.c_str(), style | WS_CHILD,
                         place.left, place.top, place.right - place.left, place.bottom - place.top,

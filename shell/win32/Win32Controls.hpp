@@ -15,6 +15,8 @@ namespace lumivox::win32 {
 // The font of a layout setting (the default GUI font when it names no face),
 // made once for each setting and kept.
 HFONT fontFor(const layout::Font& spec);
+// The character height of a font made by fontFor, in pixels.
+int characterHeight(HFONT font);
 
 // A GDI colour of a layout colour (both 0x00BBGGRR).
 inline COLORREF colourOf(layout::Colour colour) {

@@ -88,6 +88,20 @@ Image capture(HWND window) {
     return image;
 }
 
+// The client area once painting has finished: two captures 200 ms apart agree.
+Image settled(HWND window) {
+    Image last = capture(window);
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        Sleep(200);
+        Image next = capture(window);
+        if (next.pixels == last.pixels) {
+            return next;
+        }
+        last = std::move(next);
+    }
+    return last;
+}
+
 // A 32-bit BMP, rows from the top.
 void saveBmp(const fs::path& file, int width, int height, const std::uint32_t* pixels) {
     BITMAPFILEHEADER header{};
@@ -207,16 +221,23 @@ void pressEscape(HWND window) {
     PostMessageW(target, WM_KEYUP, VK_ESCAPE, static_cast<LPARAM>(0xC0000001u));
 }
 
-// A left click at a point of the main window's client area, on the control there.
+// A left click of the host at a point of the main window's client area: the
+// pointer moved there, the button pressed and let go, the pointer moved away
+// (to the screen's corner, off every window of the program).
 void clickAt(HWND window, int x, int y) {
     POINT at{x, y};
-    HWND child = ChildWindowFromPointEx(window, at, CWP_SKIPINVISIBLE);
-    ASSERT_NE(child, nullptr);
-    MapWindowPoints(window, child, &at, 1);
-    const LPARAM where = MAKELPARAM(at.x, at.y);
-    PostMessageW(child, WM_MOUSEMOVE, 0, where);
-    PostMessageW(child, WM_LBUTTONDOWN, MK_LBUTTON, where);
-    PostMessageW(child, WM_LBUTTONUP, 0, where);
+    ClientToScreen(window, &at);
+    SetForegroundWindow(window);
+    SetCursorPos(at.x, at.y);
+    Sleep(100);
+    INPUT press[2] = {};
+    press[0].type = INPUT_MOUSE;
+    press[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    press[1].type = INPUT_MOUSE;
+    press[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, press, sizeof(INPUT));
+    Sleep(100);
+    SetCursorPos(0, 0);
 }
 
 class WineProgram : public ::testing::Test {
@@ -238,6 +259,7 @@ class WineProgram : public ::testing::Test {
     // Starts the program and waits until its window is shown and painted.
     HWND start(Started& program) {
         EXPECT_TRUE(program.ok());
+        SetCursorPos(0, 0);  // the pointer over no control of it
         HWND window = program.waitForWindow(L"LumivoxV1.0", 60s);
         EXPECT_NE(window, nullptr) << "the window did not appear";
         if (window == nullptr) {
@@ -251,21 +273,30 @@ class WineProgram : public ::testing::Test {
     TempDir elsewhere_;
 };
 
-// Where a picture lies in the client area: its pixels show exactly, the ones of
-// its key colour show the black background.
-void expectPictureAt(const Image& screen, const char* asset, layout::Colour key, int left, int top,
-                     RECT part) {
+// How many pixels of a part of a picture do not show as they should where the
+// picture lies in the client area: its pixels exactly, the ones of its key
+// colour as the black background. -1 when the picture is missing.
+int differingPixels(const Image& screen, const char* asset, layout::Colour key, int left, int top,
+                    RECT part) {
     const win32::Picture* picture = win32::embeddedPicture(asset);
-    ASSERT_NE(picture, nullptr) << asset;
-    const std::uint32_t left_out = win32::keyColour(*picture, key);
+    if (picture == nullptr) {
+        return -1;
+    }
+    const std::uint32_t leftOut = win32::keyColour(*picture, key);
+    int differing = 0;
     for (int y = part.top; y < part.bottom; ++y) {
         for (int x = part.left; x < part.right; ++x) {
             const std::uint32_t pixel =
                 picture->pixels[static_cast<size_t>(y) * picture->width + x] & 0xFFFFFFu;
-            ASSERT_EQ(screen.at(left + x, top + y), pixel == left_out ? 0u : pixel)
-                << asset << " pixel " << x << "," << y;
+            differing += screen.at(left + x, top + y) != (pixel == leftOut ? 0u : pixel);
         }
     }
+    return differing;
+}
+
+void expectPictureAt(const Image& screen, const char* asset, layout::Colour key, int left, int top,
+                     RECT part) {
+    EXPECT_EQ(differingPixels(screen, asset, key, left, top, part), 0) << asset;
 }
 
 TEST_F(WineProgram, FirstStartShowsTheWindowAndEndsWithEscape) {
@@ -285,7 +316,7 @@ TEST_F(WineProgram, FirstStartShowsTheWindowAndEndsWithEscape) {
     ASSERT_TRUE(fs::is_directory(data)) << data;
     EXPECT_TRUE(fs::is_empty(data));
 
-    const Image screen = capture(window);
+    const Image screen = settled(window);
     // 特定按钮2 at 112,72: below its caption the outside tab picture, black left out.
     expectPictureAt(screen, "pictures/tab_out.jpg", layout::kBlack, 112, 72, {0, 36, 100, 45});
     // 官方音按钮1 on the sound page (8,128 + 8,16): the bar's ends, and the black
@@ -323,7 +354,7 @@ TEST_F(WineProgram, EachPageAsTheHostSeesIt) {
             saveBmp(shots / name, image.width, image.height, image.pixels.data());
         }
     };
-    const Image sound = capture(window);
+    const Image sound = settled(window);
     save("sound-effects.bmp", sound);
     // Inside 快捷编辑框1 of the hidden hotkey page: the sound page's black.
     const int boxX = 8 + 112 + 200, boxY = 128 + 32 + 12;
@@ -332,14 +363,33 @@ TEST_F(WineProgram, EachPageAsTheHostSeesIt) {
     // 特定按钮3 "自定音": the song page, its play buttons blue around the picture.
     clickAt(window, 216 + 50, 72 + 40);
     ASSERT_TRUE(waitUntil([&] { return capture(window).at(8 + 88 + 1, 128 + 16 + 1) != 0; }, 10s));
-    Sleep(300);
-    save("song-slots.bmp", capture(window));
+    save("song-slots.bmp", settled(window));
 
     // 特定按钮1 "快捷键": the hotkey page, its phrase boxes white.
     clickAt(window, 8 + 50, 72 + 40);
     ASSERT_TRUE(waitUntil([&] { return capture(window).at(boxX, boxY) == 0xFFFFFFu; }, 10s));
-    Sleep(300);
-    save("hotkey-phrases.bmp", capture(window));
+    save("hotkey-phrases.bmp", settled(window));
+
+    // The mouse over a tab shows its second picture (blue left out); leaving it,
+    // the first again.
+    const layout::Colour blue = layout::rgb(0x00, 0x88, 0xFF);
+    const RECT belowCaption{0, 36, 100, 45};
+    POINT over{320 + 50, 72 + 40};
+    ClientToScreen(window, &over);
+    SetCursorPos(over.x, over.y);
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return differingPixels(capture(window), "pictures/tab_in.jpg", blue, 320, 72,
+                                   belowCaption) == 0;
+        },
+        5s));
+    SetCursorPos(0, 0);
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return differingPixels(capture(window), "pictures/tab_out.jpg", layout::kBlack, 320, 72,
+                                   belowCaption) == 0;
+        },
+        5s));
 
     if (!shots.empty()) {
         // The pictures as WIC decodes them, for the comparison with libjpeg's.
