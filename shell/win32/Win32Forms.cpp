@@ -226,6 +226,21 @@ bool Win32Forms::pumpOne() {
     return true;
 }
 
+bool Win32Forms::processPendingMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));
+            return false;
+        }
+        if (!preTranslate(message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    return true;
+}
+
 void Win32Forms::collect() {
     std::erase_if(windows_, [](const auto& window) { return window->gone(); });
 }

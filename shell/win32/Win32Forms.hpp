@@ -40,6 +40,10 @@ class Win32Forms final : public Forms {
     // (0) or something posted a quit message.
     int run();
 
+    // Dispatches the messages waiting now (as the loop would), then returns;
+    // false once a quit message came (it is posted again).
+    bool processPendingMessages();
+
     const std::vector<Binding>& wiring() const { return wiring_; }
     Win32Window* openForm(std::string_view layout) const;
     Win32Window* formOf(HWND topLevel) const;
