@@ -4,6 +4,7 @@
 include(ExternalProject)
 enable_language(ASM)
 set(LUMIVOX_HOST_BUILD_DIR ${CMAKE_BINARY_DIR}/host)
+set(LUMIVOX_GENERATED_ASSETS_DIR ${LUMIVOX_HOST_BUILD_DIR}/assets)
 set(LUMIVOX_EFFECT_FILES)
 foreach(n RANGE 1 50)
   string(LENGTH "${n}" digits)
