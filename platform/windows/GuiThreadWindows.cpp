@@ -1,15 +1,12 @@
 // The GUI thread on Windows: the thread that called serveGuiThreadCalls. Work
 // from other threads is posted to a message-only window of that thread, so any
-// of its message loops (a message box's or a dialog's too) runs it; the caller
-// waits on a condition until it has run or has been refused.
+// of its message loops (a message box's or a dialog's too) runs it.
 #include <windows.h>
 
-#include <condition_variable>
-#include <memory>
-#include <mutex>
-#include <vector>
+#include <atomic>
 
 #include "platform/GuiThread.hpp"
+#include "platform/GuiThreadCalls.hpp"
 #include "platform/windows/GuiThreadWindows.hpp"
 
 namespace lumivox::platform {
@@ -17,56 +14,20 @@ namespace {
 
 constexpr UINT kRunCall = WM_APP + 0x40;
 
-// One piece of work handed to the GUI thread. Its state moves once from
-// waiting to started (the GUI thread takes it) or to refused (the calls ended).
-struct Call {
-    enum class State { Waiting, Started, Finished, Refused };
-    State state = State::Waiting;
-    const std::function<void()>* work = nullptr;
-};
-
-struct Calls {
-    std::mutex mutex;
-    std::condition_variable changed;
-    DWORD guiThread = 0;  // 0: no GUI
-    HWND window = nullptr;
-    bool ended = true;                        // no work taken from other threads
-    std::vector<std::shared_ptr<Call>> open;  // handed over, not finished yet
-};
-
-Calls& calls() {
-    static Calls instance;
+GuiThreadCalls& calls() {
+    static GuiThreadCalls instance(false);  // no GUI until a thread declares itself
     return instance;
 }
 
-void runCall(Call* raw) {
-    Calls& all = calls();
-    std::shared_ptr<Call> call;
-    {
-        std::lock_guard lock(all.mutex);
-        for (const auto& held : all.open) {
-            if (held.get() == raw) {
-                call = held;
-            }
-        }
-        if (call == nullptr || call->state != Call::State::Waiting) {
-            return;  // refused: the caller has gone on without it
-        }
-        call->state = Call::State::Started;
-    }
-    // A started call is always waited for, so the work it refers to is alive.
-    (*call->work)();
-    {
-        std::lock_guard lock(all.mutex);
-        call->state = Call::State::Finished;
-        std::erase(all.open, call);
-    }
-    all.changed.notify_all();
-}
+std::atomic<DWORD> guiThread{0};
+std::atomic<HWND> callsWindow{nullptr};
 
 LRESULT CALLBACK callsProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kRunCall) {
-        runCall(reinterpret_cast<Call*>(lParam));
+        // The message owns one reference to the call.
+        auto* call = reinterpret_cast<std::shared_ptr<GuiThreadCall>*>(lParam);
+        calls().run(*call);
+        delete call;
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -75,7 +36,6 @@ LRESULT CALLBACK callsProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
 }  // namespace
 
 bool serveGuiThreadCalls() {
-    Calls& all = calls();
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = &callsProcedure;
     windowClass.hInstance = GetModuleHandleW(nullptr);
@@ -86,70 +46,38 @@ bool serveGuiThreadCalls() {
     if (window == nullptr) {
         return false;
     }
-    std::lock_guard lock(all.mutex);
-    all.guiThread = GetCurrentThreadId();
-    all.window = window;
-    all.ended = false;
+    callsWindow = window;
+    guiThread = GetCurrentThreadId();
+    calls().begin();
     return true;
 }
 
 bool isGuiThread() {
-    Calls& all = calls();
-    std::lock_guard lock(all.mutex);
-    return all.guiThread != 0 && all.guiThread == GetCurrentThreadId();
+    const DWORD gui = guiThread;
+    return gui != 0 && gui == GetCurrentThreadId();
 }
 
 bool runOnGuiThread(const std::function<void()>& work) {
-    Calls& all = calls();
-    auto call = std::make_shared<Call>();
-    call->work = &work;
-    HWND window = nullptr;
-    {
-        std::lock_guard lock(all.mutex);
-        if (all.guiThread == 0) {
-            return false;
-        }
-        if (all.guiThread == GetCurrentThreadId()) {
-            window = nullptr;
-        } else {
-            if (all.ended) {
-                return false;
-            }
-            all.open.push_back(call);
-            window = all.window;
-        }
+    const DWORD gui = guiThread;
+    if (gui == 0) {
+        return false;
     }
-    if (window == nullptr) {
+    if (gui == GetCurrentThreadId()) {
         work();
         return true;
     }
-    const bool posted = PostMessageW(window, kRunCall, 0, reinterpret_cast<LPARAM>(call.get()));
-    std::unique_lock lock(all.mutex);
-    if (!posted && call->state == Call::State::Waiting) {
-        call->state = Call::State::Refused;
-        std::erase(all.open, call);
-    }
-    all.changed.wait(lock, [&] {
-        return call->state == Call::State::Finished || call->state == Call::State::Refused;
+    return calls().handOver(work, [](const std::shared_ptr<GuiThreadCall>& call) {
+        auto* held = new std::shared_ptr<GuiThreadCall>(call);
+        if (!PostMessageW(callsWindow, kRunCall, 0, reinterpret_cast<LPARAM>(held))) {
+            delete held;
+            return false;
+        }
+        return true;
     });
-    return call->state == Call::State::Finished;
 }
 
 void endGuiThreadCalls() {
-    Calls& all = calls();
-    {
-        std::lock_guard lock(all.mutex);
-        all.ended = true;
-        // Work already running finishes and is waited for; the rest is refused.
-        std::erase_if(all.open, [](const std::shared_ptr<Call>& call) {
-            if (call->state != Call::State::Waiting) {
-                return false;
-            }
-            call->state = Call::State::Refused;
-            return true;
-        });
-    }
-    all.changed.notify_all();
+    calls().end();
 }
 
 }  // namespace lumivox::platform

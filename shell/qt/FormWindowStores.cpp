@@ -68,17 +68,15 @@ void FormWindow::makeStoreWidget(Control& control) {
 }
 
 void FormWindow::makeStoreWidgetsBelow(std::string_view name) {
+    const auto parentOf = [this](std::string_view control) {
+        auto found = controls_.find(control);
+        return found == controls_.end() ? std::string_view()
+                                        : std::string_view(found->second.parent);
+    };
     for (auto& [storeName, control] : controls_) {
-        if (control.widget != nullptr || !control.store) {
-            continue;
-        }
-        for (std::string_view up = control.parent; !up.empty();) {
-            if (up == name) {
-                makeStoreWidget(control);
-                break;
-            }
-            auto parent = controls_.find(up);
-            up = parent == controls_.end() ? std::string_view() : parent->second.parent;
+        if (control.widget == nullptr && control.store &&
+            layout::liesWithin(control.parent, name, parentOf)) {
+            makeStoreWidget(control);
         }
     }
 }

@@ -5,14 +5,8 @@ include(ExternalProject)
 enable_language(ASM)
 set(LUMIVOX_HOST_BUILD_DIR ${CMAKE_BINARY_DIR}/host)
 set(LUMIVOX_GENERATED_ASSETS_DIR ${LUMIVOX_HOST_BUILD_DIR}/assets)
-set(LUMIVOX_EFFECT_FILES)
-foreach(n RANGE 1 50)
-  string(LENGTH "${n}" digits)
-  if(digits EQUAL 1)
-    set(n "0${n}")
-  endif()
-  list(APPEND LUMIVOX_EFFECT_FILES ${LUMIVOX_HOST_BUILD_DIR}/assets/effects/${n}.wav)
-endforeach()
+include(${CMAKE_CURRENT_LIST_DIR}/effect-files.cmake)
+lumivox_effect_files(LUMIVOX_EFFECT_FILES ${LUMIVOX_GENERATED_ASSETS_DIR}/effects)
 ExternalProject_Add(lumivox_host_effects
   SOURCE_DIR ${CMAKE_SOURCE_DIR}
   BINARY_DIR ${LUMIVOX_HOST_BUILD_DIR}
