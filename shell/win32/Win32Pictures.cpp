@@ -208,9 +208,11 @@ HICON embeddedIcon(std::string_view pattern, int size) {
         ICONINFO info{};
         info.fIcon = TRUE;
         info.hbmColor = bitmapOf(best.width, best.height, best.pixels.data());
-        // The alpha channel says what shows; the and-mask is all zeros.
-        std::vector<std::uint32_t> zeros(best.pixels.size(), 0);
-        info.hbmMask = bitmapOf(best.width, best.height, zeros.data());
+        // The alpha channel says what shows; the and-mask (one bit a pixel,
+        // rows of whole 16-bit words) is all zeros.
+        const std::vector<std::uint8_t> zeros(
+            static_cast<size_t>((best.width + 15) / 16 * 2) * static_cast<size_t>(best.height), 0);
+        info.hbmMask = CreateBitmap(best.width, best.height, 1, 1, zeros.data());
         icon = CreateIconIndirect(&info);
         DeleteObject(info.hbmColor);
         DeleteObject(info.hbmMask);

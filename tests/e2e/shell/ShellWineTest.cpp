@@ -112,6 +112,12 @@ TEST_F(WineProgram, FirstStartShowsTheWindowAndEndsWithEscape) {
     GetClientRect(window, &client);
     EXPECT_EQ(client.right, kClientWidth);
     EXPECT_EQ(client.bottom, kClientHeight);
+    // A fixed frame with a caption bar, close and minimize buttons. (The icon
+    // is asked of the runtime's own windows in shell_win32_gui_tests: Wine
+    // answers WM_GETICON from another process with none.)
+    const LONG style = GetWindowLongW(window, GWL_STYLE);
+    EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME),
+              WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
     // The data folder is made; no settings file is.
     ASSERT_TRUE(fs::is_directory(data)) << data;
     EXPECT_TRUE(fs::is_empty(data));

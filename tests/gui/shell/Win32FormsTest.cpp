@@ -14,11 +14,13 @@
 
 #include <gtest/gtest.h>
 
+#include "assets/Assets.hpp"
 #include "platform/GlobalHotkeys.hpp"
 #include "platform/GuiThread.hpp"
 #include "platform/windows/GuiThreadWindows.hpp"
 #include "platform/windows/WideText.hpp"
 #include "shell/win32/Win32Forms.hpp"
+#include "shell/win32/Win32Pictures.hpp"
 #include "tests/support/TestSupport.hpp"
 #include "util/Encoding.hpp"
 
@@ -366,6 +368,25 @@ TEST_F(Win32FormsTest, OpenFileDialogGivesThePathAndKeepsTheCurrentFolder) {
     wchar_t after[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, after);
     EXPECT_EQ(std::wstring(after), std::wstring(before));
+}
+
+// The program's icon and the update window's, from their PNGs, in the sizes the
+// system asks for.
+TEST_F(Win32FormsTest, IconsAreMadeFromTheirPictures) {
+    ASSERT_TRUE(forms_->loadWindow("甲", nullptr, false));
+    HWND shown = forms_->openForm("甲")->handle();
+    EXPECT_NE(SendMessageW(shown, WM_GETICON, ICON_BIG, 0), 0);
+    EXPECT_NE(SendMessageW(shown, WM_GETICON, ICON_SMALL, 0), 0);
+    for (const char* pattern : {"icons/lumivox_{n}.png", "icons/update_{n}.png"}) {
+        std::string name = pattern;
+        name.replace(name.find("{n}"), 3, "32");
+        const win32::Picture picture = win32::decodePicture(assets::find(name));
+        EXPECT_EQ(picture.width, 32) << name;
+        EXPECT_EQ(picture.height, 32) << name;
+        for (int size : {16, 32, 48}) {
+            EXPECT_NE(win32::embeddedIcon(pattern, size), nullptr) << pattern << " " << size;
+        }
+    }
 }
 
 }  // namespace
