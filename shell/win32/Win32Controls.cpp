@@ -106,7 +106,9 @@ void paintButton(HWND window, ButtonState& state) {
     layout::Colour caption = look.captionOut;
     layout::Colour background = look.backgroundOut;
     const bool disabled = (GetWindowLongW(window, GWL_STYLE) & WS_DISABLED) != 0;
-    if (pressedLook(state) || state.hover) {
+    if (disabled) {
+        picture = greyedAsset(look.pictureOut);
+    } else if (pressedLook(state) || state.hover) {
         picture = state.in;
         caption = look.captionIn;
         background = look.backgroundIn;

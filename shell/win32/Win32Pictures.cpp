@@ -127,6 +127,30 @@ std::uint32_t keyColour(const Picture& picture, layout::Colour transparent) {
     return ((transparent & 0xFFu) << 16) | (transparent & 0xFF00u) | ((transparent >> 16) & 0xFFu);
 }
 
+namespace {
+
+MaskedPicture maskedCopy(const Picture* picture, layout::Colour transparent) {
+    MaskedPicture masked;
+    if (picture != nullptr) {
+        const std::uint32_t left = keyColour(*picture, transparent);
+        std::vector<std::uint32_t> colour(picture->pixels.size());
+        std::vector<std::uint32_t> mask(picture->pixels.size());
+        for (size_t i = 0; i < colour.size(); ++i) {
+            const std::uint32_t pixel = picture->pixels[i] & kRgbMask;
+            const bool out = pixel == left;
+            colour[i] = out ? 0 : pixel;
+            mask[i] = out ? kRgbMask : 0;
+        }
+        masked.width = picture->width;
+        masked.height = picture->height;
+        masked.colour = bitmapOf(picture->width, picture->height, colour.data());
+        masked.mask = bitmapOf(picture->width, picture->height, mask.data());
+    }
+    return masked;
+}
+
+}  // namespace
+
 const MaskedPicture* maskedAsset(const char* assetName, layout::Colour transparent) {
     if (assetName == nullptr) {
         return nullptr;
@@ -135,23 +159,33 @@ const MaskedPicture* maskedAsset(const char* assetName, layout::Colour transpare
     const auto key = std::make_pair(std::string(assetName), transparent);
     auto found = made.find(key);
     if (found == made.end()) {
-        MaskedPicture masked;
-        if (const Picture* picture = embeddedPicture(assetName)) {
-            const std::uint32_t left = keyColour(*picture, transparent);
-            std::vector<std::uint32_t> colour(picture->pixels.size());
-            std::vector<std::uint32_t> mask(picture->pixels.size());
-            for (size_t i = 0; i < colour.size(); ++i) {
-                const std::uint32_t pixel = picture->pixels[i] & kRgbMask;
-                const bool out = pixel == left;
-                colour[i] = out ? 0 : pixel;
-                mask[i] = out ? kRgbMask : 0;
+        found = made.emplace(key, maskedCopy(embeddedPicture(assetName), transparent)).first;
+    }
+    return found->second.colour == nullptr ? nullptr : &found->second;
+}
+
+const MaskedPicture* greyedAsset(const char* assetName) {
+    if (assetName == nullptr) {
+        return nullptr;
+    }
+    static std::map<std::string, MaskedPicture> made;
+    auto found = made.find(assetName);
+    if (found == made.end()) {
+        const Picture* picture = embeddedPicture(assetName);
+        Picture grey;
+        if (picture != nullptr) {
+            grey = *picture;
+            for (std::uint32_t& pixel : grey.pixels) {
+                // The grey of the Qt build's greyed pictures: (11 r + 16 g + 5 b) / 32.
+                const std::uint32_t level = (((pixel >> 16) & 0xFF) * 11 +
+                                             ((pixel >> 8) & 0xFF) * 16 + (pixel & 0xFF) * 5) /
+                                            32;
+                pixel = 0xFF000000u | (level << 16) | (level << 8) | level;
             }
-            masked.width = picture->width;
-            masked.height = picture->height;
-            masked.colour = bitmapOf(picture->width, picture->height, colour.data());
-            masked.mask = bitmapOf(picture->width, picture->height, mask.data());
         }
-        found = made.emplace(key, masked).first;
+        found = made.emplace(assetName, maskedCopy(picture != nullptr ? &grey : nullptr,
+                                                   layout::rgb(0x00, 0x88, 0xFF)))
+                    .first;
     }
     return found->second.colour == nullptr ? nullptr : &found->second;
 }

@@ -48,6 +48,11 @@ std::uint32_t keyColour(const Picture& picture, layout::Colour transparent);
 // share it; null when the asset is null or missing.
 const MaskedPicture* maskedAsset(const char* assetName, layout::Colour transparent);
 
+// The disabled look of an image button without a picture of its own for it:
+// its outside picture in grey, with #0088FF left out (as generated disabled
+// pictures are); null when the asset is null or missing.
+const MaskedPicture* greyedAsset(const char* assetName);
+
 // Draws a masked picture at its own size with its top-left corner at (x, y).
 void drawMasked(HDC dc, const MaskedPicture& picture, int x, int y);
 
