@@ -88,6 +88,10 @@ class Win32FormsTest : public ::testing::Test {
                                  {.name = "标签1", .kind = Kind::Label, .top = 200},
                                  {.name = "时钟", .kind = Kind::Timer, .interval = 1}}),
             smallLayout("主", {{.name = "钟", .kind = Kind::Timer, .interval = 1}}),
+            smallLayout(
+                "缺图",
+                {{.name = "图片框1", .kind = Kind::PictureBox, .caption = "pictures/none.jpg"}}),
+            smallLayout("缺父", {{.name = "编辑框1", .kind = Kind::EditBox, .parent = "分组框9"}}),
         };
         layouts_[0].escapeCloses = true;
         wiring_ = {
@@ -261,6 +265,16 @@ TEST_F(Win32FormsTest, DialogModeDisablesTheOthersUntilItCloses) {
     EXPECT_TRUE(forms_->loadWindow("甲", nullptr, false));
     EXPECT_EQ(forms_->openForm("甲")->handle(), first);
     EXPECT_FALSE(forms_->loadWindow("无此窗口", nullptr, false));
+}
+
+// A layout that cannot be built (a picture that is not there, a parent laid
+// out nowhere) fails the load and leaves no window behind.
+TEST_F(Win32FormsTest, AFailingLayoutMakesNoWindow) {
+    for (const char* name : {"缺图", "缺父"}) {
+        EXPECT_FALSE(forms_->loadWindow(name, nullptr, false)) << name;
+        EXPECT_EQ(forms_->openWindow(name), nullptr) << name;
+        EXPECT_EQ(FindWindowW(L"LumivoxForm", platform::widen(name).c_str()), nullptr) << name;
+    }
 }
 
 TEST_F(Win32FormsTest, EscClosesAWindowThatSaysSoFromAnyControl) {
