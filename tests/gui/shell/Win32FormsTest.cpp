@@ -329,6 +329,20 @@ TEST_F(Win32FormsTest, HotkeyReachesTheLabelThroughTheLoop) {
     ASSERT_EQ(events_.size(), 1u);
     EXPECT_EQ(events_[0].kind, EventKind::Notification);
     EXPECT_EQ(events_[0].first, 4711);
+    // The key itself, pressed while a window of the program has the focus
+    // (Wine reports hotkeys only then).
+    events_.clear();
+    SetForegroundWindow(window->handle());
+    SetFocus(window->handle());
+    INPUT key[2] = {};
+    key[0].type = INPUT_KEYBOARD;
+    key[0].ki.wVk = VK_F9;
+    key[1] = key[0];
+    key[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, key, sizeof(INPUT));
+    EXPECT_TRUE(pumpUntil([&] { return !events_.empty(); }, 5s));
+    ASSERT_EQ(events_.size(), 1u);
+    EXPECT_EQ(events_[0].first, 4711);
     EXPECT_TRUE(hotkeys.unregisterHotkey(4711));
     EXPECT_TRUE(hotkeys.stopListening());
 }
