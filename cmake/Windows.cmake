@@ -31,6 +31,9 @@ find_library(LUMIVOX_GPG_ERROR NAMES libgpg-error.a REQUIRED)
 target_link_libraries(lumivox_platform ${LUMIVOX_SCOPE} ${LUMIVOX_GCRYPT} ${LUMIVOX_GPG_ERROR}
   ws2_32 winmm msacm32 wininet shell32 user32 ole32 uuid)
 
+# The installer (the target `installer`), and the helper the installer test uses.
+include(packaging/windows/Installer.cmake)
+
 if(LUMIVOX_BUILD_TESTS)
   enable_testing()
   add_subdirectory(tests)
