@@ -37,6 +37,8 @@ include(packaging/windows/Installer.cmake)
 if(LUMIVOX_BUILD_TESTS)
   enable_testing()
   add_subdirectory(tests)
-  # The command-line download, for the download benchmark under Wine.
+  # The command-line download, for the download benchmark under Wine, and the
+  # signature check's benchmark.
   add_subdirectory(tools/get)
+  add_subdirectory(bench/online)
 endif()

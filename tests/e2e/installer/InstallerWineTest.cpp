@@ -9,17 +9,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <optional>
 #include <thread>
+#include <vector>
 
-#include "platform/windows/WideText.hpp"
+#include "tests/support/TestSupport.hpp"
 
 namespace {
 
 using namespace std::chrono_literals;
+using lumivox::testing::fileBytes;
 namespace fs = std::filesystem;
 
 const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lumivox";
@@ -76,11 +79,6 @@ fs::path linkTarget(const fs::path& link) {
     }
     shellLink->Release();
     return target;
-}
-
-std::string fileBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 TEST(Installer, InstallsForTheUserAloneAndUninstallsCompletely) {

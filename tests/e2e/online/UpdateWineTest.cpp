@@ -16,6 +16,7 @@
 #include "online/UpdateSignature.hpp"
 #include "platform/Executable.hpp"
 #include "tests/e2e/online/DownloadRecorder.hpp"
+#include "tests/e2e/online/WineNginx.hpp"
 #include "tests/support/TestSupport.hpp"
 #include "util/Encoding.hpp"
 
@@ -25,22 +26,13 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-std::string fileText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 class WineUpdate : public ::testing::Test {
   protected:
     void SetUp() override {
-        const char* url = std::getenv("LUMIVOX_NGINX_URL");
-        const char* root = std::getenv("LUMIVOX_NGINX_ROOT");
-        ASSERT_TRUE(url != nullptr && root != nullptr) << "run through scripts/wine-with-nginx";
-        url_ = url;
-        www_ = root;
-        build_ = fileText(LUMIVOX_UPDATED_BUILD);
+        ASSERT_TRUE(wineNginx(url_, www_)) << "run through scripts/wine-with-nginx";
+        build_ = lumivox::testing::fileBytes(LUMIVOX_UPDATED_BUILD);
         ASSERT_FALSE(build_.empty());
-        pem_ = fileText(LUMIVOX_DEVELOPMENT_KEY_FILE);
+        pem_ = lumivox::testing::fileBytes(LUMIVOX_DEVELOPMENT_KEY_FILE);
     }
 
     // Serves `bytes`, downloads them as the update window does into `target`
@@ -93,11 +85,12 @@ TEST_F(WineUpdate, ASignedBuildIsStartedFromWhereItLanded) {
     ASSERT_EQ(landed, target);
     // Paths are UTF-8 here; a plain std::string would be read in the ANSI code page.
     const fs::path file = fs::u8path(gbkToUtf8(landed));
-    const std::string got = fileText(file);
+    const std::string got = lumivox::testing::fileBytes(file);
     EXPECT_TRUE(got == build_) << got.size() << " bytes landed of " << build_.size();
     ASSERT_TRUE(acceptDownloadedBuild(landed, signature, name, "1"));
     ASSERT_TRUE(startDownloadedBuild(landed));  // waits for the build to end
-    const std::string started = fileText(fs::u8path(gbkToUtf8(landed) + ".started"));
+    const std::string started =
+        lumivox::testing::fileBytes(fs::u8path(gbkToUtf8(landed) + ".started"));
     const std::string self = started.substr(0, started.find('\n'));
     EXPECT_TRUE(fs::equivalent(fs::u8path(self), file)) << started;
     EXPECT_EQ(started.substr(started.find('\n') + 1), gbkToUtf8(commandLineOf(landed)));

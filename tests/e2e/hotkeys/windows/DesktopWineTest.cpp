@@ -90,9 +90,13 @@ bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds time
     return true;
 }
 
-std::string fileText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+// True once the window's thread has it active and a control of it focused.
+bool hasKeyboardFocus(HWND window, HWND control = nullptr) {
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &gui) &&
+           gui.hwndActive == GetAncestor(window, GA_ROOT) &&
+           (control != nullptr ? gui.hwndFocus == control : gui.hwndFocus != nullptr);
 }
 
 class WineDesktop : public ::testing::Test {
@@ -124,14 +128,7 @@ TEST_F(WineDesktop, F3SendsEnterThePhraseAndEnterToTheFocusedChatBox) {
     RECT box{};
     ASSERT_TRUE(edit != nullptr && GetWindowRect(edit, &box));
     ASSERT_TRUE(clickOnDisplay((box.left + box.right) / 2, (box.top + box.bottom) / 2));
-    GUITHREADINFO gui{};
-    gui.cbSize = sizeof gui;
-    ASSERT_TRUE(pumpUntil(
-        [&] {
-            return GetGUIThreadInfo(GetWindowThreadProcessId(chat, nullptr), &gui) &&
-                   gui.hwndFocus == edit;
-        },
-        10s))
+    ASSERT_TRUE(pumpUntil([&] { return hasKeyboardFocus(chat, edit); }, 10s))
         << "the chat box's edit box did not take the focus";
 
     // The phrase as the phrase page keeps it: GBK, Chinese and ASCII.
@@ -155,9 +152,9 @@ TEST_F(WineDesktop, F3SendsEnterThePhraseAndEnterToTheFocusedChatBox) {
     const auto pressed = Clock::now();
     ASSERT_TRUE(pressOnDisplay("F3"));
     const std::string expected = "\r\n" + gbkToUtf8(phrase) + "\r\n";
-    EXPECT_TRUE(pumpUntil([&] { return fileText(received) == expected; }, 10s))
-        << "the chat box holds: " << fileText(received)
-        << "\nit was sent: " << fileText(received.string() + ".keys");
+    EXPECT_TRUE(pumpUntil([&] { return lumivox::testing::fileBytes(received) == expected; }, 10s))
+        << "the chat box holds: " << lumivox::testing::fileBytes(received)
+        << "\nit was sent: " << lumivox::testing::fileBytes(received.string() + ".keys");
     EXPECT_EQ(fired, 1);
     std::printf(
         "F3 on the display to the hotkey: %.1f ms; to the whole phrase in the box: %.1f ms\n",
@@ -169,7 +166,7 @@ TEST_F(WineDesktop, F3SendsEnterThePhraseAndEnterToTheFocusedChatBox) {
     ASSERT_TRUE(pressOnDisplay("F3"));
     pumpUntil([] { return false; }, 500ms);
     EXPECT_EQ(fired, 1);
-    EXPECT_EQ(fileText(received), expected);
+    EXPECT_EQ(lumivox::testing::fileBytes(received), expected);
     PostMessageW(chat, WM_CLOSE, 0, 0);
 }
 
@@ -206,14 +203,7 @@ TEST_F(WineDesktop, MessageBoxShowsItsTextAndGivesTheButtonPressed) {
         RECT area{};
         GetWindowRect(GetDlgItem(window, 0xFFFF), &area);
         EXPECT_TRUE(clickOnDisplay((area.left + area.right) / 2, (area.top + area.bottom) / 2));
-        GUITHREADINFO gui{};
-        gui.cbSize = sizeof gui;
-        EXPECT_TRUE(pumpUntil(
-            [&] {
-                return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &gui) &&
-                       gui.hwndActive == window && gui.hwndFocus != nullptr;
-            },
-            10s));
+        EXPECT_TRUE(pumpUntil([&] { return hasKeyboardFocus(window); }, 10s));
         EXPECT_TRUE(pressOnDisplay(c.key));
         EXPECT_TRUE(pumpUntil([&] { return result != -1; }, 10s));
         if (result == -1)
