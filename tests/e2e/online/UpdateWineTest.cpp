@@ -3,6 +3,8 @@
 // asks, checked with libgcrypt against the built-in key and started; an altered
 // build or signature is refused. (The update window itself belongs to the form
 // runtime.)
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -94,6 +96,29 @@ TEST_F(WineUpdate, ASignedBuildIsStartedFromWhereItLanded) {
     const std::string self = started.substr(0, started.find('\n'));
     EXPECT_TRUE(fs::equivalent(fs::u8path(self), file)) << started;
     EXPECT_EQ(started.substr(started.find('\n') + 1), gbkToUtf8(commandLineOf(landed)));
+}
+
+// The update named after the running program: Windows keeps a running
+// program's file from being written or deleted, so the build lands beside it
+// under a numbered name, still ending in ".exe", and that file is started.
+TEST_F(WineUpdate, ABuildNamedLikeTheRunningProgramLandsBesideIt) {
+    const Text name = "Lumivox";
+    const Text target = utf8ToGbk(dir_.path().string()) + "/Lumivox.exe";
+    std::ofstream(fs::u8path(gbkToUtf8(target)), std::ios::binary) << "the running program";
+    // Open as the loader holds a running program: others may read, not write or delete.
+    const HANDLE running =
+        CreateFileW(fs::u8path(gbkToUtf8(target)).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(running, INVALID_HANDLE_VALUE);
+    const std::string signature = signatureOf(build_, name, "1");
+
+    const Text landed = download(build_, target);
+    CloseHandle(running);
+    EXPECT_EQ(landed, utf8ToGbk(dir_.path().string()) + "/Lumivox(1).exe");
+    EXPECT_EQ(lumivox::testing::fileBytes(fs::u8path(gbkToUtf8(target))), "the running program");
+    ASSERT_TRUE(acceptDownloadedBuild(landed, signature, name, "1"));
+    ASSERT_TRUE(startDownloadedBuild(landed));
+    EXPECT_TRUE(fs::exists(fs::u8path(gbkToUtf8(landed) + ".started")));
 }
 
 TEST_F(WineUpdate, AnAlteredBuildOrSignatureIsRefused) {
