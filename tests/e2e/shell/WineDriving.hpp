@@ -129,8 +129,12 @@ inline BOOL CALLBACK matchWindow(HWND window, LPARAM param) {
 // A program of ours started as the host would start it, from another folder.
 class Started {
   public:
-    Started(const std::string& program, const std::filesystem::path& folder) {
+    Started(const std::string& program, const std::filesystem::path& folder,
+            const std::wstring& arguments = {}) {
         std::wstring command = L"\"" + windowsPath(program) + L"\"";
+        if (!arguments.empty()) {
+            command += L" " + arguments;
+        }
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
         start_ = std::chrono::steady_clock::now();
@@ -188,8 +192,9 @@ class Started {
     std::chrono::duration<double, std::milli> shownAfter_{};
 };
 
-// Esc as the focused control of the window gets it.
-inline void pressEscape(HWND window) {
+// A key as the focused control of the window gets it (Esc, or Return for a
+// message box's default button).
+inline void pressKey(HWND window, WPARAM key) {
     GUITHREADINFO gui{};
     gui.cbSize = sizeof(gui);
     HWND target = window;
@@ -197,8 +202,55 @@ inline void pressEscape(HWND window) {
         gui.hwndFocus != nullptr) {
         target = gui.hwndFocus;
     }
-    PostMessageW(target, WM_KEYDOWN, VK_ESCAPE, 1);
-    PostMessageW(target, WM_KEYUP, VK_ESCAPE, static_cast<LPARAM>(0xC0000001u));
+    PostMessageW(target, WM_KEYDOWN, key, 1);
+    PostMessageW(target, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+}
+
+inline void pressEscape(HWND window) {
+    pressKey(window, VK_ESCAPE);
+}
+
+// xdotool on the private X display (Wine starts Linux programs too), waited
+// for: the keyboard and mouse of the host, outside every Wine program. Wine
+// gives no handle to wait on for a Linux program, so a shell around it writes
+// xdotool's exit status to a file once it has ended. True when that is 0.
+inline bool xdotool(const std::wstring& arguments) {
+    static int calls = 0;
+    const std::string done = "/tmp/lumivox-xdotool-" + std::to_string(GetCurrentProcessId()) + "-" +
+                             std::to_string(++calls);
+    std::wstring line = L"Z:\\bin\\sh -c \"xdotool " + arguments + L" >/dev/null; echo $? > " +
+                        platform::widen(done) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &started)) {
+        return false;
+    }
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+    const std::filesystem::path status(windowsPath(done));
+    for (int wait = 0; wait < 2000; ++wait) {  // 20 s
+        std::ifstream in(status);
+        int code = -1;
+        if (in >> code) {
+            in.close();
+            std::filesystem::remove(status);
+            return code == 0;
+        }
+        Sleep(10);
+    }
+    return false;
+}
+
+// The host's click through X at a point of a window's client area. With no
+// window manager the X focus follows the pointer, so this also gives the
+// window the keyboard.
+inline bool hostClick(HWND window, int x, int y) {
+    POINT at{x, y};
+    ClientToScreen(window, &at);
+    return xdotool(L"mousemove --sync " + std::to_wstring(at.x) + L" " + std::to_wstring(at.y) +
+                   L" click 1");
 }
 
 // A left click of the host at a point of the main window's client area: the
