@@ -20,6 +20,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/DataFolder.hpp"
+#include "platform/windows/WideText.hpp"
 #include "tests/e2e/shell/WineDriving.hpp"
 #include "tests/support/TestSupport.hpp"
 
@@ -173,6 +175,118 @@ TEST(WineSoundBoard, EffectButtonIsHeardAndStopSilencesIt) {
 
     pressEscape(window);
     EXPECT_EQ(program.waitForExit(30s), 0);
+}
+
+// The dialog the program opened: Wine's open-file dialog, the only dialog-class
+// window on the screen.
+HWND openFileDialog() {
+    HWND dialog = FindWindowW(L"#32770", nullptr);
+    return dialog != nullptr && IsWindowVisible(dialog) ? dialog : nullptr;
+}
+
+// The host's click on the middle of a control, through X.
+bool hostClickOn(HWND control) {
+    RECT area{};
+    if (!GetWindowRect(control, &area)) {
+        return false;
+    }
+    return xdotool(L"mousemove --sync " + std::to_wstring((area.left + area.right) / 2) + L" " +
+                   std::to_wstring((area.top + area.bottom) / 2) + L" click 1");
+}
+
+// Zero crossings a second between two samples: the pitch of a sine.
+double pitchOf(const std::vector<std::int16_t>& samples, std::size_t from, std::size_t to) {
+    int crossings = 0;
+    for (std::size_t i = from + 1; i < std::min(to, samples.size()); ++i) {
+        crossings += (samples[i - 1] < 0) != (samples[i] < 0) ? 1 : 0;
+    }
+    return crossings / 2.0 / (static_cast<double>(to - from) / kRate);
+}
+
+// Slot 1 of the song page: the host clicks its name, types the path of an MP3
+// into the open-file dialog and presses Enter; the settings file then holds the
+// bytes the Linux build writes for the same choice (the shared fixture, the
+// path where it says "<path>"), and the slot's play button plays the song.
+TEST(WineSoundBoard, SongSlotChosenInTheOpenFileDialogIsSavedAndPlays) {
+    const char* recordingFile = std::getenv("LUMIVOX_RECORDING");
+    const char* soundDir = std::getenv("LUMIVOX_SOUND_DIR");
+    ASSERT_TRUE(recordingFile != nullptr && soundDir != nullptr)
+        << "run through scripts/wine-with-pulse";
+    ASSERT_NE(std::getenv("LUMIVOX_DISPLAY"), nullptr) << "run through scripts/wine-with-display";
+    const Recording recording{fs::path(windowsPath(recordingFile))};
+    // A 2-second 550 Hz MP3 (made by the script with lame), in a folder of ours.
+    TempDir songs;
+    const fs::path song = songs / "slot.mp3";
+    ASSERT_TRUE(fs::copy_file(fs::path(windowsPath(soundDir)) / "song550.mp3", song));
+    const std::string typed = platform::narrow(song.wstring());
+    const fs::path settings = fs::path(platform::widen(platform::dataFolder())) / L"自定义配置.txt";
+    std::error_code ignored;
+    fs::remove(settings, ignored);
+
+    VersionServer server;
+    SetEnvironmentVariableW(L"LUMIVOX_SERVER",
+                            (L"127.0.0.1:" + std::to_wstring(server.port())).c_str());
+    TempDir elsewhere;
+    xdotool(L"mousemove 0 0");
+    Started program(programPath, elsewhere.path());
+    HWND window = program.waitForWindow(L"LumivoxV1.0", 60s);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(xdotool(L"search --sync --onlyvisible --name LumivoxV1.0"));
+    settled(window);
+    Sleep(2500);  // past the version check
+
+    // 特定按钮3 "自定音", then 自定义歌曲名字1.
+    ASSERT_TRUE(hostClick(window, 216 + 50, 72 + 22));
+    Sleep(300);
+    ASSERT_TRUE(hostClick(window, 16 + 36, 144 + 24));
+    HWND dialog = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (dialog = openFileDialog()) != nullptr; }, 20s))
+        << "no open-file dialog";
+    Sleep(1000);  // mapped on the display and its folder listed
+    // The file name box (cmb13 of the dialog), the path typed into it, Enter.
+    HWND nameBox = GetDlgItem(dialog, 0x47C);
+    ASSERT_NE(nameBox, nullptr);
+    ASSERT_TRUE(hostClickOn(nameBox));
+    ASSERT_TRUE(xdotool(L"type --delay 20 '" + song.wstring() + L"'"));
+    ASSERT_TRUE(xdotool(L"key Return"));
+    ASSERT_TRUE(waitUntil([&] { return fs::exists(settings); }, 20s)) << "nothing saved";
+    Sleep(300);
+    std::string saved = fileBytes(settings);
+    const std::size_t at = saved.find(typed);
+    ASSERT_NE(at, std::string::npos) << saved;
+    saved.replace(at, typed.size(), "<path>");
+    EXPECT_TRUE(saved == fileBytes(fs::path(windowsPath(LUMIVOX_SONG_SLOT_FIXTURE))))
+        << "the settings file differs from the Linux build's: " << saved;
+
+    // 自定义播放按钮1: the song at the monitor, 550 Hz; 自定义停止按钮1 silences it.
+    const std::size_t beforeClick = recording.now();
+    ASSERT_TRUE(hostClick(window, 96 + 25, 144 + 25));
+    std::vector<std::int16_t> samples;
+    std::size_t firstLoud = 0;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            samples = recording.since(beforeClick);
+            for (firstLoud = 0; firstLoud < samples.size(); ++firstLoud) {
+                if (std::abs(samples[firstLoud]) > 1000) {
+                    return samples.size() > firstLoud + static_cast<std::size_t>(kRate * 0.6);
+                }
+            }
+            return false;
+        },
+        10s))
+        << "the song was not heard; peak " << peakOf(samples, 0, samples.size());
+    const std::size_t from = firstLoud + static_cast<std::size_t>(kRate * 0.1);
+    EXPECT_NEAR(pitchOf(samples, from, from + static_cast<std::size_t>(kRate * 0.4)), 550, 15);
+    ASSERT_TRUE(hostClick(window, 152 + 25, 144 + 25));
+    const std::size_t stopped = recording.now();
+    Sleep(1800);
+    samples = recording.since(stopped);
+    EXPECT_LT(peakOf(samples, static_cast<std::size_t>(kRate * 0.8), samples.size()), 300)
+        << "still playing after the slot's stop button";
+
+    pressEscape(window);
+    EXPECT_EQ(program.waitForExit(30s), 0);
+    fs::remove(settings, ignored);
 }
 
 }  // namespace
