@@ -102,6 +102,27 @@ class Recording {
         return samples;
     }
 
+    // The index (from `sample`) of the first sample louder than 1000 that has
+    // at least `after` samples recorded behind it, waited for; -1 when none
+    // comes in time. `samples` gets what was recorded from `sample` on.
+    long firstLoud(std::size_t sample, std::size_t after, std::chrono::milliseconds limit,
+                   std::vector<std::int16_t>& samples) const {
+        long found = -1;
+        waitUntil(
+            [&] {
+                samples = since(sample);
+                for (std::size_t i = 0; i < samples.size(); ++i) {
+                    if (std::abs(samples[i]) > 1000) {
+                        found = samples.size() > i + after ? static_cast<long>(i) : -1;
+                        return found >= 0;
+                    }
+                }
+                return false;
+            },
+            limit);
+        return found;
+    }
+
   private:
     fs::path file_;
 };
@@ -166,19 +187,8 @@ TEST(WineSoundBoard, EffectButtonIsHeardAndStopSilencesIt) {
         press[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
         SendInput(2, press, sizeof(INPUT));
         std::vector<std::int16_t> samples;
-        std::size_t loud = 0;
-        ASSERT_TRUE(waitUntil(
-            [&] {
-                samples = recording.since(mark);
-                for (loud = 0; loud < samples.size(); ++loud) {
-                    if (std::abs(samples[loud]) > 1000) {
-                        return true;
-                    }
-                }
-                return false;
-            },
-            5s))
-            << "nothing heard after click " << round + 1;
+        const long loud = recording.firstLoud(mark, 0, 5s, samples);
+        ASSERT_GE(loud, 0) << "nothing heard after click " << round + 1;
         clickToSound.push_back(1000.0 * static_cast<double>(loud) / kRate);
     }
     std::sort(clickToSound.begin(), clickToSound.end());
@@ -218,16 +228,6 @@ HWND openFileDialog() {
     return dialog != nullptr && IsWindowVisible(dialog) ? dialog : nullptr;
 }
 
-// The host's click on the middle of a control, through X.
-bool hostClickOn(HWND control) {
-    RECT area{};
-    if (!GetWindowRect(control, &area)) {
-        return false;
-    }
-    return xdotool(L"mousemove --sync " + std::to_wstring((area.left + area.right) / 2) + L" " +
-                   std::to_wstring((area.top + area.bottom) / 2) + L" click 1");
-}
-
 // Zero crossings a second between two samples: the pitch of a sine.
 double pitchOf(const std::vector<std::int16_t>& samples, std::size_t from, std::size_t to) {
     int crossings = 0;
@@ -265,7 +265,7 @@ TEST(WineSoundBoard, SongSlotChosenInTheOpenFileDialogIsSavedAndPlays) {
     Started program(programPath, elsewhere.path());
     HWND window = program.waitForWindow(L"LumivoxV1.0", 60s);
     ASSERT_NE(window, nullptr);
-    ASSERT_TRUE(xdotool(L"search --sync --onlyvisible --name LumivoxV1.0"));
+    ASSERT_TRUE(mappedOnDisplay(L"LumivoxV1.0"));
     settled(window);
     Sleep(2500);  // past the version check
 
@@ -296,20 +296,10 @@ TEST(WineSoundBoard, SongSlotChosenInTheOpenFileDialogIsSavedAndPlays) {
     const std::size_t beforeClick = recording.now();
     ASSERT_TRUE(hostClick(window, 96 + 25, 144 + 25));
     std::vector<std::int16_t> samples;
-    std::size_t firstLoud = 0;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            samples = recording.since(beforeClick);
-            for (firstLoud = 0; firstLoud < samples.size(); ++firstLoud) {
-                if (std::abs(samples[firstLoud]) > 1000) {
-                    return samples.size() > firstLoud + static_cast<std::size_t>(kRate * 0.6);
-                }
-            }
-            return false;
-        },
-        10s))
-        << "the song was not heard; peak " << peakOf(samples, 0, samples.size());
-    const std::size_t from = firstLoud + static_cast<std::size_t>(kRate * 0.1);
+    const long loud =
+        recording.firstLoud(beforeClick, static_cast<std::size_t>(kRate * 0.6), 10s, samples);
+    ASSERT_GE(loud, 0) << "the song was not heard; peak " << peakOf(samples, 0, samples.size());
+    const std::size_t from = static_cast<std::size_t>(loud) + static_cast<std::size_t>(kRate * 0.1);
     EXPECT_NEAR(pitchOf(samples, from, from + static_cast<std::size_t>(kRate * 0.4)), 550, 15);
     ASSERT_TRUE(hostClick(window, 152 + 25, 144 + 25));
     const std::size_t stopped = recording.now();

@@ -272,4 +272,21 @@ inline void clickAt(HWND window, int x, int y) {
     SetCursorPos(0, 0);
 }
 
+// The host's click through X on the middle of a window (a control, or a
+// message box's button).
+inline bool hostClickOn(HWND control) {
+    RECT area{};
+    if (!GetWindowRect(control, &area)) {
+        return false;
+    }
+    return xdotool(L"mousemove --sync " + std::to_wstring((area.left + area.right) / 2) + L" " +
+                   std::to_wstring((area.top + area.bottom) / 2) + L" click 1");
+}
+
+// Waits until Wine has mapped the window of that title on the X display: a
+// click before that reaches whatever lies below.
+inline bool mappedOnDisplay(const std::wstring& title) {
+    return xdotool(L"search --sync --onlyvisible --name " + title);
+}
+
 }  // namespace lumivox::testing

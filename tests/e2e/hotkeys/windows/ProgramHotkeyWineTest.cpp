@@ -33,22 +33,6 @@ using Clock = std::chrono::steady_clock;
 std::string programPath;
 std::string chatBoxPath;
 
-// Waits until Wine has mapped the window of that title on the X display: a
-// click before that reaches whatever lies below.
-bool mappedOnDisplay(const std::wstring& title) {
-    return xdotool(L"search --sync --onlyvisible --name " + title);
-}
-
-// The host's click on the middle of a window (a control, or a message box's button).
-bool hostClickOn(HWND control) {
-    RECT area{};
-    if (!GetWindowRect(control, &area)) {
-        return false;
-    }
-    return xdotool(L"mousemove --sync " + std::to_wstring((area.left + area.right) / 2) + L" " +
-                   std::to_wstring((area.top + area.bottom) / 2) + L" click 1");
-}
-
 TEST(WineProgramHotkeys, F3SendsEnterPhrase3AndEnterToTheChatBoxTheHostClickedInto) {
     ASSERT_NE(std::getenv("LUMIVOX_DISPLAY"), nullptr) << "run through scripts/wine-with-display";
     ASSERT_FALSE(programPath.empty() || chatBoxPath.empty());
