@@ -27,6 +27,7 @@
 #include "platform/GlobalHotkeys.hpp"
 #include "platform/MessageBox.hpp"
 #include "platform/windows/WideText.hpp"
+#include "tests/e2e/shell/WineDriving.hpp"
 #include "tests/support/TestSupport.hpp"
 #include "util/Encoding.hpp"
 
@@ -39,8 +40,9 @@ namespace fs = std::filesystem;
 
 constexpr int kF3 = 0x72, kEnter = 13, kControl = 17, kKeyV = 86;
 
-// Starts a program and, with `wait`, waits for its end (Wine starts Linux
-// programs such as xdotool too).
+// Starts a Windows program and, with `wait`, waits for its end. (Linux
+// programs such as xdotool go through WineDriving's xdotool(): Wine gives no
+// handle to wait on for them.)
 bool run(const std::wstring& commandLine, bool wait = true) {
     std::wstring line = commandLine;
     STARTUPINFOW startup{};
@@ -58,19 +60,19 @@ bool run(const std::wstring& commandLine, bool wait = true) {
 
 // A key pressed and released on the X display, as a user's keyboard would.
 bool pressOnDisplay(const char* keysym) {
-    return run(L"Z:\\usr\\bin\\xdotool key " + platform::widen(keysym));
+    return lumivox::testing::xdotool(L"key " + platform::widen(keysym));
 }
 
 // Waits until a window of that title is mapped on the X display: Wine makes
 // its X windows after the Win32 ones, and a click before that hits the root.
 bool visibleOnDisplay(const std::wstring& title) {
-    return run(L"Z:\\usr\\bin\\xdotool search --sync --onlyvisible --name " + title);
+    return lumivox::testing::mappedOnDisplay(title);
 }
 
 // A left click at a screen position (Wine's screen is the X root window).
 bool clickOnDisplay(long x, long y) {
-    return run(L"Z:\\usr\\bin\\xdotool mousemove " + std::to_wstring(x) + L" " +
-               std::to_wstring(y) + L" click 1");
+    return lumivox::testing::xdotool(L"mousemove --sync " + std::to_wstring(x) + L" " +
+                                     std::to_wstring(y) + L" click 1");
 }
 
 // Serves this thread's messages (the hotkey window's WM_HOTKEY among them)
