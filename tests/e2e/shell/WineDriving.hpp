@@ -245,11 +245,12 @@ inline bool xdotool(const std::wstring& arguments) {
 
 // The host's click through X at a point of a window's client area. With no
 // window manager the X focus follows the pointer, so this also gives the
-// window the keyboard.
+// window the keyboard. (No "mousemove --sync": it waits for a motion that never
+// comes when the pointer is already there; the click follows the move in order.)
 inline bool hostClick(HWND window, int x, int y) {
     POINT at{x, y};
     ClientToScreen(window, &at);
-    return xdotool(L"mousemove --sync " + std::to_wstring(at.x) + L" " + std::to_wstring(at.y) +
+    return xdotool(L"mousemove " + std::to_wstring(at.x) + L" " + std::to_wstring(at.y) +
                    L" click 1");
 }
 
@@ -279,7 +280,7 @@ inline bool hostClickOn(HWND control) {
     if (!GetWindowRect(control, &area)) {
         return false;
     }
-    return xdotool(L"mousemove --sync " + std::to_wstring((area.left + area.right) / 2) + L" " +
+    return xdotool(L"mousemove " + std::to_wstring((area.left + area.right) / 2) + L" " +
                    std::to_wstring((area.top + area.bottom) / 2) + L" click 1");
 }
 

@@ -71,7 +71,7 @@ bool visibleOnDisplay(const std::wstring& title) {
 
 // A left click at a screen position (Wine's screen is the X root window).
 bool clickOnDisplay(long x, long y) {
-    return lumivox::testing::xdotool(L"mousemove --sync " + std::to_wstring(x) + L" " +
+    return lumivox::testing::xdotool(L"mousemove " + std::to_wstring(x) + L" " +
                                      std::to_wstring(y) + L" click 1");
 }
 
