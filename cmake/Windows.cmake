@@ -51,6 +51,8 @@ target_link_libraries(lumivox_shell ${LUMIVOX_SCOPE} lumivox_assets)
 add_executable(lumivox WIN32 shell/win32/main.cpp)
 set_target_properties(lumivox PROPERTIES OUTPUT_NAME Lumivox)
 target_link_libraries(lumivox PRIVATE lumivox_shell)
+# The shipped program carries no symbols (no Windows debugger reads mingw's).
+target_link_options(lumivox PRIVATE $<$<CONFIG:Release>:-s>)
 
 if(LUMIVOX_BUILD_TESTS)
   enable_testing()
