@@ -31,7 +31,7 @@ find_library(LUMIVOX_GPG_ERROR NAMES libgpg-error.a REQUIRED)
 target_link_libraries(lumivox_platform ${LUMIVOX_SCOPE} ${LUMIVOX_GCRYPT} ${LUMIVOX_GPG_ERROR}
   ws2_32 winmm msacm32 wininet shell32 user32 ole32 uuid)
 
-# The installer (the target `installer`), and the helper the installer test uses.
+# The installer (the target `installer`, which the installer test installs).
 include(packaging/windows/Installer.cmake)
 
 # The shell: its neutral part and the Win32 form runtime (shell/win32/).
