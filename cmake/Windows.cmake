@@ -1,8 +1,8 @@
 # The Windows build: the platform-free core over the Win32 platform layer, and
 # the core's unit tests (run under Wine). Debian has no Windows builds of Qt,
 # libmpg123, libcurl, PulseAudio, FluidSynth or OpenSSL; the system's own
-# services stand in for them in platform/windows/, and the parts that need one
-# of those libraries with no Windows counterpart yet are left out here.
+# services stand in for them in platform/windows/, and libgcrypt (Debian's
+# mingw-w64 build) for OpenSSL in the update signature check.
 find_package(Threads REQUIRED)
 # GCC 12 warns of overlapping copies inside std::string at -O3 where none can
 # happen (GCC bug 105329): a false alarm that -Werror would make fatal.
@@ -13,10 +13,8 @@ file(GLOB_RECURSE LUMIVOX_CORE_SOURCES CONFIGURE_DEPENDS
 # Text conversion goes through the system's code pages (platform/windows/).
 list(FILTER LUMIVOX_CORE_SOURCES EXCLUDE REGEX "/util/Encoding\\.cpp$")
 # The song pipeline's MPEG decoder is libmpg123 on Linux (platform/windows/ has
-# the Windows one). Still without a Windows counterpart: the update signature
-# check (OpenSSL), and so the update step that needs it.
-list(FILTER LUMIVOX_CORE_SOURCES EXCLUDE REGEX
-  "/sound/MpegDecoder\\.cpp$|/online/(Update|UpdateSignature)\\.cpp$")
+# the Windows one).
+list(FILTER LUMIVOX_CORE_SOURCES EXCLUDE REGEX "/sound/MpegDecoder\\.cpp$")
 lumivox_library(lumivox_core ${LUMIVOX_CORE_SOURCES})
 target_include_directories(lumivox_core ${LUMIVOX_SCOPE} ${CMAKE_SOURCE_DIR})
 target_link_libraries(lumivox_core ${LUMIVOX_SCOPE} Threads::Threads)
@@ -27,11 +25,40 @@ target_link_libraries(lumivox_core INTERFACE "$<LINK_ONLY:lumivox_platform>")
 file(GLOB LUMIVOX_PLATFORM_SOURCES CONFIGURE_DEPENDS platform/windows/*.cpp)
 lumivox_library(lumivox_platform ${LUMIVOX_PLATFORM_SOURCES})
 target_include_directories(lumivox_platform ${LUMIVOX_SCOPE} ${CMAKE_SOURCE_DIR})
-target_link_libraries(lumivox_platform ${LUMIVOX_SCOPE} ws2_32 winmm msacm32 wininet shell32 user32 ole32 uuid)
+# The static libgcrypt and libgpg-error, not their DLLs: one self-contained program.
+find_library(LUMIVOX_GCRYPT NAMES libgcrypt.a REQUIRED)
+find_library(LUMIVOX_GPG_ERROR NAMES libgpg-error.a REQUIRED)
+target_link_libraries(lumivox_platform ${LUMIVOX_SCOPE} ${LUMIVOX_GCRYPT} ${LUMIVOX_GPG_ERROR}
+  ws2_32 winmm msacm32 wininet shell32 user32 ole32 uuid)
+
+# The installer (the target `installer`, which the installer test installs).
+include(packaging/windows/Installer.cmake)
+
+# The shell: its neutral part and the Win32 form runtime (shell/win32/).
+file(GLOB LUMIVOX_SHELL_COMMON_SOURCES CONFIGURE_DEPENDS shell/*.cpp)
+lumivox_library(lumivox_shell_common ${LUMIVOX_SHELL_COMMON_SOURCES})
+target_include_directories(lumivox_shell_common ${LUMIVOX_SCOPE} ${CMAKE_SOURCE_DIR})
+target_link_libraries(lumivox_shell_common ${LUMIVOX_SCOPE} lumivox_core)
+file(GLOB LUMIVOX_SHELL_SOURCES CONFIGURE_DEPENDS shell/win32/*.cpp)
+list(FILTER LUMIVOX_SHELL_SOURCES EXCLUDE REGEX "/shell/win32/main\\.cpp$")
+lumivox_library(lumivox_shell ${LUMIVOX_SHELL_SOURCES})
+target_link_libraries(lumivox_shell ${LUMIVOX_SCOPE} lumivox_shell_common lumivox_platform
+  user32 gdi32 comctl32 comdlg32 windowscodecs ole32 uuid)
+add_subdirectory(assets)
+target_link_libraries(lumivox_shell ${LUMIVOX_SCOPE} lumivox_assets)
+
+# Lumivox.exe: a GUI program (no console window).
+add_executable(lumivox WIN32 shell/win32/main.cpp)
+set_target_properties(lumivox PROPERTIES OUTPUT_NAME Lumivox)
+target_link_libraries(lumivox PRIVATE lumivox_shell)
+# The shipped program carries no symbols (no Windows debugger reads mingw's).
+target_link_options(lumivox PRIVATE $<$<CONFIG:Release>:-s>)
 
 if(LUMIVOX_BUILD_TESTS)
   enable_testing()
   add_subdirectory(tests)
-  # The command-line download, for the download benchmark under Wine.
+  # The command-line download, for the download benchmark under Wine, and the
+  # signature check's benchmark.
   add_subdirectory(tools/get)
+  add_subdirectory(bench/online)
 endif()

@@ -16,7 +16,8 @@ if(LUMIVOX_UPDATE_PUBLIC_KEY STREQUAL LUMIVOX_DEVELOPMENT_UPDATE_KEY
     "key with -DLUMIVOX_UPDATE_PUBLIC_KEY=<base64> (tools/sign makes a key pair).")
 endif()
 
-# No Windows build of OpenSSL is packaged: the Windows build has no signature check yet.
+# The signature check's cryptography (platform/linux/CryptoLinux.cpp); the Windows
+# build links libgcrypt instead (cmake/Windows.cmake).
 if(NOT WIN32)
   find_package(OpenSSL REQUIRED COMPONENTS Crypto)
   target_link_libraries(lumivox_core PUBLIC OpenSSL::Crypto)

@@ -110,13 +110,8 @@ void finishUpdate() {
         removeCreatedFile();  // stopped as the program ends: an incomplete file
         return;
     }
-    bool good = s.lengthKnown && !s.segmentFailed;
-    if (good) {
-        const auto digest = fileSha256(gbkToUtf8(s.createdPath));
-        good =
-            digest && verifyUpdate(builtInUpdateKey(), s.signature, *digest, s.baseName, s.version);
-    }
-    if (!good) {
+    if (!s.lengthKnown || s.segmentFailed ||
+        !acceptDownloadedBuild(s.createdPath, s.signature, s.baseName, s.version)) {
         removeCreatedFile();
         endFailedUpdate();
     }
@@ -125,9 +120,8 @@ void finishUpdate() {
     stopUpdateTimer();
     // The engine may have stored the download under a changed name: start that
     // file, the one that was verified.
-    const std::string path = gbkToUtf8(s.createdPath);
-    if (!s.ending && platform::makeExecutable(path)) {
-        launchProgram(commandLineOf(s.createdPath), true, 1);
+    if (!s.ending) {
+        startDownloadedBuild(s.createdPath);
     }
     endUpdatingProgram();
 }
@@ -151,6 +145,21 @@ Text commandLineOf(std::string_view program) {
     line.append(backslashes, '\\');  // doubled before the closing quote
     line += '"';
     return line;
+}
+
+Text updateTarget(const Text& baseName) {
+    return joinTexts(utf8ToGbk(platform::programFolder()), "/", baseName,
+                     platform::executableSuffix());
+}
+
+bool acceptDownloadedBuild(const Text& path, std::string_view signature, std::string_view baseName,
+                           std::string_view version) {
+    const auto digest = fileSha256(gbkToUtf8(path));
+    return digest && verifyUpdate(builtInUpdateKey(), signature, *digest, baseName, version);
+}
+
+bool startDownloadedBuild(const Text& path) {
+    return platform::makeExecutable(gbkToUtf8(path)) && launchProgram(commandLineOf(path), true, 1);
 }
 
 void initDownloadTask() {
@@ -198,8 +207,7 @@ void onUpdateWindowCreated(Window& updateWindow) {
     param.url = trimSpaces(main->text(kUrlStore));
     param.stopWait = 1000;
     param.connectionCount = 5;
-    param.localFile = joinTexts(utf8ToGbk(platform::programFolder()), "/", s.baseName,
-                                platform::executableSuffix());
+    param.localFile = updateTarget(s.baseName);
     param.connectTimeout = 5000;
     param.sendTimeout = 5000;
     param.receiveTimeout = 10000;

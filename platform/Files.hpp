@@ -30,5 +30,8 @@ bool replaceFile(const std::string& path,
                  std::initializer_list<std::span<const std::uint8_t>> blocks);
 // The current folder, or the empty string.
 std::string currentDirectory();
+// What the system's own paths (an open-file dialog's answer) separate folders
+// with: "/" on Linux, "\\" on Windows (which takes "/" too).
+const char* pathSeparator();
 
 }  // namespace lumivox::platform

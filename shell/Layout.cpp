@@ -44,6 +44,16 @@ std::vector<Control> expandControls(const WindowLayout& layout) {
     return controls;
 }
 
+bool liesWithin(std::string_view parent, std::string_view ancestor,
+                const std::function<std::string_view(std::string_view)>& parentOf) {
+    for (std::string_view up = parent; !up.empty(); up = parentOf(up)) {
+        if (up == ancestor) {
+            return true;
+        }
+    }
+    return false;
+}
+
 const WindowLayout* findProgramLayout(std::string_view name) {
     for (const WindowLayout* layout : {&mainWindowLayout(), &updateWindowLayout()}) {
         if (layout->name == name) {

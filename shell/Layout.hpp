@@ -4,6 +4,7 @@
 // these tables; nothing here depends on Qt. Names, captions and font faces are
 // UTF-8 as in the source.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -130,6 +131,12 @@ struct WindowLayout {
 
 // Every control of a layout in table order, series expanded.
 std::vector<Control> expandControls(const WindowLayout& layout);
+
+// True when the control whose parent is `parent` lies in `ancestor`: that is
+// its parent or a control its parent lies in, going up through `parentOf` (a
+// control's parent name, "" for the window).
+bool liesWithin(std::string_view parent, std::string_view ancestor,
+                const std::function<std::string_view(std::string_view)>& parentOf);
 
 // The program's window layouts.
 inline constexpr std::string_view kMainWindow = "启动窗口";

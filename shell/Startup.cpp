@@ -1,17 +1,11 @@
 #include "shell/Startup.hpp"
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
 
-#include <QApplication>
-#include <QFont>
-
+#include "platform/DataFolder.hpp"
+#include "platform/Executable.hpp"
 #include "platform/Files.hpp"
 #include "shell/EventWiring.hpp"
-#include "shell/FormRuntime.hpp"
-#include "shell/Pictures.hpp"
 #include "util/Encoding.hpp"
 #include "util/ProgramEnd.hpp"
 #include "util/TextUtil.hpp"
@@ -22,34 +16,25 @@ namespace {
 constexpr std::string_view kCustomSongsStore = "编辑框自定义配置";
 constexpr std::string_view kHotkeyPhrasesStore = "编辑框快捷配置";
 
-}  // namespace
-
-namespace {
-
-// The user's configuration folder, as the OS names it.
-std::string configFolder() {
-    std::string base;
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    if (config != nullptr && config[0] == '/') {
-        base = config;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = std::string(home != nullptr ? home : "") + "/.config";
-    }
-    while (base.size() > 1 && base.back() == '/') {
-        base.pop_back();
-    }
-    return base;
+// The folder that holds the data folder ("" when it has none).
+std::string folderAbove(const std::string& folder) {
+    const size_t last = folder.find_last_of("/\\");
+    return last == std::string::npos || last == 0 ? std::string() : folder.substr(0, last);
 }
 
 }  // namespace
 
 Text dataFolder() {
-    return utf8ToGbk(configFolder() + "/Lumivox");
+    return utf8ToGbk(platform::dataFolder());
 }
 
 Text dataFilePath(std::string_view name) {
-    return joinTexts(dataFolder(), "/", utf8ToGbk(name));
+#ifdef _WIN32
+    constexpr std::string_view separator = "\\";
+#else
+    constexpr std::string_view separator = "/";
+#endif
+    return joinTexts(dataFolder(), separator, utf8ToGbk(name));
 }
 
 void onMainWindowCreated(Window& window) {
@@ -61,7 +46,9 @@ void onMainWindowCreated(Window& window, const StartupSteps& steps) {
     if (!pathExists(folder)) {
         // A new account or a container has no configuration folder yet: without
         // it the data folder could not be made and every later save would fail.
-        platform::createPrivateFolders(configFolder());
+        if (const std::string above = folderAbove(platform::dataFolder()); !above.empty()) {
+            platform::createPrivateFolders(above);
+        }
         makeDirectory(folder);  // the result is not looked at
     }
     window.setText(kCustomSongsStore, valueToText(readWholeFile(dataFilePath(kCustomSongsFile))));
@@ -75,22 +62,16 @@ void onMainWindowCreated(Window& window, const StartupSteps& steps) {
     }
 }
 
-void setUpApplicationLook() {
-    QFont font(QStringLiteral("WenQuanYi Micro Hei"));
-    font.setPixelSize(12);
-    QApplication::setFont(font);
-    QApplication::setWindowIcon(programIcon());
-}
-
 void enterProgramFolder() {
-    std::error_code error;
-    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error && program.has_parent_path()) {
-        std::filesystem::current_path(program.parent_path(), error);
+    const std::string folder = platform::programFolder();
+    if (!folder.empty()) {
+        std::error_code error;
+        std::filesystem::current_path(
+            std::filesystem::path(std::u8string(folder.begin(), folder.end())), error);
     }
 }
 
-int startProgram(FormRuntime& runtime, std::string_view mainLayout, const StartupSteps& steps) {
+int startProgram(Forms& forms, std::string_view mainLayout, const StartupSteps& steps) {
     enterProgramFolder();
     if (steps.initDownloadTask) {
         steps.initDownloadTask();
@@ -98,7 +79,7 @@ int startProgram(FormRuntime& runtime, std::string_view mainLayout, const Startu
     if (steps.releaseDownloadTask) {
         addProgramEndRoutine(steps.releaseDownloadTask);
     }
-    if (!runtime.loadWindow(mainLayout, nullptr, false)) {
+    if (!forms.loadWindow(mainLayout, nullptr, false)) {
         showMessageBox(utf8ToGbk("运行时出错!\r\n\r\n错误信息：载入启动窗口失败\r\n"),
                        kMessageBoxIconError, utf8ToGbk("错误"));
         return -1;

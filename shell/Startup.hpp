@@ -9,7 +9,8 @@
 
 namespace lumivox {
 
-// `$XDG_CONFIG_HOME/Lumivox` (default `~/.config/Lumivox`), as a GBK text.
+// The platform's data folder (`$XDG_CONFIG_HOME/Lumivox` on Linux, "D:\\Lumivox"
+// or the roaming application data on Windows), as a GBK text.
 Text dataFolder();
 // A file of the data folder; `name` is UTF-8 as in the source.
 Text dataFilePath(std::string_view name);
@@ -24,18 +25,11 @@ inline constexpr std::string_view kHotkeyPhrasesFile = "快捷键配置.txt";
 void onMainWindowCreated(Window& window);
 void onMainWindowCreated(Window& window, const StartupSteps& steps);
 
-class FormRuntime;
-
-// The application-wide look, once the application object exists: the default
-// GUI font (its CJK face also stands in for the layouts' faces where the machine
-// lacks them) and the program's icon for every window without one of its own.
-void setUpApplicationLook();
-
-// The start-up sequence after the application object exists: the program's
-// folder as current directory, the update's download objects, then the window
-// of `mainLayout` (created event included). Returns 0 when the window is up;
+// The start-up sequence once the form runtime exists: the program's folder as
+// current directory, the update's download objects, then the window of
+// `mainLayout` (created event included). Returns 0 when the window is up;
 // otherwise shows the start-up failure box and returns -1, the exit code.
-int startProgram(FormRuntime& runtime, std::string_view mainLayout,
+int startProgram(Forms& forms, std::string_view mainLayout,
                  const StartupSteps& steps = startupSteps());
 
 // Makes the folder of the running executable the current directory.

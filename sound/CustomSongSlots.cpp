@@ -1,7 +1,9 @@
 #include "sound/CustomSongSlots.hpp"
 
+#include <algorithm>
 #include <string>
 
+#include "platform/Files.hpp"
 #include "sound/SoundService.hpp"
 #include "util/Encoding.hpp"
 #include "util/TextUtil.hpp"
@@ -19,9 +21,11 @@ std::string pathBox(int slot) {
     return "编辑框自定义地址" + std::to_string(slot);
 }
 
-// The part after the last path separator; the whole text without one.
+// The part after the last path separator ("/", or the system's own); the whole
+// text without one.
 Text lastPathComponent(const Text& path) {
-    const int position = findLastText(path, "/");
+    const int position =
+        std::max(findLastText(path, "/"), findLastText(path, platform::pathSeparator()));
     if (position < 0) {
         return path;
     }

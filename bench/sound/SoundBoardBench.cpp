@@ -74,7 +74,7 @@ std::pair<double, double> startup(Display* display, const std::string& program,
     return {mapped, rss};
 }
 
-long fileBytes(const std::string& path) {
+long fileSize(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0 ? static_cast<long>(info.st_size) : -1;
 }
@@ -178,8 +178,8 @@ int main(int argc, char** argv) {
                     median(withRss) / median(withoutRss));
     }
 
-    std::printf("executable_with_effects: %ld bytes\n", fileBytes(LUMIVOX_PROGRAM));
-    std::printf("executable_without_effects: %ld bytes\n", fileBytes(LUMIVOX_WITHOUT_EFFECTS));
+    std::printf("executable_with_effects: %ld bytes\n", fileSize(LUMIVOX_PROGRAM));
+    std::printf("executable_without_effects: %ld bytes\n", fileSize(LUMIVOX_WITHOUT_EFFECTS));
 
     // The generator, as the build runs it (the output goes to a scratch folder).
     TempDir scratch;

@@ -183,6 +183,10 @@ bool replaceFile(const std::string& path,
     return ok;
 }
 
+const char* pathSeparator() {
+    return "/";
+}
+
 std::string currentDirectory() {
     char buffer[PATH_MAX];
     return ::getcwd(buffer, sizeof buffer) != nullptr ? std::string(buffer) : std::string();

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/SocketReadiness.hpp"
 #include "platform/Sockets.hpp"
 
 namespace lumivox::platform {
@@ -138,17 +139,8 @@ int waitSocket(SocketHandle socket, bool forRead, bool forWrite, int timeoutMs) 
     if (n < 0) {
         return errno == EINTR ? 0 : lastError();
     }
-    if (n == 0) {
-        return 0;
-    }
-    int mask = 0;
-    if (entry.revents & (POLLIN | POLLHUP))
-        mask |= kReadable;
-    if (entry.revents & POLLOUT)
-        mask |= kWritable;
-    if (entry.revents & (POLLERR | POLLNVAL))
-        mask |= kFailed;
-    return mask;
+    return n == 0 ? 0
+                  : readinessMask(entry.revents, {POLLIN, POLLOUT, POLLHUP, POLLERR | POLLNVAL});
 }
 
 int pendingError(SocketHandle socket) {

@@ -140,6 +140,10 @@ bool replaceFile(const std::string& path,
     return ok;
 }
 
+const char* pathSeparator() {
+    return "\\";
+}
+
 std::string currentDirectory() {
     const DWORD length = GetCurrentDirectoryW(0, nullptr);
     if (length == 0) {

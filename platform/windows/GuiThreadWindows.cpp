@@ -1,18 +1,83 @@
-// The Windows build has no GUI yet (the Win32 form runtime comes with the whole
-// program): no thread is the GUI thread, and work for it is refused, as the
-// neutral interface says for a process without a GUI.
+// The GUI thread on Windows: the thread that called serveGuiThreadCalls. Work
+// from other threads is posted to a message-only window of that thread, so any
+// of its message loops (a message box's or a dialog's too) runs it.
+#include <windows.h>
+
+#include <atomic>
+
 #include "platform/GuiThread.hpp"
+#include "platform/GuiThreadCalls.hpp"
+#include "platform/windows/GuiThreadWindows.hpp"
 
 namespace lumivox::platform {
+namespace {
+
+constexpr UINT kRunCall = WM_APP + 0x40;
+
+GuiThreadCalls& calls() {
+    static GuiThreadCalls instance(false);  // no GUI until a thread declares itself
+    return instance;
+}
+
+std::atomic<DWORD> guiThread{0};
+std::atomic<HWND> callsWindow{nullptr};
+
+LRESULT CALLBACK callsProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kRunCall) {
+        // The message owns one reference to the call.
+        auto* call = reinterpret_cast<std::shared_ptr<GuiThreadCall>*>(lParam);
+        calls().run(*call);
+        delete call;
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+bool serveGuiThreadCalls() {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = &callsProcedure;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"LumivoxGuiThreadCalls";
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                  nullptr, windowClass.hInstance, nullptr);
+    if (window == nullptr) {
+        return false;
+    }
+    callsWindow = window;
+    guiThread = GetCurrentThreadId();
+    calls().begin();
+    return true;
+}
 
 bool isGuiThread() {
-    return false;
+    const DWORD gui = guiThread;
+    return gui != 0 && gui == GetCurrentThreadId();
 }
 
-bool runOnGuiThread(const std::function<void()>&) {
-    return false;
+bool runOnGuiThread(const std::function<void()>& work) {
+    const DWORD gui = guiThread;
+    if (gui == 0) {
+        return false;
+    }
+    if (gui == GetCurrentThreadId()) {
+        work();
+        return true;
+    }
+    return calls().handOver(work, [](const std::shared_ptr<GuiThreadCall>& call) {
+        auto* held = new std::shared_ptr<GuiThreadCall>(call);
+        if (!PostMessageW(callsWindow, kRunCall, 0, reinterpret_cast<LPARAM>(held))) {
+            delete held;
+            return false;
+        }
+        return true;
+    });
 }
 
-void endGuiThreadCalls() {}
+void endGuiThreadCalls() {
+    calls().end();
+}
 
 }  // namespace lumivox::platform

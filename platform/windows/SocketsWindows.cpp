@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <utility>
 
+#include "platform/SocketReadiness.hpp"
 #include "platform/Sockets.hpp"
 
 namespace lumivox::platform {
@@ -94,17 +95,9 @@ int waitSocket(SocketHandle socket, bool forRead, bool forWrite, int timeoutMs) 
     if (n < 0) {
         return lastError();
     }
-    if (n == 0) {
-        return 0;
-    }
-    int mask = 0;
-    if (entry.revents & (POLLRDNORM | POLLHUP))
-        mask |= kReadable;
-    if (entry.revents & POLLWRNORM)
-        mask |= kWritable;
-    if (entry.revents & (POLLERR | POLLNVAL))
-        mask |= kFailed;
-    return mask;
+    return n == 0 ? 0
+                  : readinessMask(entry.revents,
+                                  {POLLRDNORM, POLLWRNORM, POLLHUP, POLLERR | POLLNVAL});
 }
 
 int pendingError(SocketHandle socket) {

@@ -17,16 +17,6 @@ extern char** environ;
 namespace lumivox::testing {
 namespace fs = std::filesystem;
 
-fs::path sourceDir() {
-    const char* dir = std::getenv("LUMIVOX_SOURCE_DIR");
-    return dir ? fs::path(dir) : fs::current_path();
-}
-
-fs::path binaryDir() {
-    const char* dir = std::getenv("LUMIVOX_BINARY_DIR");
-    return dir ? fs::path(dir) : fs::current_path();
-}
-
 TempDir::TempDir() {
     std::string pattern = (fs::temp_directory_path() / "lumivox-test-XXXXXX").string();
     char* made = mkdtemp(pattern.data());
@@ -35,11 +25,6 @@ TempDir::TempDir() {
     }
     path_ = made;
     chmod(made, 0700);
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
 }
 
 Subprocess::Subprocess(const std::vector<std::string>& argv,
@@ -140,17 +125,6 @@ CommandResult runCommand(const std::string& command) {
     int status = pclose(pipe);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
-}
-
-bool waitUntil(const std::function<bool()>& ready, std::chrono::milliseconds timeout) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!ready()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
 }
 
 PulseServer::PulseServer() {

@@ -26,7 +26,7 @@
 #include <QRadialGradient>
 #include <QRandomGenerator>
 
-#include "shell/Pictures.hpp"
+#include "shell/qt/Pictures.hpp"
 
 namespace {
 

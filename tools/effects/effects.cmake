@@ -27,14 +27,8 @@ add_library(lumivox_effect_loudness STATIC ${LUMIVOX_EFFECTS_DIR}/Loudness.cpp)
 target_include_directories(lumivox_effect_loudness PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(lumivox_effect_loudness PUBLIC PkgConfig::EBUR128)
 
-set(LUMIVOX_EFFECT_FILES)
-foreach(n RANGE 1 50)
-  string(LENGTH "${n}" digits)
-  if(digits EQUAL 1)
-    set(n "0${n}")
-  endif()
-  list(APPEND LUMIVOX_EFFECT_FILES ${CMAKE_CURRENT_BINARY_DIR}/effects/${n}.wav)
-endforeach()
+include(${CMAKE_CURRENT_LIST_DIR}/effect-files.cmake)
+lumivox_effect_files(LUMIVOX_EFFECT_FILES ${CMAKE_CURRENT_BINARY_DIR}/effects)
 add_custom_command(
   OUTPUT ${LUMIVOX_EFFECT_FILES}
   COMMAND lumivox_effect_generator ${CMAKE_CURRENT_BINARY_DIR}/effects

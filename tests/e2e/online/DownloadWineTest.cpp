@@ -11,6 +11,7 @@
 #include "online/Download.hpp"
 #include "platform/Web.hpp"
 #include "tests/e2e/online/DownloadRecorder.hpp"
+#include "tests/e2e/online/WineNginx.hpp"
 #include "tests/support/TestSupport.hpp"
 
 namespace lumivox::online {
@@ -22,11 +23,7 @@ namespace fs = std::filesystem;
 class WineDownload : public ::testing::Test {
   protected:
     void SetUp() override {
-        const char* url = std::getenv("LUMIVOX_NGINX_URL");
-        const char* root = std::getenv("LUMIVOX_NGINX_ROOT");
-        ASSERT_TRUE(url != nullptr && root != nullptr) << "run through scripts/wine-with-nginx";
-        url_ = url;
-        www_ = root;
+        ASSERT_TRUE(wineNginx(url_, www_)) << "run through scripts/wine-with-nginx";
     }
 
     // Serves `bytes` as `name`, downloads it over five connections and gives what landed.

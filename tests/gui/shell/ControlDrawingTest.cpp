@@ -4,10 +4,10 @@
 #include <QTest>
 
 #include "GuiTest.hpp"
-#include "shell/Controls.hpp"
-#include "shell/ImageButton.hpp"
-#include "shell/Pictures.hpp"
-#include "shell/TransparentLabel.hpp"
+#include "shell/qt/Controls.hpp"
+#include "shell/qt/ImageButton.hpp"
+#include "shell/qt/Pictures.hpp"
+#include "shell/qt/TransparentLabel.hpp"
 
 namespace lumivox::testing {
 namespace {

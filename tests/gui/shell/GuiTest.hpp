@@ -10,10 +10,10 @@
 #include <QImage>
 #include <QWidget>
 
-#include "shell/FormRuntime.hpp"
-#include "shell/FormWindow.hpp"
 #include "shell/Layout.hpp"
 #include "shell/Startup.hpp"
+#include "shell/qt/FormRuntime.hpp"
+#include "shell/qt/FormWindow.hpp"
 #include "tests/support/TestSupport.hpp"
 
 namespace lumivox::testing {

@@ -12,8 +12,8 @@
 #include <QTimer>
 
 #include "GuiTest.hpp"
-#include "shell/ImageButton.hpp"
-#include "shell/TransparentLabel.hpp"
+#include "shell/qt/ImageButton.hpp"
+#include "shell/qt/TransparentLabel.hpp"
 #include "util/Encoding.hpp"
 
 namespace lumivox::testing {

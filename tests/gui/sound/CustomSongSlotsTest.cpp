@@ -138,6 +138,19 @@ TEST_F(SongSlots, SavedFileHoldsEveryFieldByteForByte) {
     }
 }
 
+// Slot 1 chosen on a first run: the bytes of the shared fixture, the path
+// written where it says "<path>". The Windows build's end-to-end test holds
+// Lumivox.exe's file to the same fixture, so both builds write the same bytes.
+TEST_F(SongSlots, OneChoiceWritesTheBytesOfTheSharedFixture) {
+    const fs::path song = songFile("slot.mp3");
+    choose(mainWindow(), 1, song);
+    std::string saved = fileText(settingsFile());
+    const std::size_t at = saved.find(gbk(song));
+    ASSERT_NE(at, std::string::npos);
+    saved.replace(at, gbk(song).size(), "<path>");
+    EXPECT_EQ(saved, fileText(sourceDir() / "tests/fixtures/song_slot_1_settings.txt"));
+}
+
 TEST_F(SongSlots, CancelledSlotShowsNothingUntilTheSaveRefillsItsCaption) {
     FormWindow& window = mainWindow();
     window.setCaption("自定义歌曲名字1", "");  // slot 1 empty: it gets the placeholder instead

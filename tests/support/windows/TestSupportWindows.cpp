@@ -1,5 +1,5 @@
-// The part of the test helpers that the Windows build of the core's tests uses:
-// the source and build trees and temporary folders.
+// The part of the test helpers that the Windows build of the tests uses and that
+// differs from Linux: temporary folders and commands (common/ has the rest).
 #include <windows.h>
 
 #include <cstdio>
@@ -12,16 +12,6 @@
 namespace lumivox::testing {
 
 namespace fs = std::filesystem;
-
-fs::path sourceDir() {
-    const char* dir = std::getenv("LUMIVOX_SOURCE_DIR");
-    return dir ? fs::path(dir) : fs::current_path();
-}
-
-fs::path binaryDir() {
-    const char* dir = std::getenv("LUMIVOX_BINARY_DIR");
-    return dir ? fs::path(dir) : fs::current_path();
-}
 
 TempDir::TempDir() {
     const fs::path base = fs::temp_directory_path();
@@ -39,11 +29,6 @@ TempDir::TempDir() {
     throw std::runtime_error("no temporary folder could be made");
 }
 
-TempDir::~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-}
-
 // Through the system's command interpreter (cmd.exe) here.
 CommandResult runCommand(const std::string& command) {
     CommandResult result;
@@ -58,17 +43,6 @@ CommandResult runCommand(const std::string& command) {
     }
     result.status = _pclose(pipe);
     return result;
-}
-
-bool waitUntil(const std::function<bool()>& ready, std::chrono::milliseconds timeout) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!ready()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
 }
 
 }  // namespace lumivox::testing

@@ -1,13 +1,11 @@
-// The version file's fields, the base names an update may write, the update
-// signature, the command line that starts the new build, and the bounded read
-// of the version file.
+// The version file's fields, the base names an update may write, the command
+// line that starts the new build, and the bounded read of the version file.
 #include <filesystem>
 #include <fstream>
 
 #include <gtest/gtest.h>
 
 #include "online/Update.hpp"
-#include "online/UpdateSignature.hpp"
 #include "online/VersionFile.hpp"
 #include "platform/Web.hpp"
 #include "tests/support/TestSupport.hpp"
@@ -49,60 +47,6 @@ TEST(VersionFile, BaseNamesThatStayBesideTheProgram) {
          {"", ".", "..", "a/b", "../x", "a\\b", "/abs", "Name\r\n", "a\tb", "a\x7f"}) {
         EXPECT_FALSE(isSafeBaseName(bad)) << bad;
     }
-}
-
-TEST(Base64, RoundTripsAndRefusesAnythingElse) {
-    const ByteData bytes = {0, 1, 2, 250, 251, 252, 253};
-    for (std::size_t n = 0; n <= bytes.size(); ++n) {
-        const ByteView part(bytes.data(), n);
-        const std::string text = encodeBase64(part);
-        EXPECT_EQ(decodeBase64(text), ByteData(part.begin(), part.end())) << text;
-    }
-    EXPECT_EQ(encodeBase64(ByteView(reinterpret_cast<const std::uint8_t*>("foobar"), 6)),
-              "Zm9vYmFy");
-    for (const char* bad : {"Zm9", "Zm=v", "Z===", "Zm 9v", "Zm9v\n", "Zm9-", "Zm9=", "Zh=="}) {
-        EXPECT_FALSE(decodeBase64(bad)) << bad;
-    }
-}
-
-class Signature : public ::testing::Test {
-  protected:
-    Signature() {
-        std::ifstream in(LUMIVOX_DEVELOPMENT_KEY_FILE);
-        pem.assign(std::istreambuf_iterator<char>(in), {});
-        std::ofstream(dir / "build", std::ios::binary) << "the new build\n";
-        digest = *fileSha256((dir / "build").string());
-    }
-    testing::TempDir dir;
-    std::string pem;
-    Sha256 digest{};
-};
-
-TEST_F(Signature, BindsTheBytesTheNameAndTheVersion) {
-    const auto signature = signUpdate(pem, digest, "New", "1");
-    ASSERT_TRUE(signature);
-    const ByteData key = builtInUpdateKey();  // the development key in this build
-    ASSERT_EQ(key.size(), 32u);
-    EXPECT_TRUE(verifyUpdate(key, *signature, digest, "New", "1"));
-    EXPECT_TRUE(verifyUpdate(key, *signature + "\r\n", digest, "New", "1"));  // a trailing break
-
-    Sha256 otherBytes = digest;
-    otherBytes[0] ^= 1;
-    std::string flipped = *signature;
-    flipped[10] = flipped[10] == 'A' ? 'B' : 'A';
-    ByteData otherKey = key;
-    otherKey[0] ^= 1;
-    EXPECT_FALSE(verifyUpdate(key, *signature, otherBytes, "New", "1"));
-    EXPECT_FALSE(verifyUpdate(key, *signature, digest, "Other", "1"));
-    EXPECT_FALSE(verifyUpdate(key, *signature, digest, "New", "2"));
-    EXPECT_FALSE(verifyUpdate(key, flipped, digest, "New", "1"));
-    EXPECT_FALSE(verifyUpdate(otherKey, *signature, digest, "New", "1"));
-    EXPECT_FALSE(verifyUpdate(key, "", digest, "New", "1"));
-    EXPECT_FALSE(verifyUpdate(key, "not base64!", digest, "New", "1"));
-    EXPECT_FALSE(verifyUpdate(key, signature->substr(0, 44), digest, "New", "1"));
-
-    EXPECT_FALSE(signUpdate("no key", digest, "New", "1"));
-    EXPECT_FALSE(fileSha256((dir / "missing").string()));
 }
 
 // The new build is started through the program-start operation's splitting

@@ -17,6 +17,11 @@ namespace lumivox {
 
 class FormWindow;
 
+// The application-wide look, once the application object exists: the default
+// GUI font (its CJK face also stands in for the layouts' faces where the machine
+// lacks them) and the program's icon for every window without one of its own.
+void setUpApplicationLook();
+
 class FormRuntime : public QObject, public Forms {
     Q_OBJECT
   public:

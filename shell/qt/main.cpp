@@ -2,9 +2,9 @@
 #include <QApplication>
 
 #include "platform/GuiThread.hpp"
-#include "shell/FormRuntime.hpp"
 #include "shell/Layout.hpp"
 #include "shell/Startup.hpp"
+#include "shell/qt/FormRuntime.hpp"
 #include "util/ProgramEnd.hpp"
 
 int main(int argc, char** argv) {

@@ -1,14 +1,16 @@
-#include "shell/FormRuntime.hpp"
+#include "shell/qt/FormRuntime.hpp"
 
 #include <vector>
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QFont>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QScreen>
 
-#include "shell/FormWindow.hpp"
+#include "shell/qt/FormWindow.hpp"
+#include "shell/qt/Pictures.hpp"
 
 namespace lumivox {
 namespace {
@@ -27,6 +29,13 @@ void centre(QWidget& window) {
 }
 
 }  // namespace
+
+void setUpApplicationLook() {
+    QFont font(QStringLiteral("WenQuanYi Micro Hei"));
+    font.setPixelSize(12);
+    QApplication::setFont(font);
+    QApplication::setWindowIcon(programIcon());
+}
 
 FormRuntime::FormRuntime(std::function<const layout::WindowLayout*(std::string_view)> findLayout,
                          const std::vector<Binding>& wiring)

@@ -1,11 +1,11 @@
-#include "shell/TransparentLabel.hpp"
+#include "shell/qt/TransparentLabel.hpp"
 
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTextLayout>
 
 #include "shell/EventWiring.hpp"
-#include "shell/ImageButton.hpp"
+#include "shell/qt/ImageButton.hpp"
 
 namespace lumivox {
 namespace {

@@ -1,4 +1,4 @@
-#include "shell/ImageButton.hpp"
+#include "shell/qt/ImageButton.hpp"
 
 #include <map>
 #include <string>
@@ -9,7 +9,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "shell/Pictures.hpp"
+#include "shell/qt/Pictures.hpp"
 
 namespace lumivox {
 

@@ -1,4 +1,4 @@
-#include "shell/Pictures.hpp"
+#include "shell/qt/Pictures.hpp"
 
 #include <csetjmp>
 #include <cstdio>

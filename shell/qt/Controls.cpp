@@ -1,4 +1,4 @@
-#include "shell/Controls.hpp"
+#include "shell/qt/Controls.hpp"
 
 #include <limits>
 

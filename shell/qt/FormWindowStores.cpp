@@ -4,8 +4,8 @@
 // most of the start-up time; a store's text lives in its control record instead,
 // and its widget is made, in its layout place, stacking and Tab order, as soon as
 // a call shows it, shows a control it lies in, or asks for its widget.
-#include "shell/Controls.hpp"
-#include "shell/FormWindow.hpp"
+#include "shell/qt/Controls.hpp"
+#include "shell/qt/FormWindow.hpp"
 
 namespace lumivox {
 
@@ -68,17 +68,15 @@ void FormWindow::makeStoreWidget(Control& control) {
 }
 
 void FormWindow::makeStoreWidgetsBelow(std::string_view name) {
+    const auto parentOf = [this](std::string_view control) {
+        auto found = controls_.find(control);
+        return found == controls_.end() ? std::string_view()
+                                        : std::string_view(found->second.parent);
+    };
     for (auto& [storeName, control] : controls_) {
-        if (control.widget != nullptr || !control.store) {
-            continue;
-        }
-        for (std::string_view up = control.parent; !up.empty();) {
-            if (up == name) {
-                makeStoreWidget(control);
-                break;
-            }
-            auto parent = controls_.find(up);
-            up = parent == controls_.end() ? std::string_view() : parent->second.parent;
+        if (control.widget == nullptr && control.store &&
+            layout::liesWithin(control.parent, name, parentOf)) {
+            makeStoreWidget(control);
         }
     }
 }

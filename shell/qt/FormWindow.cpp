@@ -1,4 +1,4 @@
-#include "shell/FormWindow.hpp"
+#include "shell/qt/FormWindow.hpp"
 
 #include <algorithm>
 
@@ -9,11 +9,11 @@
 #include <QLabel>
 #include <QProgressBar>
 
-#include "shell/Controls.hpp"
-#include "shell/FormRuntime.hpp"
-#include "shell/ImageButton.hpp"
-#include "shell/Pictures.hpp"
-#include "shell/TransparentLabel.hpp"
+#include "shell/qt/Controls.hpp"
+#include "shell/qt/FormRuntime.hpp"
+#include "shell/qt/ImageButton.hpp"
+#include "shell/qt/Pictures.hpp"
+#include "shell/qt/TransparentLabel.hpp"
 #include "util/Encoding.hpp"
 
 namespace lumivox {

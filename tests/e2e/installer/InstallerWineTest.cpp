@@ -1,0 +1,138 @@
+// The installer on a new user's machine (a fresh Wine prefix): a silent install
+// without administrator rights puts the program, a Start-menu entry that starts
+// it and an uninstaller listed under the user's installed programs in place;
+// the silent uninstall takes all of it away again.
+#include <windows.h>
+
+#include <objidl.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "tests/support/TestSupport.hpp"
+
+namespace {
+
+using namespace std::chrono_literals;
+using lumivox::testing::fileBytes;
+namespace fs = std::filesystem;
+
+const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lumivox";
+
+fs::path knownFolder(REFKNOWNFOLDERID id) {
+    PWSTR path = nullptr;
+    fs::path result;
+    if (SHGetKnownFolderPath(id, 0, nullptr, &path) == S_OK)
+        result = path;
+    CoTaskMemFree(path);
+    return result;
+}
+
+// Runs a command line to its end; its exit code, or -1.
+int run(std::wstring commandLine) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &started))
+        return -1;
+    DWORD code = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(started.hProcess, 60000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(started.hProcess, &code);
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+    return static_cast<int>(code);
+}
+
+// A string value of the uninstaller's entry, or nothing.
+std::optional<std::wstring> entryValue(const wchar_t* name) {
+    wchar_t value[1024];
+    DWORD size = sizeof value;
+    if (RegGetValueW(HKEY_CURRENT_USER, kUninstallKey, name, RRF_RT_REG_SZ, nullptr, value,
+                     &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    return std::wstring(value);
+}
+
+// Where a shell link points.
+fs::path linkTarget(const fs::path& link) {
+    IShellLinkW* shellLink = nullptr;
+    fs::path target;
+    if (CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                         reinterpret_cast<void**>(&shellLink)) != S_OK)
+        return target;
+    IPersistFile* file = nullptr;
+    wchar_t path[MAX_PATH] = L"";
+    if (shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)) == S_OK) {
+        if (file->Load(link.c_str(), STGM_READ) == S_OK &&
+            shellLink->GetPath(path, MAX_PATH, nullptr, 0) == S_OK)
+            target = path;
+        file->Release();
+    }
+    shellLink->Release();
+    return target;
+}
+
+TEST(Installer, InstallsForTheUserAloneAndUninstallsCompletely) {
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
+    const fs::path folder = knownFolder(FOLDERID_LocalAppData) / "Programs" / "Lumivox";
+    const fs::path link = knownFolder(FOLDERID_Programs) / "Lumivox.lnk";
+    ASSERT_FALSE(fs::exists(folder)) << "not a fresh prefix";
+
+    // Windows asks for no administrator rights: the manifest runs it as the user.
+    const std::string installer = fileBytes(LUMIVOX_INSTALLER);
+    EXPECT_NE(installer.find("requestedExecutionLevel level=\"asInvoker\""), std::string::npos);
+
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_EQ(run(L"\"" + fs::path(LUMIVOX_INSTALLER).wstring() + L"\" /S"), 0);
+    std::printf("silent install: %.2f s\n",
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+
+    // The program byte for byte, the uninstaller beside it, and nothing else.
+    const std::string program = fileBytes(LUMIVOX_INSTALLED_PROGRAM);
+    ASSERT_FALSE(program.empty());
+    EXPECT_TRUE(fileBytes(folder / "Lumivox.exe") == program);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Lumivox.exe", "Uninstall.exe"}));
+
+    // The folder is the user's own: the updater may write a new build beside the program.
+    std::ofstream(folder / "Lumivox2.exe") << "a downloaded build";
+    EXPECT_TRUE(fs::exists(folder / "Lumivox2.exe"));
+    fs::remove(folder / "Lumivox2.exe");
+
+    ASSERT_TRUE(fs::exists(link));
+    EXPECT_TRUE(fs::equivalent(linkTarget(link), folder / "Lumivox.exe"));
+
+    EXPECT_EQ(entryValue(L"DisplayName"), L"Lumivox");
+    EXPECT_EQ(entryValue(L"DisplayVersion"), L"1.0");
+    EXPECT_EQ(entryValue(L"InstallLocation"), folder.wstring());
+    const auto quiet = entryValue(L"QuietUninstallString");
+    ASSERT_TRUE(quiet);
+    EXPECT_EQ(*quiet, L"\"" + (folder / "Uninstall.exe").wstring() + L"\" /S");
+
+    // The uninstaller copies itself elsewhere and ends at once; its copy removes
+    // the folder with the uninstaller in it.
+    ASSERT_EQ(run(*quiet), 0);
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (fs::exists(folder) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(100ms);
+    EXPECT_FALSE(fs::exists(folder));
+    EXPECT_FALSE(fs::exists(link));
+    EXPECT_FALSE(entryValue(L"DisplayName"));
+    HKEY key = nullptr;
+    EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, kUninstallKey, 0, KEY_READ, &key), ERROR_SUCCESS);
+    CoUninitialize();
+}
+
+}  // namespace

@@ -1,0 +1,266 @@
+// Lumivox.exe under Wine on a private X screen (scripts/wine-with-display), its
+// version file served by nginx (scripts/wine-with-nginx): the first start, what
+// the screen shows of each page, Esc ending it, and the start-up time beside a
+// minimal Win32 window. Arguments: the program and the minimal window's program.
+// With LUMIVOX_SCREENSHOT_DIR set, the pages and the decoded pictures are saved
+// there as BMP files for the comparison with the Linux build.
+#include <windows.h>
+// After windows.h, whose types it uses.
+#include <objbase.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/DataFolder.hpp"
+#include "platform/windows/WideText.hpp"
+#include "shell/win32/Win32Pictures.hpp"
+#include "tests/e2e/shell/WineDriving.hpp"
+#include "tests/support/TestSupport.hpp"
+
+namespace lumivox::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+std::string programPath;
+std::string minimalWindowPath;
+
+fs::path screenshotDir() {
+    const char* dir = std::getenv("LUMIVOX_SCREENSHOT_DIR");
+    return dir != nullptr ? fs::path(windowsPath(dir)) : fs::path();
+}
+
+class WineProgram : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const char* root = std::getenv("LUMIVOX_NGINX_ROOT");
+        const char* url = std::getenv("LUMIVOX_NGINX_URL");
+        ASSERT_TRUE(root != nullptr && url != nullptr) << "run through scripts/wine-with-nginx";
+        ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run through scripts/wine-with-display";
+        ASSERT_FALSE(programPath.empty());
+        // A version that is not this one's: the program runs on after its check.
+        std::ofstream(fs::path(windowsPath(root)) / "111.txt", std::ios::binary)
+            << "2---http://127.0.0.1:1/none.exe---Lumivox";
+        std::string host = url;
+        host.erase(0, host.find("//") + 2);
+        SetEnvironmentVariableW(L"LUMIVOX_SERVER", platform::widen(host).c_str());
+    }
+
+    // Starts the program and waits until its window is shown and painted.
+    HWND start(Started& program) {
+        EXPECT_TRUE(program.ok());
+        SetCursorPos(0, 0);  // the pointer over no control of it
+        HWND window = program.waitForWindow(L"LumivoxV1.0", 60s);
+        EXPECT_NE(window, nullptr) << "the window did not appear";
+        if (window == nullptr) {
+            return nullptr;
+        }
+        // Shown is not yet painted: wait for the tab row.
+        EXPECT_TRUE(waitUntil([&] { return capture(window).at(58, 72 + 40) != 0; }, 30s));
+        return window;
+    }
+
+    TempDir elsewhere_;
+};
+
+// How many pixels of a part of a picture do not show as they should where the
+// picture lies in the client area: its pixels exactly, the ones of its key
+// colour as the black background. -1 when the picture is missing.
+int differingPixels(const Image& screen, const char* asset, layout::Colour key, int left, int top,
+                    RECT part) {
+    const win32::Picture* picture = win32::embeddedPicture(asset);
+    if (picture == nullptr) {
+        return -1;
+    }
+    const std::uint32_t leftOut = win32::keyColour(*picture, key);
+    int differing = 0;
+    for (int y = part.top; y < part.bottom; ++y) {
+        for (int x = part.left; x < part.right; ++x) {
+            const std::uint32_t pixel =
+                picture->pixels[static_cast<size_t>(y) * picture->width + x] & 0xFFFFFFu;
+            differing += screen.at(left + x, top + y) != (pixel == leftOut ? 0u : pixel);
+        }
+    }
+    return differing;
+}
+
+void expectPictureAt(const Image& screen, const char* asset, layout::Colour key, int left, int top,
+                     RECT part) {
+    EXPECT_EQ(differingPixels(screen, asset, key, left, top, part), 0) << asset;
+}
+
+TEST_F(WineProgram, FirstStartShowsTheWindowAndEndsWithEscape) {
+    const fs::path data = fs::path(platform::widen(platform::dataFolder()));
+    std::error_code ignored;
+    fs::remove_all(data, ignored);
+    ASSERT_FALSE(fs::exists(data));
+
+    Started program(programPath, elsewhere_.path());
+    HWND window = start(program);
+    ASSERT_NE(window, nullptr);
+    RECT client;
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, kClientWidth);
+    EXPECT_EQ(client.bottom, kClientHeight);
+    // A fixed frame with a caption bar, close and minimize buttons. (The icon
+    // is asked of the runtime's own windows in shell_win32_gui_tests: Wine
+    // answers WM_GETICON from another process with none.)
+    const LONG style = GetWindowLongW(window, GWL_STYLE);
+    EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME),
+              WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
+    // The data folder is made; no settings file is.
+    ASSERT_TRUE(fs::is_directory(data)) << data;
+    EXPECT_TRUE(fs::is_empty(data));
+
+    const Image screen = settled(window);
+    // 特定按钮2 at 112,72: below its caption the outside tab picture, black left out.
+    expectPictureAt(screen, "pictures/tab_out.jpg", layout::kBlack, 112, 72, {0, 36, 100, 45});
+    // 官方音按钮1 on the sound page (8,128 + 8,16): the bar's ends, and the black
+    // strip under it.
+    expectPictureAt(screen, "pictures/bar.jpg", layout::kBlack, 16, 144, {0, 0, 10, 30});
+    expectPictureAt(screen, "pictures/bar.jpg", layout::kBlack, 16, 144, {86, 0, 96, 30});
+    for (int x = 0; x < 96; ++x) {
+        ASSERT_EQ(screen.at(16 + x, 144 + 31), 0u);
+    }
+    // The banner: dark, lit by magenta and red streaks (red and blue above green).
+    long red = 0, green = 0, blueSum = 0;
+    for (int y = 0; y < 72; ++y) {
+        for (int x = 0; x < kClientWidth; ++x) {
+            const std::uint32_t p = screen.at(x, y);
+            red += (p >> 16) & 0xFF, green += (p >> 8) & 0xFF, blueSum += p & 0xFF;
+        }
+    }
+    EXPECT_LT((red + green + blueSum) / 3 / (72 * kClientWidth), 110);
+    EXPECT_GT(red, 2 * green);
+    EXPECT_GT(blueSum, 2 * green);
+    // The window's own background below the pages is black.
+    EXPECT_EQ(screen.at(3, 590), 0u);
+
+    pressEscape(window);
+    EXPECT_EQ(program.waitForExit(30s), 0);
+}
+
+TEST_F(WineProgram, EachPageAsTheHostSeesIt) {
+    Started program(programPath, elsewhere_.path());
+    HWND window = start(program);
+    ASSERT_NE(window, nullptr);
+    const fs::path shots = screenshotDir();
+    auto save = [&](const char* name, const Image& image) {
+        if (!shots.empty()) {
+            saveBmp(shots / name, image.width, image.height, image.pixels.data());
+        }
+    };
+    const Image sound = settled(window);
+    save("sound-effects.bmp", sound);
+    // Inside 快捷编辑框1 of the hidden hotkey page: the sound page's black.
+    const int boxX = 8 + 112 + 200, boxY = 128 + 32 + 12;
+    EXPECT_EQ(sound.at(boxX, boxY), 0u);
+
+    // 特定按钮3 "自定音": the song page, its play buttons blue around the picture.
+    clickAt(window, 216 + 50, 72 + 40);
+    ASSERT_TRUE(waitUntil([&] { return capture(window).at(8 + 88 + 1, 128 + 16 + 1) != 0; }, 10s));
+    save("song-slots.bmp", settled(window));
+
+    // 特定按钮1 "快捷键": the hotkey page, its phrase boxes white.
+    clickAt(window, 8 + 50, 72 + 40);
+    ASSERT_TRUE(waitUntil([&] { return capture(window).at(boxX, boxY) == 0xFFFFFFu; }, 10s));
+    save("hotkey-phrases.bmp", settled(window));
+
+    // The mouse over a tab shows its second picture (blue left out); leaving it,
+    // the first again.
+    const layout::Colour blue = layout::rgb(0x00, 0x88, 0xFF);
+    const RECT belowCaption{0, 36, 100, 45};
+    POINT over{320 + 50, 72 + 40};
+    ClientToScreen(window, &over);
+    SetCursorPos(over.x, over.y);
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return differingPixels(capture(window), "pictures/tab_in.jpg", blue, 320, 72,
+                                   belowCaption) == 0;
+        },
+        5s));
+    SetCursorPos(0, 0);
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return differingPixels(capture(window), "pictures/tab_out.jpg", layout::kBlack, 320, 72,
+                                   belowCaption) == 0;
+        },
+        5s));
+
+    if (!shots.empty()) {
+        // The pictures as WIC decodes them, for the comparison with libjpeg's.
+        for (const char* asset : {"bar", "tab_out", "tab_in", "play", "stop", "banner"}) {
+            const std::string name = std::string("pictures/") + asset + ".jpg";
+            const win32::Picture* picture = win32::embeddedPicture(name);
+            ASSERT_NE(picture, nullptr) << name;
+            saveBmp(shots / (std::string("decoded-") + asset + ".bmp"), picture->width,
+                    picture->height, picture->pixels.data());
+        }
+    }
+    pressEscape(window);
+    EXPECT_EQ(program.waitForExit(30s), 0);
+}
+
+// A figure: start-up to the window shown, Lumivox.exe beside a minimal Win32
+// window, alternating, in the same run.
+TEST_F(WineProgram, StartupBesideAMinimalWindow) {
+    ASSERT_FALSE(minimalWindowPath.empty());
+    constexpr int kRuns = 5;
+    std::vector<double> lumivox, minimal;
+    for (int run = 0; run < kRuns; ++run) {
+        {
+            Started program(programPath, elsewhere_.path());
+            ASSERT_NE(program.waitForWindow(L"LumivoxV1.0", 60s), nullptr);
+            lumivox.push_back(program.shownAfter().count());
+            HWND window = program.waitForWindow(L"LumivoxV1.0", 1s);
+            pressEscape(window);
+            ASSERT_EQ(program.waitForExit(30s), 0);
+        }
+        {
+            Started program(minimalWindowPath, elsewhere_.path());
+            HWND window = program.waitForWindow(L"MinimalWin32Window", 60s);
+            ASSERT_NE(window, nullptr);
+            minimal.push_back(program.shownAfter().count());
+            PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 1);
+            ASSERT_EQ(program.waitForExit(30s), 0);
+        }
+    }
+    auto median = [](std::vector<double> values) {
+        std::sort(values.begin(), values.end());
+        return values[values.size() / 2];
+    };
+    std::printf(
+        "start-up to window shown under Wine, median of %d: Lumivox.exe %.0f ms, "
+        "minimal Win32 window %.0f ms\n",
+        kRuns, median(lumivox), median(minimal));
+    for (int run = 0; run < kRuns; ++run) {
+        std::printf("  run %d: %.0f ms / %.0f ms\n", run + 1, lumivox[static_cast<size_t>(run)],
+                    minimal[static_cast<size_t>(run)]);
+    }
+}
+
+}  // namespace
+}  // namespace lumivox::testing
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (argc > 1) {
+        lumivox::testing::programPath = argv[1];
+    }
+    if (argc > 2) {
+        lumivox::testing::minimalWindowPath = argv[2];
+    }
+    // The picture checks decode through WIC, as the program does.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,12 @@
+# The files of the 50 effects in a folder, 01.wav to 50.wav, into `out`.
+function(lumivox_effect_files out folder)
+  set(files)
+  foreach(n RANGE 1 50)
+    string(LENGTH "${n}" digits)
+    if(digits EQUAL 1)
+      set(n "0${n}")
+    endif()
+    list(APPEND files ${folder}/${n}.wav)
+  endforeach()
+  set(${out} ${files} PARENT_SCOPE)
+endfunction()
