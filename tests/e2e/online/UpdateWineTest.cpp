@@ -28,10 +28,12 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-class WineUpdate : public ::testing::Test {
+class WineUpdate : public WineNginxTest {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(wineNginx(url_, www_)) << "run through scripts/wine-with-nginx";
+        WineNginxTest::SetUp();
+        if (HasFatalFailure())
+            return;
         build_ = lumivox::testing::wholeFile(LUMIVOX_UPDATED_BUILD);
         ASSERT_FALSE(build_.empty());
         pem_ = lumivox::testing::wholeFile(LUMIVOX_DEVELOPMENT_KEY_FILE);
@@ -67,8 +69,7 @@ class WineUpdate : public ::testing::Test {
         return signUpdate(pem_, *fileSha256(file.string()), name, version).value_or("");
     }
 
-    std::string url_, build_, pem_;
-    fs::path www_;
+    std::string build_, pem_;
     lumivox::testing::TempDir dir_;
 };
 
