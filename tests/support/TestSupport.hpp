@@ -68,7 +68,7 @@ bool waitUntil(const std::function<bool()>& ready, std::chrono::milliseconds tim
 // The whole file as bytes, or "" when it cannot be read. (On Windows give a
 // path made with std::filesystem::u8path for UTF-8 names: a plain string is
 // taken in the ANSI code page.)
-std::string fileBytes(const std::filesystem::path& path);
+std::string wholeFile(const std::filesystem::path& path);
 
 // A private PulseAudio server with one null sink named "out"; parec on
 // "out.monitor" records what was played. PULSE_SERVER points clients at it.

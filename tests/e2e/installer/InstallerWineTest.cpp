@@ -22,7 +22,7 @@
 namespace {
 
 using namespace std::chrono_literals;
-using lumivox::testing::fileBytes;
+using lumivox::testing::wholeFile;
 namespace fs = std::filesystem;
 
 const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lumivox";
@@ -88,7 +88,7 @@ TEST(Installer, InstallsForTheUserAloneAndUninstallsCompletely) {
     ASSERT_FALSE(fs::exists(folder)) << "not a fresh prefix";
 
     // Windows asks for no administrator rights: the manifest runs it as the user.
-    const std::string installer = fileBytes(LUMIVOX_INSTALLER);
+    const std::string installer = wholeFile(LUMIVOX_INSTALLER);
     EXPECT_NE(installer.find("requestedExecutionLevel level=\"asInvoker\""), std::string::npos);
 
     const auto started = std::chrono::steady_clock::now();
@@ -97,9 +97,9 @@ TEST(Installer, InstallsForTheUserAloneAndUninstallsCompletely) {
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
 
     // The program byte for byte, the uninstaller beside it, and nothing else.
-    const std::string program = fileBytes(LUMIVOX_INSTALLED_PROGRAM);
+    const std::string program = wholeFile(LUMIVOX_INSTALLED_PROGRAM);
     ASSERT_FALSE(program.empty());
-    EXPECT_TRUE(fileBytes(folder / "Lumivox.exe") == program);
+    EXPECT_TRUE(wholeFile(folder / "Lumivox.exe") == program);
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder))
         names.push_back(entry.path().filename().string());

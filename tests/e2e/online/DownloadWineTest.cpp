@@ -20,12 +20,8 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-class WineDownload : public ::testing::Test {
+class WineDownload : public WineNginxTest {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(wineNginx(url_, www_)) << "run through scripts/wine-with-nginx";
-    }
-
     // Serves `bytes` as `name`, downloads it over five connections and gives what landed.
     std::string fetch(const std::string& name, const std::string& bytes,
                       std::chrono::seconds limit) {
@@ -48,8 +44,6 @@ class WineDownload : public ::testing::Test {
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
-    std::string url_;
-    fs::path www_;
     lumivox::testing::TempDir out_;
 };
 

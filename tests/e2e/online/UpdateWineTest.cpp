@@ -28,13 +28,15 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-class WineUpdate : public ::testing::Test {
+class WineUpdate : public WineNginxTest {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(wineNginx(url_, www_)) << "run through scripts/wine-with-nginx";
-        build_ = lumivox::testing::fileBytes(LUMIVOX_UPDATED_BUILD);
+        WineNginxTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        build_ = lumivox::testing::wholeFile(LUMIVOX_UPDATED_BUILD);
         ASSERT_FALSE(build_.empty());
-        pem_ = lumivox::testing::fileBytes(LUMIVOX_DEVELOPMENT_KEY_FILE);
+        pem_ = lumivox::testing::wholeFile(LUMIVOX_DEVELOPMENT_KEY_FILE);
     }
 
     // Serves `bytes`, downloads them as the update window does into `target`
@@ -67,8 +69,7 @@ class WineUpdate : public ::testing::Test {
         return signUpdate(pem_, *fileSha256(file.string()), name, version).value_or("");
     }
 
-    std::string url_, build_, pem_;
-    fs::path www_;
+    std::string build_, pem_;
     lumivox::testing::TempDir dir_;
 };
 
@@ -87,12 +88,12 @@ TEST_F(WineUpdate, ASignedBuildIsStartedFromWhereItLanded) {
     ASSERT_EQ(landed, target);
     // Paths are UTF-8 here; a plain std::string would be read in the ANSI code page.
     const fs::path file = fs::u8path(gbkToUtf8(landed));
-    const std::string got = lumivox::testing::fileBytes(file);
+    const std::string got = lumivox::testing::wholeFile(file);
     EXPECT_TRUE(got == build_) << got.size() << " bytes landed of " << build_.size();
     ASSERT_TRUE(acceptDownloadedBuild(landed, signature, name, "1"));
     ASSERT_TRUE(startDownloadedBuild(landed));  // waits for the build to end
     const std::string started =
-        lumivox::testing::fileBytes(fs::u8path(gbkToUtf8(landed) + ".started"));
+        lumivox::testing::wholeFile(fs::u8path(gbkToUtf8(landed) + ".started"));
     const std::string self = started.substr(0, started.find('\n'));
     EXPECT_TRUE(fs::equivalent(fs::u8path(self), file)) << started;
     EXPECT_EQ(started.substr(started.find('\n') + 1), gbkToUtf8(commandLineOf(landed)));
@@ -115,7 +116,7 @@ TEST_F(WineUpdate, ABuildNamedLikeTheRunningProgramLandsBesideIt) {
     const Text landed = download(build_, target);
     CloseHandle(running);
     EXPECT_EQ(landed, utf8ToGbk(dir_.path().string()) + "/Lumivox(1).exe");
-    EXPECT_EQ(lumivox::testing::fileBytes(fs::u8path(gbkToUtf8(target))), "the running program");
+    EXPECT_EQ(lumivox::testing::wholeFile(fs::u8path(gbkToUtf8(target))), "the running program");
     ASSERT_TRUE(acceptDownloadedBuild(landed, signature, name, "1"));
     ASSERT_TRUE(startDownloadedBuild(landed));
     EXPECT_TRUE(fs::exists(fs::u8path(gbkToUtf8(landed) + ".started")));

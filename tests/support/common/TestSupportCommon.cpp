@@ -36,7 +36,7 @@ bool waitUntil(const std::function<bool()>& ready, std::chrono::milliseconds tim
     return true;
 }
 
-std::string fileBytes(const fs::path& path) {
+std::string wholeFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }

@@ -154,9 +154,9 @@ TEST_F(WineDesktop, F3SendsEnterThePhraseAndEnterToTheFocusedChatBox) {
     const auto pressed = Clock::now();
     ASSERT_TRUE(pressOnDisplay("F3"));
     const std::string expected = "\r\n" + gbkToUtf8(phrase) + "\r\n";
-    EXPECT_TRUE(pumpUntil([&] { return lumivox::testing::fileBytes(received) == expected; }, 10s))
-        << "the chat box holds: " << lumivox::testing::fileBytes(received)
-        << "\nit was sent: " << lumivox::testing::fileBytes(received.string() + ".keys");
+    EXPECT_TRUE(pumpUntil([&] { return lumivox::testing::wholeFile(received) == expected; }, 10s))
+        << "the chat box holds: " << lumivox::testing::wholeFile(received)
+        << "\nit was sent: " << lumivox::testing::wholeFile(received.string() + ".keys");
     EXPECT_EQ(fired, 1);
     std::printf(
         "F3 on the display to the hotkey: %.1f ms; to the whole phrase in the box: %.1f ms\n",
@@ -168,7 +168,7 @@ TEST_F(WineDesktop, F3SendsEnterThePhraseAndEnterToTheFocusedChatBox) {
     ASSERT_TRUE(pressOnDisplay("F3"));
     pumpUntil([] { return false; }, 500ms);
     EXPECT_EQ(fired, 1);
-    EXPECT_EQ(lumivox::testing::fileBytes(received), expected);
+    EXPECT_EQ(lumivox::testing::wholeFile(received), expected);
     PostMessageW(chat, WM_CLOSE, 0, 0);
 }
 
