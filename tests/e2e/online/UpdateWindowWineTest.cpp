@@ -56,7 +56,7 @@ class WineUpdateWindow : public ::testing::Test {
         ASSERT_TRUE(fs::copy_file(fs::path(windowsPath(programPath)), install_ / "Lumivox.exe"));
         // The new build: a program of ours that records how it was started,
         // made about 2 MB long (Windows runs a program with bytes after its image).
-        build_ = fileBytes(fs::path(windowsPath(LUMIVOX_UPDATED_BUILD)));
+        build_ = wholeFile(fs::path(windowsPath(LUMIVOX_UPDATED_BUILD)));
         ASSERT_FALSE(build_.empty());
         std::mt19937 random(7);
         while (build_.size() < 2 * 1024 * 1024) {
@@ -72,7 +72,7 @@ class WineUpdateWindow : public ::testing::Test {
         const auto digest = online::fileSha256(platform::narrow(toSign.wstring()));
         ASSERT_TRUE(digest.has_value());
         std::string signature =
-            online::signUpdate(fileBytes(fs::path(windowsPath(LUMIVOX_DEVELOPMENT_KEY_FILE))),
+            online::signUpdate(wholeFile(fs::path(windowsPath(LUMIVOX_DEVELOPMENT_KEY_FILE))),
                                *digest, "LumNew", "1")
                 .value_or("");
         ASSERT_FALSE(signature.empty());
@@ -115,7 +115,7 @@ TEST_F(WineUpdateWindow, TheSignedBuildIsDownloadedCheckedStartedAndTheOldProgra
     EXPECT_EQ(boxText(box), L"下载完成，请手动删除旧版本！软件自动运行新版本！");
     // The build is in place before the host is told, and nothing runs it yet.
     const fs::path landed = install_ / "LumNew.exe";
-    EXPECT_TRUE(fileBytes(landed) == build_);
+    EXPECT_TRUE(wholeFile(landed) == build_);
     EXPECT_FALSE(fs::exists(install_ / "LumNew.exe.started"));
 
     // The host's Enter: the new build starts, the old program ends.
@@ -123,7 +123,7 @@ TEST_F(WineUpdateWindow, TheSignedBuildIsDownloadedCheckedStartedAndTheOldProgra
     pressKey(box, VK_RETURN);
     EXPECT_EQ(program.waitForExit(60s), 0);
     const double restarted = msSince(pressed);
-    const std::string started = fileBytes(install_ / "LumNew.exe.started");
+    const std::string started = wholeFile(install_ / "LumNew.exe.started");
     ASSERT_FALSE(started.empty()) << "the new build did not run";
     EXPECT_TRUE(fs::equivalent(fs::u8path(started.substr(0, started.find('\n'))), landed))
         << started;

@@ -285,11 +285,11 @@ TEST(WineSoundBoard, SongSlotChosenInTheOpenFileDialogIsSavedAndPlays) {
     ASSERT_TRUE(xdotool(L"key Return"));
     ASSERT_TRUE(waitUntil([&] { return fs::exists(settings); }, 20s)) << "nothing saved";
     Sleep(300);
-    std::string saved = fileBytes(settings);
+    std::string saved = wholeFile(settings);
     const std::size_t at = saved.find(typed);
     ASSERT_NE(at, std::string::npos) << saved;
     saved.replace(at, typed.size(), "<path>");
-    EXPECT_TRUE(saved == fileBytes(fs::path(windowsPath(LUMIVOX_SONG_SLOT_FIXTURE))))
+    EXPECT_TRUE(saved == wholeFile(fs::path(windowsPath(LUMIVOX_SONG_SLOT_FIXTURE))))
         << "the settings file differs from the Linux build's: " << saved;
 
     // 自定义播放按钮1: the song at the monitor, 550 Hz; 自定义停止按钮1 silences it.

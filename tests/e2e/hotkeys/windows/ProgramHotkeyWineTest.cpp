@@ -88,15 +88,15 @@ TEST(WineProgramHotkeys, F3SendsEnterPhrase3AndEnterToTheChatBoxTheHostClickedIn
     const auto pressed = Clock::now();
     ASSERT_TRUE(xdotool(L"key F3"));
     const std::string expected = "\r\n" + phrase3 + "\r\n";
-    EXPECT_TRUE(waitUntil([&] { return fileBytes(received) == expected; }, 10s))
-        << "the chat box holds: [" << fileBytes(received)
-        << "]\nit was sent: " << fileBytes(fs::path(received.wstring() + L".keys"));
+    EXPECT_TRUE(waitUntil([&] { return wholeFile(received) == expected; }, 10s))
+        << "the chat box holds: [" << wholeFile(received)
+        << "]\nit was sent: " << wholeFile(fs::path(received.wstring() + L".keys"));
     std::printf(
         "F3 on the display to phrase 3 whole in the chat box, Lumivox.exe under Wine: "
         "%.0f ms\n",
         std::chrono::duration<double, std::milli>(Clock::now() - pressed).count());
     Sleep(300);
-    EXPECT_EQ(fileBytes(received), expected) << "more than one phrase arrived";
+    EXPECT_EQ(wholeFile(received), expected) << "more than one phrase arrived";
     EXPECT_TRUE(program.running());
 
     PostMessageW(box, WM_CLOSE, 0, 0);
