@@ -8,17 +8,24 @@
 
 namespace lumivox::online {
 
+// Its address ("http://127.0.0.1:<port>") and the folder it serves (a Linux
+// path, reached through Wine's Z: drive); false outside that script.
+inline bool wineNginx(std::string& url, std::filesystem::path& root) {
+    const char* address = std::getenv("LUMIVOX_NGINX_URL");
+    const char* folder = std::getenv("LUMIVOX_NGINX_ROOT");
+    if (address == nullptr || folder == nullptr)
+        return false;
+    url = address;
+    root = folder;
+    return true;
+}
+
 // A test that needs that nginx: its address ("http://127.0.0.1:<port>") and the
 // folder it serves (a Linux path, reached through Wine's Z: drive).
 class WineNginxTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        const char* address = std::getenv("LUMIVOX_NGINX_URL");
-        const char* folder = std::getenv("LUMIVOX_NGINX_ROOT");
-        ASSERT_TRUE(address != nullptr && folder != nullptr)
-            << "run through scripts/wine-with-nginx";
-        url_ = address;
-        www_ = folder;
+        ASSERT_TRUE(wineNginx(url_, www_)) << "run through scripts/wine-with-nginx";
     }
 
     std::string url_;
