@@ -27,7 +27,13 @@ void saveText() {
     DWORD written = 0;
     WriteFile(file, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
     CloseHandle(file);
-    MoveFileExW(partial.c_str(), g_outputPath.c_str(), MOVEFILE_REPLACE_EXISTING);
+    // A test reading the output at that moment holds it open without delete
+    // sharing, and the rename is refused: try again until the reader lets go.
+    for (int attempt = 0; attempt < 400; ++attempt) {
+        if (MoveFileExW(partial.c_str(), g_outputPath.c_str(), MOVEFILE_REPLACE_EXISTING))
+            return;
+        Sleep(5);
+    }
 }
 
 WNDPROC g_editProcedure = nullptr;
