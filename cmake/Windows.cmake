@@ -9,13 +9,9 @@ find_package(Threads REQUIRED)
 add_compile_options(-Wno-restrict)
 
 file(GLOB_RECURSE LUMIVOX_CORE_SOURCES CONFIGURE_DEPENDS
-  util/*.cpp sound/*.cpp online/*.cpp hotkeys/*.cpp)
-# Text conversion goes through the system's code pages (platform/windows/).
-list(FILTER LUMIVOX_CORE_SOURCES EXCLUDE REGEX "/util/Encoding\\.cpp$")
-# The song pipeline's MPEG decoder is libmpg123 on Linux (platform/windows/ has
-# the Windows one).
-list(FILTER LUMIVOX_CORE_SOURCES EXCLUDE REGEX "/sound/MpegDecoder\\.cpp$")
-lumivox_library(lumivox_core ${LUMIVOX_CORE_SOURCES})
+  base/*.cpp sound/*.cpp online/*.cpp hotkeys/*.cpp)
+file(GLOB LUMIVOX_CORE_NEUTRAL_SOURCES CONFIGURE_DEPENDS platform/*.cpp forms/*.cpp)
+lumivox_library(lumivox_core ${LUMIVOX_CORE_SOURCES} ${LUMIVOX_CORE_NEUTRAL_SOURCES})
 target_include_directories(lumivox_core ${LUMIVOX_SCOPE} ${CMAKE_SOURCE_DIR})
 target_link_libraries(lumivox_core ${LUMIVOX_SCOPE} Threads::Threads)
 include(online/Update.cmake)
@@ -34,23 +30,24 @@ target_link_libraries(lumivox_platform ${LUMIVOX_SCOPE} ${LUMIVOX_GCRYPT} ${LUMI
 # The installer (the target `installer`, which the installer test installs).
 include(packaging/windows/Installer.cmake)
 
-# The shell: its neutral part and the Win32 form runtime (shell/win32/).
-file(GLOB LUMIVOX_SHELL_COMMON_SOURCES CONFIGURE_DEPENDS shell/*.cpp)
-lumivox_library(lumivox_shell_common ${LUMIVOX_SHELL_COMMON_SOURCES})
-target_include_directories(lumivox_shell_common ${LUMIVOX_SCOPE} ${CMAKE_SOURCE_DIR})
-target_link_libraries(lumivox_shell_common ${LUMIVOX_SCOPE} lumivox_core)
-file(GLOB LUMIVOX_SHELL_SOURCES CONFIGURE_DEPENDS shell/win32/*.cpp)
-list(FILTER LUMIVOX_SHELL_SOURCES EXCLUDE REGEX "/shell/win32/main\\.cpp$")
-lumivox_library(lumivox_shell ${LUMIVOX_SHELL_SOURCES})
-target_link_libraries(lumivox_shell ${LUMIVOX_SCOPE} lumivox_shell_common lumivox_platform
+# The program's neutral part and the Win32 form runtime (forms/win32/).
+file(GLOB LUMIVOX_APP_COMMON_SOURCES CONFIGURE_DEPENDS app/*.cpp)
+lumivox_library(lumivox_app_common ${LUMIVOX_APP_COMMON_SOURCES})
+target_include_directories(lumivox_app_common ${LUMIVOX_SCOPE} ${CMAKE_SOURCE_DIR})
+target_link_libraries(lumivox_app_common ${LUMIVOX_SCOPE} lumivox_core)
+file(GLOB LUMIVOX_FORMS_SOURCES CONFIGURE_DEPENDS forms/win32/*.cpp)
+lumivox_library(lumivox_forms ${LUMIVOX_FORMS_SOURCES})
+target_link_libraries(lumivox_forms ${LUMIVOX_SCOPE} lumivox_core lumivox_platform
   user32 gdi32 comctl32 comdlg32 windowscodecs ole32 uuid)
 add_subdirectory(assets)
-target_link_libraries(lumivox_shell ${LUMIVOX_SCOPE} lumivox_assets)
+target_link_libraries(lumivox_forms ${LUMIVOX_SCOPE} lumivox_assets)
+lumivox_library(lumivox_app)
+target_link_libraries(lumivox_app INTERFACE lumivox_app_common lumivox_forms)
 
 # Lumivox.exe: a GUI program (no console window).
-add_executable(lumivox WIN32 shell/win32/main.cpp)
+add_executable(lumivox WIN32 app/win32/main.cpp)
 set_target_properties(lumivox PROPERTIES OUTPUT_NAME Lumivox)
-target_link_libraries(lumivox PRIVATE lumivox_shell)
+target_link_libraries(lumivox PRIVATE lumivox_app)
 # The shipped program carries no symbols (no Windows debugger reads mingw's).
 target_link_options(lumivox PRIVATE $<$<CONFIG:Release>:-s>)
 

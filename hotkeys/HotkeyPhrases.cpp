@@ -2,10 +2,10 @@
 
 #include <string>
 
+#include "base/Encoding.hpp"
+#include "forms/Window.hpp"
 #include "hotkeys/SimulateKeys.hpp"
-#include "shell/Window.hpp"
-#include "util/Encoding.hpp"
-#include "util/TextUtil.hpp"
+#include "platform/SystemOps.hpp"
 
 namespace lumivox {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "shell/Window.hpp"
+#include "forms/Window.hpp"
 
 namespace lumivox {
 

@@ -2,7 +2,9 @@
 
 #include <string>
 
-#include "shell/Window.hpp"
+#include "forms/Window.hpp"
+#include "forms/WindowText.hpp"
+#include "platform/SystemOps.hpp"
 
 namespace lumivox {
 namespace {

@@ -5,7 +5,7 @@
 #include <array>
 #include <string_view>
 
-#include "util/TextUtil.hpp"
+#include "base/TextOps.hpp"
 
 namespace lumivox {
 

@@ -1,6 +1,6 @@
 #include "hotkeys/SimulateKeys.hpp"
 
-#include "util/Encoding.hpp"
+#include "base/Encoding.hpp"
 
 namespace lumivox {
 namespace {

@@ -5,7 +5,7 @@
 #include <variant>
 
 #include "platform/KeyInjection.hpp"
-#include "util/Types.hpp"
+#include "base/Types.hpp"
 
 namespace lumivox {
 

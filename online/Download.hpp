@@ -8,7 +8,7 @@
 #include <memory>
 #include <mutex>
 
-#include "util/Types.hpp"
+#include "base/Types.hpp"
 
 namespace lumivox::online {
 

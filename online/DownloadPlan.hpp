@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "util/Types.hpp"
+#include "base/Types.hpp"
 
 namespace lumivox::online {
 

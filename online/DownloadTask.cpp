@@ -7,7 +7,7 @@
 #include <ctime>
 #include <utility>
 
-#include "util/Encoding.hpp"
+#include "base/Encoding.hpp"
 
 namespace lumivox::online {
 namespace {

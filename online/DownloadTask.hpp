@@ -11,13 +11,13 @@
 #include <thread>
 #include <vector>
 
+#include "base/Sync.hpp"
 #include "online/Download.hpp"
 #include "online/DownloadPlan.hpp"
 #include "online/HttpText.hpp"
 #include "online/SocketOps.hpp"
 #include "platform/MappedFile.hpp"
 #include "platform/Sockets.hpp"
-#include "util/Sync.hpp"
 
 namespace lumivox::online {
 

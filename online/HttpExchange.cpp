@@ -3,9 +3,9 @@
 #include <cerrno>
 #include <string>
 
+#include "base/Encoding.hpp"
 #include "online/DownloadTask.hpp"
 #include "platform/Sockets.hpp"
-#include "util/Encoding.hpp"
 
 namespace lumivox::online {
 namespace {

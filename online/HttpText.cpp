@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <utility>
 
-#include "util/Encoding.hpp"
+#include "base/Encoding.hpp"
 
 namespace lumivox::online {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "util/Types.hpp"
+#include "base/Types.hpp"
 
 namespace lumivox::online {
 

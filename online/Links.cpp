@@ -1,8 +1,8 @@
 #include "online/Links.hpp"
 
+#include "base/Encoding.hpp"
 #include "online/Site.hpp"
 #include "platform/Web.hpp"
-#include "util/Encoding.hpp"
 
 namespace lumivox::online {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "util/Encoding.hpp"
-#include "util/TextUtil.hpp"
+#include "base/Encoding.hpp"
+#include "base/TextOps.hpp"
 
 #ifndef LUMIVOX_DEFAULT_SERVER
 #error "the build names the maker's server (LUMIVOX_DEFAULT_SERVER)"

@@ -2,7 +2,7 @@
 // The maker's web server: its host, and the URLs of its pages and files.
 #include <string_view>
 
-#include "util/Types.hpp"
+#include "base/Types.hpp"
 
 namespace lumivox::online {
 

@@ -5,13 +5,14 @@
 #include <filesystem>
 #include <memory>
 
+#include "base/Encoding.hpp"
+#include "base/TextOps.hpp"
+#include "forms/Layout.hpp"
 #include "online/UpdateSignature.hpp"
 #include "online/VersionFile.hpp"
 #include "platform/Executable.hpp"
 #include "platform/GuiThread.hpp"
-#include "shell/Layout.hpp"
-#include "util/Encoding.hpp"
-#include "util/TextUtil.hpp"
+#include "platform/SystemOps.hpp"
 
 namespace lumivox::online {
 namespace {

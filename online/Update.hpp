@@ -6,8 +6,8 @@
 // task's control thread, the window's handlers on the GUI thread.
 #include <cstdint>
 
+#include "forms/Window.hpp"
 #include "online/Download.hpp"
-#include "shell/Window.hpp"
 
 namespace lumivox::online {
 

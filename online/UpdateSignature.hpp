@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "util/TextUtil.hpp"
+#include "base/TextOps.hpp"
 
 namespace lumivox::online {
 

@@ -1,11 +1,12 @@
 #include "online/VersionCheck.hpp"
 
+#include "base/Encoding.hpp"
+#include "base/TextOps.hpp"
+#include "forms/Layout.hpp"
 #include "online/Site.hpp"
 #include "online/VersionFile.hpp"
+#include "platform/SystemOps.hpp"
 #include "platform/Web.hpp"
-#include "shell/Layout.hpp"
-#include "util/Encoding.hpp"
-#include "util/TextUtil.hpp"
 
 namespace lumivox::online {
 namespace {

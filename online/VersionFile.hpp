@@ -4,7 +4,7 @@
 // base name, field 4 the maker's signature of the build (see UpdateSignature.hpp).
 #include <string_view>
 
-#include "util/TextUtil.hpp"
+#include "base/TextOps.hpp"
 
 namespace lumivox::online {
 

@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "util/Types.hpp"
+#include "base/Types.hpp"
 
 namespace lumivox::platform {
 

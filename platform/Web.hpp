@@ -3,7 +3,7 @@
 // file) and handing a page to the user's browser. URLs are UTF-8.
 #include <string>
 
-#include "util/Types.hpp"
+#include "base/Types.hpp"
 
 namespace lumivox::platform {
 

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <string>
 
+#include "base/Encoding.hpp"
+#include "base/TextOps.hpp"
+#include "forms/WindowText.hpp"
 #include "platform/Files.hpp"
+#include "platform/SystemOps.hpp"
 #include "sound/SoundService.hpp"
-#include "util/Encoding.hpp"
-#include "util/TextUtil.hpp"
 
 namespace lumivox {
 namespace {

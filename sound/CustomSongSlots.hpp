@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/Window.hpp"
-#include "util/TextUtil.hpp"
+#include "base/TextOps.hpp"
+#include "forms/Window.hpp"
 
 namespace lumivox {
 

@@ -11,10 +11,10 @@
 #include <span>
 #include <thread>
 
+#include "base/Types.hpp"
 #include "platform/MidiSynth.hpp"
 #include "platform/WaveOut.hpp"
 #include "sound/MidiFile.hpp"
-#include "util/Types.hpp"
 
 namespace lumivox {
 

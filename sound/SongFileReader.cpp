@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "base/Encoding.hpp"
 #include "platform/Files.hpp"
-#include "util/Encoding.hpp"
 
 namespace lumivox {
 

@@ -8,7 +8,7 @@
 #include <span>
 #include <string>
 
-#include "util/Types.hpp"
+#include "base/Types.hpp"
 
 namespace lumivox {
 

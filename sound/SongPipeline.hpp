@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/MpegDecoder.hpp"
 #include "platform/WaveOut.hpp"
-#include "sound/MpegDecoder.hpp"
 #include "sound/SongFileReader.hpp"
 
 namespace lumivox {

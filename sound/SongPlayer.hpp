@@ -12,9 +12,9 @@
 #include <variant>
 #include <vector>
 
+#include "base/Sync.hpp"
+#include "base/Types.hpp"
 #include "sound/SongPipeline.hpp"
-#include "util/Sync.hpp"
-#include "util/Types.hpp"
 
 namespace lumivox {
 

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/Encoding.hpp"
+#include "base/ProgramEnd.hpp"
 #include "platform/Files.hpp"
-#include "util/Encoding.hpp"
-#include "util/ProgramEnd.hpp"
 
 namespace lumivox {
 namespace {

@@ -9,11 +9,11 @@
 #include <span>
 #include <vector>
 
+#include "base/Types.hpp"
 #include "platform/WaveOut.hpp"
 #include "sound/MidiPlayer.hpp"
 #include "sound/SongPlayer.hpp"
 #include "sound/WaveVoice.hpp"
-#include "util/Types.hpp"
 
 namespace lumivox {
 

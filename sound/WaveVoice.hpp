@@ -13,9 +13,9 @@
 #include <semaphore>
 #include <span>
 
+#include "base/Sync.hpp"
+#include "base/Types.hpp"
 #include "platform/WaveOut.hpp"
-#include "util/Sync.hpp"
-#include "util/Types.hpp"
 
 namespace lumivox {
 

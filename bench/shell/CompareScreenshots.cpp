@@ -13,8 +13,8 @@
 #include <QRect>
 
 #include "assets/Assets.hpp"
-#include "shell/Layout.hpp"
-#include "shell/qt/Pictures.hpp"
+#include "forms/Layout.hpp"
+#include "forms/qt/Pictures.hpp"
 
 namespace {
 

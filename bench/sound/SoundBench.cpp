@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/MpegDecoder.hpp"
 #include "platform/WaveOut.hpp"
-#include "sound/MpegDecoder.hpp"
 #include "sound/SongFileReader.hpp"
 #include "sound/SoundService.hpp"
 #include "tests/e2e/sound/SoundFixtures.hpp"

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "sound/MpegDecoder.hpp"
+#include "platform/MpegDecoder.hpp"
 #include "sound/SongFileReader.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

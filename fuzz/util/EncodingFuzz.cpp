@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "util/Encoding.hpp"
+#include "base/Encoding.hpp"
 
 using namespace lumivox;
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "util/TextUtil.hpp"
+#include "base/TextOps.hpp"
 
 using namespace lumivox;
 

@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "util/ByteEscape.hpp"
-#include "util/Encoding.hpp"
+#include "base/ByteEscape.hpp"
+#include "base/Encoding.hpp"
 
 namespace lumivox {
 namespace {

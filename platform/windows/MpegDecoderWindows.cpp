@@ -12,7 +12,7 @@
 
 #include <vector>
 
-#include "sound/MpegDecoder.hpp"
+#include "platform/MpegDecoder.hpp"
 
 // The decoder's state behind the header's opaque handle.
 struct mpg123_handle_struct {

@@ -26,7 +26,7 @@
 #include <QRadialGradient>
 #include <QRandomGenerator>
 
-#include "shell/qt/Pictures.hpp"
+#include "forms/qt/Pictures.hpp"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <cstring>
 #include <string>
 
+#include "base/Encoding.hpp"
+#include "base/Sync.hpp"
 #include "online/Download.hpp"
-#include "util/Encoding.hpp"
-#include "util/Sync.hpp"
 
 using namespace lumivox;
 using namespace lumivox::online;

@@ -10,9 +10,9 @@
 #include <thread>
 #include <vector>
 
+#include "base/Encoding.hpp"
+#include "base/ProgramEnd.hpp"
 #include "sound/SoundService.hpp"
-#include "util/Encoding.hpp"
-#include "util/ProgramEnd.hpp"
 
 namespace {
 

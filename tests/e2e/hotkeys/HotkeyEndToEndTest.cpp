@@ -11,10 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include "base/Encoding.hpp"
 #include "platform/linux/qt/X11Keyboard.hpp"
 #include "tests/support/PrivateDisplay.hpp"
 #include "tests/support/TestSupport.hpp"
-#include "util/Encoding.hpp"
 
 namespace lumivox::testing {
 namespace {

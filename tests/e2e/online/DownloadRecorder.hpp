@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "base/Encoding.hpp"
+#include "base/Sync.hpp"
 #include "online/Download.hpp"
-#include "util/Encoding.hpp"
-#include "util/Sync.hpp"
 
 namespace lumivox::online {
 

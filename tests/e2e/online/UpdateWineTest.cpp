@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "base/Encoding.hpp"
 #include "online/Download.hpp"
 #include "online/Update.hpp"
 #include "online/UpdateSignature.hpp"
@@ -20,7 +21,6 @@
 #include "tests/e2e/online/DownloadRecorder.hpp"
 #include "tests/e2e/online/WineNginx.hpp"
 #include "tests/support/TestSupport.hpp"
-#include "util/Encoding.hpp"
 
 namespace lumivox::online {
 namespace {

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 #include <QImage>
 
-#include "shell/qt/Pictures.hpp"
+#include "forms/qt/Pictures.hpp"
 #include "tests/support/PrivateDisplay.hpp"
 #include "tests/support/TestSupport.hpp"
 

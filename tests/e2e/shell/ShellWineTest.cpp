@@ -19,9 +19,9 @@
 
 #include <gtest/gtest.h>
 
+#include "forms/win32/Win32Pictures.hpp"
 #include "platform/DataFolder.hpp"
 #include "platform/windows/WideText.hpp"
-#include "shell/win32/Win32Pictures.hpp"
 #include "tests/e2e/shell/WineDriving.hpp"
 #include "tests/support/TestSupport.hpp"
 

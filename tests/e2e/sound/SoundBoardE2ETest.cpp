@@ -9,10 +9,10 @@
 #include <iterator>
 #include <thread>
 
-#include "shell/Layout.hpp"
+#include "base/Encoding.hpp"
+#include "forms/Layout.hpp"
 #include "tests/e2e/sound/SoundFixtures.hpp"
 #include "tests/support/PrivateDisplay.hpp"
-#include "util/Encoding.hpp"
 
 namespace lumivox::testing {
 namespace {

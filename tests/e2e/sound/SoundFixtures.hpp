@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
+#include "base/Types.hpp"
 #include "tests/support/SoundRecording.hpp"
 #include "tests/support/TestSupport.hpp"
-#include "util/Types.hpp"
 
 namespace lumivox::testing {
 

@@ -14,9 +14,9 @@
 
 #include <mmsystem.h>
 
+#include "base/Encoding.hpp"
 #include "platform/WaveOut.hpp"
 #include "sound/SoundService.hpp"
-#include "util/Encoding.hpp"
 
 namespace lumivox {
 namespace {

@@ -6,10 +6,10 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include "base/Encoding.hpp"
 #include "hotkeys/HotkeyPhrases.hpp"
 #include "tests/gui/shell/GuiTest.hpp"
 #include "tests/unit/hotkeys/FakeHotkeys.hpp"
-#include "util/Encoding.hpp"
 
 namespace lumivox::testing {
 namespace {

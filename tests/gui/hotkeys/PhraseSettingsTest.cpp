@@ -3,10 +3,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/EventWiring.hpp"
+#include "base/Encoding.hpp"
 #include "hotkeys/PhraseSettings.hpp"
-#include "shell/EventWiring.hpp"
 #include "tests/gui/shell/GuiTest.hpp"
-#include "util/Encoding.hpp"
 
 namespace lumivox::testing {
 namespace {
@@ -87,7 +87,7 @@ TEST_F(PhraseSettings, SaveWritesTwelvePhrasesEachFollowedByTheSeparator) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        runtime_ = std::make_unique<FormRuntime>();
+        runtime_ = std::make_unique<FormRuntime>(layout::findProgramLayout, eventWiring());
         FormWindow& window = mainWindow();
         for (int n = 1; n <= 12; ++n) {
             window.setText(box(n), c.before[static_cast<std::size_t>(n - 1)]);
@@ -100,7 +100,7 @@ TEST_F(PhraseSettings, SaveWritesTwelvePhrasesEachFollowedByTheSeparator) {
         EXPECT_EQ(window.text("编辑框快捷配置"), fileOf(c.after));
     }
     // The shortest file the program writes.
-    runtime_ = std::make_unique<FormRuntime>();
+    runtime_ = std::make_unique<FormRuntime>(layout::findProgramLayout, eventWiring());
     FormWindow& window = mainWindow();
     for (int n = 1; n <= 12; ++n) {
         window.setText(box(n), "");
@@ -126,7 +126,7 @@ TEST_F(PhraseSettings, TwelvePhrasesSurviveARestart) {
     }
     EXPECT_EQ(fileBytes(), fileOf(phrases));
     EXPECT_NE(fileBytes().find("\x94\x39\xFC\x36"), std::string::npos);  // 😀 in GB18030
-    runtime_ = std::make_unique<FormRuntime>();
+    runtime_ = std::make_unique<FormRuntime>(layout::findProgramLayout, eventWiring());
     EXPECT_EQ(boxes(mainWindow()), phrases);
 }
 
@@ -170,7 +170,7 @@ TEST_F(PhraseSettings, StartUpLoadsOddFilesFieldByField) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         writeFileBytes(c.file);
-        runtime_ = std::make_unique<FormRuntime>();
+        runtime_ = std::make_unique<FormRuntime>(layout::findProgramLayout, eventWiring());
         EXPECT_EQ(boxes(mainWindow()), c.boxes);
     }
 }

@@ -3,11 +3,11 @@
 #include <QEnterEvent>
 #include <QTest>
 
+#include "forms/qt/Controls.hpp"
+#include "forms/qt/ImageButton.hpp"
+#include "forms/qt/Pictures.hpp"
+#include "forms/qt/TransparentLabel.hpp"
 #include "GuiTest.hpp"
-#include "shell/qt/Controls.hpp"
-#include "shell/qt/ImageButton.hpp"
-#include "shell/qt/Pictures.hpp"
-#include "shell/qt/TransparentLabel.hpp"
 
 namespace lumivox::testing {
 namespace {

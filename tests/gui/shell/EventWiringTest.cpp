@@ -3,8 +3,8 @@
 // has no handler.
 #include <set>
 
+#include "app/EventWiring.hpp"
 #include "GuiTest.hpp"
-#include "shell/EventWiring.hpp"
 
 namespace lumivox::testing {
 namespace {

@@ -10,10 +10,11 @@
 #include <QImage>
 #include <QWidget>
 
-#include "shell/Layout.hpp"
-#include "shell/Startup.hpp"
-#include "shell/qt/FormRuntime.hpp"
-#include "shell/qt/FormWindow.hpp"
+#include "app/EventWiring.hpp"
+#include "app/Startup.hpp"
+#include "forms/Layout.hpp"
+#include "forms/qt/FormRuntime.hpp"
+#include "forms/qt/FormWindow.hpp"
 #include "tests/support/TestSupport.hpp"
 
 namespace lumivox::testing {
@@ -36,7 +37,7 @@ class GuiTest : public ::testing::Test {
     void SetUp() override {
         guiApp();
         ::setenv("XDG_CONFIG_HOME", config_.path().c_str(), 1);
-        runtime_ = std::make_unique<FormRuntime>();
+        runtime_ = std::make_unique<FormRuntime>(layout::findProgramLayout, eventWiring());
     }
     void TearDown() override {
         runtime_.reset();

@@ -11,10 +11,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include "base/Encoding.hpp"
+#include "forms/qt/ImageButton.hpp"
+#include "forms/qt/TransparentLabel.hpp"
 #include "GuiTest.hpp"
-#include "shell/qt/ImageButton.hpp"
-#include "shell/qt/TransparentLabel.hpp"
-#include "util/Encoding.hpp"
 
 namespace lumivox::testing {
 namespace {

@@ -9,10 +9,12 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include "app/EventWiring.hpp"
+#include "base/Encoding.hpp"
+#include "base/ProgramEnd.hpp"
+#include "base/TextOps.hpp"
 #include "GuiTest.hpp"
-#include "util/Encoding.hpp"
-#include "util/ProgramEnd.hpp"
-#include "util/TextUtil.hpp"
+#include "platform/SystemOps.hpp"
 
 namespace lumivox::testing {
 namespace {
@@ -87,7 +89,7 @@ TEST_F(GuiTest, MissingConfigurationFolderIsMadePrivateWithTheDataFolder) {
         EXPECT_TRUE(writeWholeFile(dataFilePath(kHotkeyPhrasesFile), textToBytes("saved")));
         EXPECT_EQ(readWholeFile(dataFilePath(kHotkeyPhrasesFile)).size(), 5u) << c.below;
         window.close();
-        runtime_ = std::make_unique<FormRuntime>();
+        runtime_ = std::make_unique<FormRuntime>(layout::findProgramLayout, eventWiring());
     }
     if (home != nullptr) {
         ::setenv("HOME", home, 1);

@@ -15,14 +15,14 @@
 #include <gtest/gtest.h>
 
 #include "assets/Assets.hpp"
+#include "base/Encoding.hpp"
+#include "forms/win32/Win32Forms.hpp"
+#include "forms/win32/Win32Pictures.hpp"
 #include "platform/GlobalHotkeys.hpp"
 #include "platform/GuiThread.hpp"
 #include "platform/windows/GuiThreadWindows.hpp"
 #include "platform/windows/WideText.hpp"
-#include "shell/win32/Win32Forms.hpp"
-#include "shell/win32/Win32Pictures.hpp"
 #include "tests/support/TestSupport.hpp"
-#include "util/Encoding.hpp"
 
 namespace lumivox::testing {
 namespace {

@@ -9,10 +9,10 @@
 #include <fstream>
 #include <iterator>
 
-#include "shell/EventWiring.hpp"
+#include "app/EventWiring.hpp"
+#include "base/Encoding.hpp"
 #include "sound/CustomSongSlots.hpp"
 #include "tests/gui/shell/GuiTest.hpp"
-#include "util/Encoding.hpp"
 
 namespace lumivox::testing {
 namespace {
@@ -129,7 +129,7 @@ TEST_F(SongSlots, SavedFileHoldsEveryFieldByteForByte) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove(settingsFile());
-        runtime_ = std::make_unique<FormRuntime>();
+        runtime_ = std::make_unique<FormRuntime>(layout::findProgramLayout, eventWiring());
         FormWindow& window = mainWindow();
         for (const Step& step : c.steps) {
             choose(window, step.slot, step.file);
@@ -204,7 +204,7 @@ TEST_F(SongSlots, OddSettingsFilesLoadWithoutHarm) {
         SCOPED_TRACE(c.name);
         fs::create_directories(settingsFile().parent_path());
         std::ofstream(settingsFile(), std::ios::binary) << c.file;
-        runtime_ = std::make_unique<FormRuntime>();
+        runtime_ = std::make_unique<FormRuntime>(layout::findProgramLayout, eventWiring());
         FormWindow& window = mainWindow();
         for (int slot = 1; slot <= 18; ++slot) {
             const auto k = static_cast<std::size_t>(2 * slot - 2);
@@ -225,7 +225,7 @@ TEST_F(SongSlots, SavedSlotsComeBackAfterARestart) {
         choose(window, 2, {});  // copies y.mp3 into slot 2; slot 9's empty caption is refilled
     }
     const std::string saved = fileText(settingsFile());
-    runtime_ = std::make_unique<FormRuntime>();
+    runtime_ = std::make_unique<FormRuntime>(layout::findProgramLayout, eventWiring());
     FormWindow& window = mainWindow();
     std::string reloaded;
     for (int slot = 1; slot <= 18; ++slot) {

@@ -4,10 +4,10 @@
 
 #include <future>
 
+#include "base/Encoding.hpp"
+#include "platform/SystemOps.hpp"
 #include "tests/support/PrivateDisplay.hpp"
 #include "tests/support/TestSupport.hpp"
-#include "util/Encoding.hpp"
-#include "util/TextUtil.hpp"
 
 namespace lumivox {
 namespace {

@@ -11,8 +11,8 @@
 #include <future>
 #include <thread>
 
-#include "util/ProgramEnd.hpp"
-#include "util/TextUtil.hpp"
+#include "base/ProgramEnd.hpp"
+#include "platform/SystemOps.hpp"
 
 int main(int argc, char** argv) {
     if (argc != 3) {

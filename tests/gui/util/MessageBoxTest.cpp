@@ -10,8 +10,8 @@
 #include <atomic>
 #include <thread>
 
-#include "util/Encoding.hpp"
-#include "util/TextUtil.hpp"
+#include "base/Encoding.hpp"
+#include "platform/SystemOps.hpp"
 
 namespace lumivox {
 namespace {

@@ -2,10 +2,10 @@
 // order of injected keys, over a hotkey table that can refuse a key.
 #include <gtest/gtest.h>
 
+#include "base/Encoding.hpp"
 #include "FakeHotkeys.hpp"
 #include "hotkeys/HotkeyService.hpp"
 #include "hotkeys/SimulateKeys.hpp"
-#include "util/Encoding.hpp"
 
 namespace lumivox::testing {
 namespace {

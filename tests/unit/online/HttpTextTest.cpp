@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "util/Encoding.hpp"
+#include "base/Encoding.hpp"
 
 namespace lumivox::online {
 namespace {

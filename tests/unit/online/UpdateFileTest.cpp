@@ -5,12 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include "base/TextOps.hpp"
 #include "online/Update.hpp"
 #include "online/VersionFile.hpp"
+#include "platform/SystemOps.hpp"
 #include "platform/Web.hpp"
 #include "tests/support/TestSupport.hpp"
 #include "tests/support/TestWebSite.hpp"
-#include "util/TextUtil.hpp"
 
 namespace lumivox::online {
 namespace {

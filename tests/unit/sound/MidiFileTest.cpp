@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "base/Types.hpp"
 #include "sound/MidiFile.hpp"
-#include "util/Types.hpp"
 
 namespace lumivox {
 namespace {

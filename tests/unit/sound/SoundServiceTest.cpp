@@ -2,9 +2,9 @@
 
 #include <fstream>
 
+#include "base/Encoding.hpp"
 #include "sound/SoundService.hpp"
 #include "sound/WaveFile.hpp"
-#include "util/Encoding.hpp"
 #include "tests/support/TestSupport.hpp"
 #include "tests/unit/sound/RecordingWaveOut.hpp"
 

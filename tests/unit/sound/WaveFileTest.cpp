@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "base/Types.hpp"
 #include "sound/WaveFile.hpp"
-#include "util/Types.hpp"
 
 namespace lumivox {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "util/Encoding.hpp"
+#include "base/Encoding.hpp"
 
 namespace lumivox {
 namespace {

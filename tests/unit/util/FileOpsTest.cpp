@@ -5,9 +5,10 @@
 #include <chrono>
 #include <fstream>
 
+#include "base/Encoding.hpp"
+#include "base/TextOps.hpp"
+#include "platform/SystemOps.hpp"
 #include "tests/support/TestSupport.hpp"
-#include "util/Encoding.hpp"
-#include "util/TextUtil.hpp"
 
 namespace lumivox {
 namespace {

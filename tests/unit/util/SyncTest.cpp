@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "util/Sync.hpp"
+#include "base/Sync.hpp"
 
 namespace lumivox {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "util/TextUtil.hpp"
+#include "base/TextOps.hpp"
 
 namespace lumivox {
 namespace {

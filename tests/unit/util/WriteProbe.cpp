@@ -1,7 +1,7 @@
 #include <csignal>
 #include <cstdlib>
 
-#include "util/TextUtil.hpp"
+#include "platform/SystemOps.hpp"
 
 int main(int argc, char** argv) {
     if (argc != 3) {

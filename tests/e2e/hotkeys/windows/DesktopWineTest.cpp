@@ -21,6 +21,7 @@
 #include <iterator>
 #include <thread>
 
+#include "base/Encoding.hpp"
 #include "hotkeys/HotkeyService.hpp"
 #include "hotkeys/SimulateKeys.hpp"
 #include "platform/Clipboard.hpp"
@@ -29,7 +30,6 @@
 #include "platform/windows/WideText.hpp"
 #include "tests/e2e/shell/WineDriving.hpp"
 #include "tests/support/TestSupport.hpp"
-#include "util/Encoding.hpp"
 
 namespace lumivox {
 namespace {

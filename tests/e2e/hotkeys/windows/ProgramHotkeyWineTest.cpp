@@ -15,13 +15,13 @@
 #include <fstream>
 #include <string>
 
+#include "base/Encoding.hpp"
+#include "base/TextOps.hpp"
 #include "platform/DataFolder.hpp"
 #include "platform/windows/WideText.hpp"
 #include "tests/e2e/online/WineNginx.hpp"
 #include "tests/e2e/shell/WineDriving.hpp"
 #include "tests/support/TestSupport.hpp"
-#include "util/Encoding.hpp"
-#include "util/TextUtil.hpp"
 
 namespace lumivox::testing {
 namespace {

@@ -1,0 +1,91 @@
+// Every control event of the program and its handler. A subsystem that is built
+// fills its rows' handlers (and its start-up steps below); until then those rows
+// stay empty and their events do nothing.
+#include "app/EventWiring.hpp"
+
+#include "app/Pages.hpp"
+#include "app/Startup.hpp"
+#include "forms/Layout.hpp"
+#include "hotkeys/HotkeyPhrases.hpp"
+#include "hotkeys/PhraseSettings.hpp"
+#include "online/Links.hpp"
+#include "online/Update.hpp"
+#include "online/VersionCheck.hpp"
+#include "sound/BuiltinSoundPage.hpp"
+#include "sound/CustomSongSlots.hpp"
+
+namespace lumivox {
+namespace {
+
+// Adapts a handler that needs neither the event's arguments nor its number.
+Handler windowOnly(void (*handler)(Window&)) {
+    return [handler](Window& window, const Event&) { handler(window); };
+}
+
+std::vector<Binding> makeWiring() {
+    constexpr std::string_view main = layout::kMainWindow;
+    constexpr std::string_view update = layout::kUpdateWindow;
+    const Handler openLink = [](Window&, const Event& event) { online::openLinkOf(event.control); };
+    using E = EventKind;
+    return {
+        {main, "", 0, 0, E::Created, windowOnly(onMainWindowCreated)},
+        // Counts 100 ticks on 进度条1, then runs the version check.
+        {main, "时钟1", 0, 0, E::Tick, windowOnly(online::onStartupTimerTick)},
+        // Sends phrase k for the hotkey reported.
+        {main, "标签1", 0, 0, E::Notification,
+         [](Window& window, const Event& event) {
+             hotkeyPhraseSender().sendHotkeyPhrase(window, event.first);
+         }},
+        {main, "特定按钮1", 0, 0, E::Clicked, windowOnly(showHotkeyPage)},
+        {main, "特定按钮2", 0, 0, E::Clicked, windowOnly(showBuiltinSoundPage)},
+        {main, "特定按钮3", 0, 0, E::Clicked, windowOnly(showCustomSongPage)},
+        // Website links: each opens its page of the maker's site.
+        {main, "特定按钮", 4, 6, E::Clicked, openLink},
+        {main, "透明标签2", 0, 0, E::LeftButtonDown, openLink},
+        {main, "透明标签4", 0, 0, E::LeftButtonDown, openLink},
+        {main, "官方音按钮52", 0, 0, E::Clicked, openLink},
+        // The sound board: built-in sound n, stop all sounds, the song slots.
+        {main, "官方音按钮", 1, 50, E::Clicked,
+         [](Window&, const Event& event) { playBuiltinSound(event.number); }},
+        {main, "官方音按钮51", 0, 0, E::Clicked, [](Window&, const Event&) { stopEverySound(); }},
+        {main, "自定义歌曲名字", 1, 18, E::LeftButtonDown,
+         [](Window& window, const Event& event) {
+             chooseSongForSlot(window, event.number, dataFilePath(kCustomSongsFile));
+         }},
+        {main, "自定义播放按钮", 1, 18, E::Clicked,
+         [](Window& window, const Event& event) { playSongSlot(window, event.number); }},
+        {main, "自定义停止按钮", 1, 18, E::Clicked,
+         [](Window&, const Event&) { stopEverySound(); }},
+        // The hotkey phrases.
+        {main, "保存配置按钮", 0, 0, E::Clicked,
+         [](Window& window, const Event&) {
+             saveHotkeyPhrases(window, dataFilePath(kHotkeyPhrasesFile));
+         }},
+        {main, "保存配置按钮1", 0, 0, E::Clicked,
+         [](Window& window, const Event&) { hotkeyPhraseSender().switchHotkeysOn(window); }},
+        {main, "保存配置按钮2", 0, 0, E::Clicked,
+         [](Window& window, const Event&) { hotkeyPhraseSender().switchHotkeysOff(window); }},
+        // The update window.
+        {update, "", 0, 0, E::Created, windowOnly(online::onUpdateWindowCreated)},
+        {update, "时钟1", 0, 0, E::Tick, windowOnly(online::onUpdateTimerTick)},
+    };
+}
+
+}  // namespace
+
+const std::vector<Binding>& eventWiring() {
+    static const std::vector<Binding> wiring = makeWiring();
+    return wiring;
+}
+
+const StartupSteps& startupSteps() {
+    static const StartupSteps steps{
+        .initDownloadTask = online::initDownloadTask,
+        .releaseDownloadTask = online::releaseDownloadTask,
+        .loadCustomSongs = loadCustomSongs,
+        .loadHotkeyPhrases = loadHotkeyPhrases,
+    };
+    return steps;
+}
+
+}  // namespace lumivox

@@ -1,0 +1,28 @@
+// Lumivox: the GUI thread's start-up, message loop and shut-down.
+#include <QApplication>
+
+#include "app/EventWiring.hpp"
+#include "app/Startup.hpp"
+#include "base/ProgramEnd.hpp"
+#include "forms/Layout.hpp"
+#include "forms/qt/FormRuntime.hpp"
+#include "platform/GuiThread.hpp"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    lumivox::setUpApplicationLook();
+    int exitCode = 0;
+    {
+        lumivox::FormRuntime runtime(lumivox::layout::findProgramLayout, lumivox::eventWiring());
+        exitCode = lumivox::startProgram(runtime, lumivox::layout::kMainWindow);
+        if (exitCode == 0) {
+            // Ends with 0 once the last window has closed (close button, Esc).
+            exitCode = QApplication::exec();
+        }
+    }
+    // The update's download task and the sound service end here; a worker they
+    // join gets no more GUI work (there may have been no loop at all).
+    lumivox::platform::endGuiThreadCalls();
+    lumivox::runProgramEndRoutines();
+    return exitCode;
+}
