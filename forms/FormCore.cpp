@@ -201,8 +201,11 @@ void FormCore::dispatch(Event event) {
 }
 
 void FormCore::timerFired(int order) {
-    if (!closing_ && order >= 0 && static_cast<size_t>(order) < names_.size()) {
-        const std::string name(names_[static_cast<size_t>(order)]);
+    if (closing_ || order < 0 || static_cast<size_t>(order) >= names_.size()) {
+        return;
+    }
+    const std::string name(names_[static_cast<size_t>(order)]);
+    if (find(name, Kind::Timer) != nullptr) {
         dispatch({.kind = EventKind::Tick, .control = name});
     }
 }
