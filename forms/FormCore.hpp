@@ -169,3 +169,25 @@ class FormCore : public Window {
 };
 
 }  // namespace lumivox
+
+// Declares the toolkit's part of the form core in a runtime's window class: the
+// same list in every runtime (what each does is in its own files).
+#define LUMIVOX_FORM_TOOLKIT_PART                                                              \
+    bool makeNative(const layout::Control& spec, int order) override;                          \
+    bool makeNativeStore(const layout::Control& spec, int order, const Neighbours& neighbours) \
+        override;                                                                              \
+    bool nativeShown(int order) const override;                                                \
+    void showNative(int order, bool shown) override;                                           \
+    void showCaption(int order, layout::Kind kind, const Text& caption) override;              \
+    void showEditText(int order, const Text& text) override;                                   \
+    std::optional<Text> hostEditText(int order) const override;                                \
+    void scrollEditToEnd(int order) override;                                                  \
+    void startControlTimer(int order, int periodMs) override;                                  \
+    void stopControlTimer(int order) override;                                                 \
+    void showPosition(int order, int position) override;                                       \
+    void showStatusText(int order, int part, const Text& text) override;                       \
+    std::optional<Text> chooseFile(std::string_view dialog, const Text& initial) override;     \
+    void resizeClient(int width, int height) override;                                         \
+    void requestClose() override;                                                              \
+    bool formEnabled() const override;                                                         \
+    void enableForm(bool enabled) override;

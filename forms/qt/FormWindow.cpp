@@ -303,6 +303,14 @@ void FormWindow::requestClose() {
     QWidget::close();
 }
 
+bool FormWindow::formEnabled() const {
+    return isEnabled();
+}
+
+void FormWindow::enableForm(bool enabled) {
+    setEnabled(enabled);
+}
+
 void FormWindow::closeEvent(QCloseEvent* event) {
     if (acceptClose()) {
         event->accept();

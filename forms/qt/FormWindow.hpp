@@ -45,25 +45,7 @@ class FormWindow : public QWidget, public FormCore {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    // FormCore
-    bool makeNative(const layout::Control& spec, int order) override;
-    bool makeNativeStore(const layout::Control& spec, int order,
-                         const Neighbours& neighbours) override;
-    bool nativeShown(int order) const override;
-    void showNative(int order, bool shown) override;
-    void showCaption(int order, layout::Kind kind, const Text& caption) override;
-    void showEditText(int order, const Text& text) override;
-    std::optional<Text> hostEditText(int order) const override;
-    void scrollEditToEnd(int order) override;
-    void startControlTimer(int order, int periodMs) override;
-    void stopControlTimer(int order) override;
-    void showPosition(int order, int position) override;
-    void showStatusText(int order, int part, const Text& text) override;
-    std::optional<Text> chooseFile(std::string_view dialog, const Text& initial) override;
-    void resizeClient(int width, int height) override;
-    void requestClose() override;
-    bool formEnabled() const override { return isEnabled(); }
-    void enableForm(bool enabled) override { setEnabled(enabled); }
+    LUMIVOX_FORM_TOOLKIT_PART
 
     QWidget* parentOf(const layout::Control& spec) const;
     QWidget* makeWidget(const layout::Control& spec, QWidget* parent);

@@ -143,11 +143,15 @@ bool Win32Forms::pumpOne() {
         PostQuitMessage(got == 0 ? static_cast<int>(message.wParam) : -1);
         return false;
     }
+    deliver(message);
+    return true;
+}
+
+void Win32Forms::deliver(MSG& message) {
     if (!preTranslate(message)) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
-    return true;
 }
 
 bool Win32Forms::processPendingMessages() {
@@ -157,10 +161,7 @@ bool Win32Forms::processPendingMessages() {
             PostQuitMessage(static_cast<int>(message.wParam));
             return false;
         }
-        if (!preTranslate(message)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
+        deliver(message);
     }
     return true;
 }
@@ -176,10 +177,7 @@ int Win32Forms::run() {
         if (got == -1) {
             return -1;
         }
-        if (!preTranslate(message)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
+        deliver(message);
         collect();
     }
     collect();

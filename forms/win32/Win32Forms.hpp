@@ -49,6 +49,8 @@ class Win32Forms final : public Forms {
     // Takes and dispatches one message; false on a quit message, which is
     // posted again for the loop outside.
     bool pumpOne();
+    // Hands a message to its window, unless preTranslate took it.
+    void deliver(MSG& message);
     // Esc for the windows that close on it, Tab between controls.
     bool preTranslate(MSG& message);
     // Frees windows that are gone (only where no handler of theirs can run).

@@ -38,25 +38,9 @@ class Win32Window final : public FormCore {
     void move(int left, int top) override;
 
   private:
-    // FormCore (the child windows of the control kinds: Win32ControlWindows.cpp)
-    bool makeNative(const layout::Control& spec, int order) override;
-    bool makeNativeStore(const layout::Control& spec, int order,
-                         const Neighbours& neighbours) override;
-    bool nativeShown(int order) const override;
-    void showNative(int order, bool shown) override;
-    void showCaption(int order, layout::Kind kind, const Text& caption) override;
-    void showEditText(int order, const Text& text) override;
-    std::optional<Text> hostEditText(int order) const override;
-    void scrollEditToEnd(int order) override;
-    void startControlTimer(int order, int periodMs) override;
-    void stopControlTimer(int order) override;
-    void showPosition(int order, int position) override;
-    void showStatusText(int order, int part, const Text& text) override;
-    std::optional<Text> chooseFile(std::string_view dialog, const Text& initial) override;
-    void resizeClient(int width, int height) override;
-    void requestClose() override;
-    bool formEnabled() const override;
-    void enableForm(bool enabled) override;
+    // The form core's toolkit part (the control kinds' child windows in
+    // Win32ControlWindows.cpp).
+    LUMIVOX_FORM_TOOLKIT_PART
 
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
