@@ -28,29 +28,21 @@ void useEditColours(QWidget& box) {
 
 }  // namespace
 
-Text EditBox::text() const {
-    if (written_) {
-        return *written_;
-    }
-    return toGbk(shownText());
-}
-
-void EditBox::setText(const Text& text) {
-    written_ = text;
+void EditBox::showWritten(const Text& text) {
+    edited_ = false;
     writing_ = true;
     show(fromGbk(text));
     writing_ = false;
 }
 
-void EditBox::appendText(const Text& text) {
-    setText(this->text() + text);
-    moveCaretToEnd();
+std::optional<Text> EditBox::hostText() const {
+    return edited_ ? std::optional<Text>(toGbk(shownText())) : std::nullopt;
 }
 
 SingleLineEditBox::SingleLineEditBox(QWidget* parent) : QLineEdit(parent) {
     setMaxLength(std::numeric_limits<int>::max());  // no length limit
     useEditColours(*this);
-    connect(this, &QLineEdit::textEdited, this, [this] { forgetWrittenText(); });
+    connect(this, &QLineEdit::textEdited, this, [this] { hostChanged(); });
 }
 
 QString SingleLineEditBox::shownText() const {
@@ -74,7 +66,7 @@ MultiLineEditBox::MultiLineEditBox(QWidget* parent) : QPlainTextEdit(parent) {
     useEditColours(*this);
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
         if (!writing_) {
-            forgetWrittenText();
+            hostChanged();
         }
     });
 }

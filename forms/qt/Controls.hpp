@@ -13,28 +13,26 @@
 
 namespace lumivox {
 
-// What both edit box kinds offer: their whole text as GBK. A text the program
-// wrote is read back exactly as written (hidden boxes are settings stores, and
-// may hold bytes that do not decode); once the host edits the box, its text is
-// what it shows, with line breaks as CR LF.
+// What both edit box kinds offer. The form core keeps the text the program
+// wrote (it reads back byte for byte, even bytes that do not decode); the box
+// tells whether the host has changed it since, and what it shows then, as GBK
+// with line breaks as CR LF.
 class EditBox {
   public:
     virtual ~EditBox() = default;
-    Text text() const;
-    void setText(const Text& text);
-    // Appends at the end and scrolls the caret into view.
-    void appendText(const Text& text);
+    void showWritten(const Text& text);
+    std::optional<Text> hostText() const;
+    virtual void moveCaretToEnd() = 0;
 
   protected:
-    void forgetWrittenText() { written_.reset(); }
+    void hostChanged() { edited_ = true; }
     bool writing_ = false;
 
   private:
     virtual QString shownText() const = 0;
     virtual void show(const QString& text) = 0;
-    virtual void moveCaretToEnd() = 0;
 
-    std::optional<Text> written_;
+    bool edited_ = false;
 };
 
 // The edit box behind a widget of either kind, or null.
@@ -50,6 +48,8 @@ class SingleLineEditBox : public QLineEdit, public EditBox {
   private:
     QString shownText() const override;
     void show(const QString& text) override;
+
+  public:
     void moveCaretToEnd() override;
 };
 
@@ -61,6 +61,8 @@ class MultiLineEditBox : public QPlainTextEdit, public EditBox {
   private:
     QString shownText() const override;
     void show(const QString& text) override;
+
+  public:
     void moveCaretToEnd() override;
 };
 

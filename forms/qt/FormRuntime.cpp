@@ -106,16 +106,15 @@ bool FormRuntime::loadWindow(std::string_view layoutName, Window* parent, bool d
     if (!alive || window->closing()) {
         return true;
     }
-    // In dialog mode every other window is disabled until this one closes, then
-    // gets back the state it had.
-    std::vector<std::pair<QPointer<FormWindow>, bool>> others;
+    // In dialog mode every other window is disabled until this one closes.
     if (dialogMode) {
+        std::vector<FormCore*> others;
         for (FormWindow* other : windows_) {
             if (other != window && !other->closing()) {
-                others.emplace_back(other, other->isEnabled());
-                other->setEnabled(false);
+                others.push_back(other);
             }
         }
+        window->disableOthersWhileOpen(others);
     }
     window->show();
     if (layout->centred && window->frameGeometry().size() != window->size()) {
@@ -125,11 +124,6 @@ bool FormRuntime::loadWindow(std::string_view layoutName, Window* parent, bool d
         QEventLoop loop;
         connect(window, &QObject::destroyed, &loop, &QEventLoop::quit);
         loop.exec();
-        for (auto& [other, enabled] : others) {
-            if (other) {
-                other->setEnabled(enabled);
-            }
-        }
     }
     return true;
 }
@@ -140,10 +134,9 @@ bool FormRuntime::eventFilter(QObject* watched, QEvent* event) {
         const auto held =
             key->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
         auto* widget = qobject_cast<QWidget*>(watched);
-        if (key->key() == Qt::Key_Escape && held == Qt::NoModifier && widget != nullptr) {
+        if (key->key() == Qt::Key_Escape && widget != nullptr) {
             auto* form = qobject_cast<FormWindow*>(widget->window());
-            if (form != nullptr && form->layout().escapeCloses && form->isEnabled()) {
-                form->close();
+            if (form != nullptr && form->escapePressed(held != Qt::NoModifier)) {
                 return true;
             }
         }

@@ -1,7 +1,5 @@
 #include "forms/qt/FormWindow.hpp"
 
-#include <algorithm>
-
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -48,8 +46,19 @@ QFont fontFor(const layout::Font& spec) {
     return font;
 }
 
-bool isEditBox(Kind kind) {
-    return kind == Kind::EditBox || kind == Kind::MultiLineEditBox;
+template <typename T>
+T* at(const std::vector<T*>& items, int order) {
+    return order >= 0 && static_cast<size_t>(order) < items.size()
+               ? items[static_cast<size_t>(order)]
+               : nullptr;
+}
+
+template <typename T>
+void put(std::vector<T*>& items, int order, T* item) {
+    if (items.size() <= static_cast<size_t>(order)) {
+        items.resize(static_cast<size_t>(order) + 1, nullptr);
+    }
+    items[static_cast<size_t>(order)] = item;
 }
 
 }  // namespace
@@ -58,8 +67,8 @@ FormWindow::FormWindow(FormRuntime& runtime, const layout::WindowLayout& layout)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                            Qt::WindowCloseButtonHint),
-      runtime_(runtime),
-      layout_(layout) {
+      FormCore(runtime, layout, runtime.wiring()),
+      runtime_(runtime) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(fromUtf8(layout.name));
     setWindowTitle(fromUtf8(layout.title));
@@ -79,56 +88,56 @@ FormWindow::~FormWindow() {
     runtime_.forget(this);
 }
 
-bool FormWindow::build() {
-    for (const layout::Control& spec : layout::expandControls(layout_)) {
-        if (!makeControl(spec)) {
-            return false;
-        }
+QWidget* FormWindow::parentOf(const layout::Control& spec) const {
+    return spec.parent.empty() ? const_cast<FormWindow*>(this)
+                               : at(widgets_, widgetOrder(spec.parent, true));
+}
+
+bool FormWindow::makeNative(const layout::Control& spec, int order) {
+    if (spec.kind == Kind::Timer) {
+        auto* timer = new QTimer(this);
+        timer->setTimerType(Qt::PreciseTimer);
+        connect(timer, &QTimer::timeout, this, [this, order] { timerFired(order); });
+        put(timers_, order, timer);
+        return true;
     }
+    QWidget* widget = makeWidget(spec, parentOf(spec));
+    if (widget == nullptr) {
+        return false;
+    }
+    keep(order, widget, spec);
     return true;
 }
 
-bool FormWindow::makeControl(const layout::Control& spec) {
-    QWidget* parent = this;
-    if (!spec.parent.empty()) {
-        auto found = controls_.find(spec.parent);
-        parent = found == controls_.end() ? nullptr : widgetOf(found->second);
-        if (parent == nullptr) {
-            return false;
-        }
-    }
-    Control control{.kind = spec.kind, .parent = spec.parent, .order = made_++};
+QWidget* FormWindow::makeWidget(const layout::Control& spec, QWidget* parent) {
     const QString caption = fromUtf8(spec.caption);
+    const std::string name = spec.name;
     switch (spec.kind) {
         case Kind::PictureBox: {
             QImage picture;
             if (!spec.caption.empty()) {
                 picture = embeddedPicture(spec.caption, QSize(spec.width, spec.height));
                 if (picture.isNull()) {
-                    return false;
+                    return nullptr;
                 }
             }
-            control.widget = new PictureBox(picture, parent);
-            break;
+            return new PictureBox(picture, parent);
         }
         case Kind::ImageButton: {
             for (const char* asset : {spec.button.pictureOut, spec.button.pictureIn}) {
                 if (asset != nullptr && embeddedPicture(asset).isNull()) {
-                    return false;
+                    return nullptr;
                 }
             }
             auto* button = new ImageButton(spec.button, parent);
             button->setCaption(caption);
-            const std::string name = spec.name;
             connect(button, &ImageButton::clicked, this,
                     [this, name] { dispatch({.kind = EventKind::Clicked, .control = name}); });
-            control.widget = button;
-            break;
+            return button;
         }
         case Kind::TransparentLabel: {
             auto* label = new TransparentLabel(spec.label, parent);
             label->setCaption(caption);
-            const std::string name = spec.name;
             connect(label, &TransparentLabel::leftButtonDown, this,
                     [this, name](int x, int y, int keyState) {
                         dispatch({.kind = EventKind::LeftButtonDown,
@@ -137,180 +146,127 @@ bool FormWindow::makeControl(const layout::Control& spec) {
                                   .y = y,
                                   .keyState = keyState});
                     });
-            control.widget = label;
-            break;
+            return label;
         }
         case Kind::EditBox:
+            return new SingleLineEditBox(parent);
         case Kind::MultiLineEditBox:
-            if (showsNothing(spec, parent)) {
-                control.store = spec;
-                control.storedText = utf8ToGbk(spec.caption);
-            } else {
-                control.widget = makeEditBox(spec, parent, utf8ToGbk(spec.caption));
-            }
-            break;
+            return new MultiLineEditBox(parent);
         case Kind::Label:
-            control.widget = new QLabel(caption, parent);
-            break;
+            return new QLabel(caption, parent);
         case Kind::GroupBox:
-            control.widget = new QGroupBox(caption, parent);
-            break;
+            return new QGroupBox(caption, parent);
         case Kind::ProgressBar: {
             auto* bar = new QProgressBar(parent);
             bar->setRange(0, 100);
             bar->setValue(0);
-            control.widget = bar;
-            break;
+            return bar;
         }
         case Kind::StatusBar:
-            control.widget = new StatusBar(spec.parts, spec.partWidth, parent);
-            break;
-        case Kind::Timer: {
-            control.timer = new QTimer(this);
-            control.timer->setTimerType(Qt::PreciseTimer);
-            const std::string name = spec.name;
-            connect(control.timer, &QTimer::timeout, this,
-                    [this, name] { dispatch({.kind = EventKind::Tick, .control = name}); });
-            break;
-        }
+            return new StatusBar(spec.parts, spec.partWidth, parent);
+        case Kind::Timer:
         case Kind::OpenFileDialog:
             break;
     }
-    if (control.widget != nullptr) {
-        place(control.widget, spec);
-    }
-    auto [entry, added] = controls_.emplace(spec.name, control);
-    if (!added) {
-        return false;
-    }
-    if (spec.kind == Kind::Timer && spec.interval > 0) {
-        setInterval(spec.name, spec.interval);  // a running timer starts at its creation
-    }
-    return true;
+    return nullptr;
 }
 
-QWidget* FormWindow::makeEditBox(const layout::Control& spec, QWidget* parent, const Text& text) {
-    QWidget* box = spec.kind == Kind::EditBox ? static_cast<QWidget*>(new SingleLineEditBox(parent))
-                                              : static_cast<QWidget*>(new MultiLineEditBox(parent));
-    editBoxOf(box)->setText(text);
-    return box;
-}
-
-void FormWindow::place(QWidget* widget, const layout::Control& spec) const {
+void FormWindow::keep(int order, QWidget* widget, const layout::Control& spec) {
     widget->setObjectName(fromUtf8(spec.name));
     widget->setGeometry(spec.left, spec.top, spec.width, spec.height);
     widget->setFont(fontFor(spec.font));
     widget->setVisible(spec.visible);
+    put(widgets_, order, widget);
 }
 
-const FormWindow::Control* FormWindow::find(std::string_view name, Kind kind) const {
-    auto found = controls_.find(name);
-    if (found == controls_.end()) {
-        return nullptr;
+bool FormWindow::makeNativeStore(const layout::Control& spec, int order,
+                                 const Neighbours& neighbours) {
+    QWidget* parent = parentOf(spec);
+    if (parent == nullptr) {
+        return false;
     }
-    const Kind have = found->second.kind;
-    return have == kind || (isEditBox(kind) && isEditBox(have)) ? &found->second : nullptr;
+    QWidget* box = makeWidget(spec, parent);
+    keep(order, box, spec);
+    // Below the sibling made after it, and after the widget made before it in
+    // the Tab order, as if it had been made with the others.
+    if (QWidget* next = at(widgets_, neighbours.nextSibling)) {
+        box->stackUnder(next);
+    }
+    if (QWidget* previous = at(widgets_, neighbours.previous)) {
+        QWidget::setTabOrder(previous, box);
+    }
+    return true;
 }
 
-FormWindow::Control* FormWindow::find(std::string_view name, Kind kind) {
-    return const_cast<Control*>(std::as_const(*this).find(name, kind));
+QWidget* FormWindow::controlWidget(std::string_view name) const {
+    return at(widgets_, widgetOrder(name, true));
 }
 
 QTimer* FormWindow::controlTimer(std::string_view name) const {
-    const Control* control = find(name, Kind::Timer);
-    return control ? control->timer : nullptr;
+    return at(timers_, orderOf(name, Kind::Timer));
 }
 
-void FormWindow::dispatch(Event event) {
-    const Binding* binding =
-        findBinding(runtime_.wiring(), layout_.name, event.control, event.kind, &event.number);
-    if (binding != nullptr && binding->handler) {
-        // The window stays alive while its handler runs: closing it only schedules
-        // its destruction (WA_DeleteOnClose goes through deleteLater).
-        binding->handler(*this, event);
+bool FormWindow::nativeShown(int order) const {
+    QWidget* widget = at(widgets_, order);
+    return widget != nullptr && !widget->isHidden();
+}
+
+void FormWindow::showNative(int order, bool shown) {
+    if (QWidget* widget = at(widgets_, order)) {
+        widget->setVisible(shown);
     }
 }
 
-bool FormWindow::hasControl(std::string_view name) const {
-    return controls_.find(name) != controls_.end();
-}
-
-Text FormWindow::caption(std::string_view name) const {
-    QWidget* widget = controlWidget(name);
-    if (auto* button = qobject_cast<ImageButton*>(widget)) {
-        return toGbk(button->caption());
-    }
-    if (auto* label = qobject_cast<TransparentLabel*>(widget)) {
-        return toGbk(label->caption());
-    }
-    if (auto* label = qobject_cast<QLabel*>(widget)) {
-        return toGbk(label->text());
-    }
-    if (auto* group = qobject_cast<QGroupBox*>(widget)) {
-        return toGbk(group->title());
-    }
-    return {};
-}
-
-void FormWindow::setCaption(std::string_view name, const Text& caption) {
-    QWidget* widget = controlWidget(name);
+void FormWindow::showCaption(int order, Kind kind, const Text& caption) {
+    QWidget* widget = at(widgets_, order);
     const QString shown = fromGbk(caption);
-    if (auto* button = qobject_cast<ImageButton*>(widget)) {
-        button->setCaption(shown);
-    } else if (auto* label = qobject_cast<TransparentLabel*>(widget)) {
-        label->setCaption(shown);
-    } else if (auto* plain = qobject_cast<QLabel*>(widget)) {
-        plain->setText(shown);
-    } else if (auto* group = qobject_cast<QGroupBox*>(widget)) {
-        group->setTitle(shown);
+    switch (kind) {
+        case Kind::ImageButton:
+            static_cast<ImageButton*>(widget)->setCaption(shown);
+            break;
+        case Kind::TransparentLabel:
+            static_cast<TransparentLabel*>(widget)->setCaption(shown);
+            break;
+        case Kind::Label:
+            static_cast<QLabel*>(widget)->setText(shown);
+            break;
+        case Kind::GroupBox:
+            static_cast<QGroupBox*>(widget)->setTitle(shown);
+            break;
+        default:
+            break;
     }
 }
 
-int FormWindow::interval(std::string_view timer) const {
-    const Control* control = find(timer, Kind::Timer);
-    return control ? control->intervalMs : 0;
+void FormWindow::showEditText(int order, const Text& text) {
+    editBoxOf(at(widgets_, order))->showWritten(text);
 }
 
-void FormWindow::setInterval(std::string_view timer, int intervalMs) {
-    Control* control = find(timer, Kind::Timer);
-    if (control == nullptr) {
-        return;
-    }
-    control->intervalMs = intervalMs;
-    if (intervalMs <= 0) {
-        control->timer->stop();
-    } else {
-        control->timer->start(std::max(intervalMs, kMinimumTimerMs));
-    }
+std::optional<Text> FormWindow::hostEditText(int order) const {
+    return editBoxOf(at(widgets_, order))->hostText();
 }
 
-int FormWindow::position(std::string_view progressBar) const {
-    const Control* control = find(progressBar, Kind::ProgressBar);
-    return control ? static_cast<QProgressBar*>(control->widget)->value() : 0;
+void FormWindow::scrollEditToEnd(int order) {
+    editBoxOf(at(widgets_, order))->moveCaretToEnd();
 }
 
-void FormWindow::setPosition(std::string_view progressBar, int position) {
-    if (Control* control = find(progressBar, Kind::ProgressBar)) {
-        static_cast<QProgressBar*>(control->widget)->setValue(std::clamp(position, 0, 100));
-    }
+void FormWindow::startControlTimer(int order, int periodMs) {
+    at(timers_, order)->start(periodMs);
 }
 
-Text FormWindow::fileName(std::string_view dialog) const {
-    const Control* control = find(dialog, Kind::OpenFileDialog);
-    return control ? control->fileName : Text();
+void FormWindow::stopControlTimer(int order) {
+    at(timers_, order)->stop();
 }
 
-void FormWindow::setFileName(std::string_view dialog, const Text& fileName) {
-    if (Control* control = find(dialog, Kind::OpenFileDialog)) {
-        control->fileName = fileName;
-    }
+void FormWindow::showPosition(int order, int position) {
+    static_cast<QProgressBar*>(at(widgets_, order))->setValue(position);
 }
 
-bool FormWindow::openFileDialog(std::string_view dialog) {
-    Control* control = find(dialog, Kind::OpenFileDialog);
-    if (control == nullptr) {
-        return false;
-    }
+void FormWindow::showStatusText(int order, int part, const Text& text) {
+    static_cast<StatusBar*>(at(widgets_, order))->setPartText(part, fromGbk(text));
+}
+
+std::optional<Text> FormWindow::chooseFile(std::string_view dialog, const Text& initial) {
     // Qt's own dialog: the same on every desktop, and scriptable in tests. The
     // chosen file must exist; the process's current folder is left as it was.
     QFileDialog chooser(this);
@@ -318,18 +274,13 @@ bool FormWindow::openFileDialog(std::string_view dialog) {
     chooser.setOption(QFileDialog::DontUseNativeDialog);
     chooser.setAcceptMode(QFileDialog::AcceptOpen);
     chooser.setFileMode(QFileDialog::ExistingFile);
-    if (!control->fileName.empty()) {
-        chooser.selectFile(fromGbk(control->fileName));
+    if (!initial.empty()) {
+        chooser.selectFile(fromGbk(initial));
     }
     if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) {
-        return false;
+        return std::nullopt;
     }
-    control = find(dialog, Kind::OpenFileDialog);  // the window may have changed meanwhile
-    if (control == nullptr) {
-        return false;
-    }
-    control->fileName = toGbk(chooser.selectedFiles().front());
-    return true;
+    return toGbk(chooser.selectedFiles().front());
 }
 
 int FormWindow::left() const {
@@ -344,57 +295,28 @@ void FormWindow::move(int left, int top) {
     QWidget::move(left, top);
 }
 
-void FormWindow::resize(int width, int height) {
+void FormWindow::resizeClient(int width, int height) {
     setFixedSize(width, height);
-    makeEveryStoreWidget();  // a larger window may bring a store into view
 }
 
-Text FormWindow::statusText(std::string_view statusBar, int part) const {
-    const Control* control = find(statusBar, Kind::StatusBar);
-    return control ? toGbk(static_cast<StatusBar*>(control->widget)->partText(part)) : Text();
-}
-
-void FormWindow::setStatusText(std::string_view statusBar, int part, const Text& text) {
-    if (Control* control = find(statusBar, Kind::StatusBar)) {
-        static_cast<StatusBar*>(control->widget)->setPartText(part, fromGbk(text));
-    }
-}
-
-void FormWindow::raiseNotification(std::string_view label, std::int32_t first,
-                                   std::int32_t second) {
-    if (find(label, Kind::Label) != nullptr) {
-        dispatch(
-            {.kind = EventKind::Notification, .control = label, .first = first, .second = second});
-    }
-}
-
-void FormWindow::close() {
-    closingByProgram_ = true;
+void FormWindow::requestClose() {
     QWidget::close();
-    closingByProgram_ = false;
 }
 
-Forms& FormWindow::forms() {
-    return runtime_;
+bool FormWindow::formEnabled() const {
+    return isEnabled();
+}
+
+void FormWindow::enableForm(bool enabled) {
+    setEnabled(enabled);
 }
 
 void FormWindow::closeEvent(QCloseEvent* event) {
-    // A window that a dialog disabled may have a handler waiting in the dialog's
-    // nested loop: only the program itself may close it, never the window
-    // manager (close button, Alt+F4), or the handler would go on with a window
-    // that is gone.
-    if (!isEnabled() && !closingByProgram_) {
+    if (acceptClose()) {
+        event->accept();
+    } else {
         event->ignore();
-        return;
     }
-    // The close query has no handler: otherwise the close always goes ahead.
-    closing_ = true;
-    for (auto& [name, control] : controls_) {
-        if (control.timer != nullptr) {
-            control.timer->stop();
-        }
-    }
-    event->accept();
 }
 
 }  // namespace lumivox

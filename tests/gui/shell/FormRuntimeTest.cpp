@@ -60,6 +60,7 @@ class FormRuntimeTest : public GuiTest {
         layouts_ = {
             smallLayout("甲"),
             smallLayout("乙"),
+            smallLayout("丙"),
             smallLayout("对话框", {{.name = "时钟1", .kind = layout::Kind::Timer, .interval = 3},
                                    {.name = "状态条1",
                                     .kind = layout::Kind::StatusBar,
@@ -143,6 +144,24 @@ TEST_F(FormRuntimeTest, DialogModeDisablesTheOthersUntilItCloses) {
     EXPECT_EQ(runtime_->openForm("对话框"), nullptr);
     EXPECT_TRUE(first->isEnabled());
     EXPECT_FALSE(second->isEnabled());
+}
+
+// A window the dialog disabled that the program closes (and Qt destroys) while
+// the dialog is open is forgotten: the dialog's close gives back only the others.
+TEST_F(FormRuntimeTest, WindowGoneWhileADialogHoldsItIsForgotten) {
+    ASSERT_TRUE(runtime_->loadWindow("甲", nullptr, false));
+    ASSERT_TRUE(runtime_->loadWindow("丙", nullptr, false));
+    QPointer<FormWindow> first = runtime_->openForm("甲");
+    QPointer<FormWindow> third = runtime_->openForm("丙");
+    QTimer::singleShot(0, [&] {
+        third->close();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_FALSE(third);
+        runtime_->openForm("对话框")->close();
+    });
+    EXPECT_TRUE(runtime_->loadWindow("对话框", nullptr, true));
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(first->isEnabled());
 }
 
 // While a dialog is open, the window manager's close (close button, Alt+F4) of a
