@@ -50,6 +50,12 @@ set_target_properties(lumivox PROPERTIES OUTPUT_NAME Lumivox)
 target_link_libraries(lumivox PRIVATE lumivox_app)
 # The shipped program carries no symbols (no Windows debugger reads mingw's).
 target_link_options(lumivox PRIVATE $<$<CONFIG:Release>:-s>)
+# Its manifest, icon and version information; its Authenticode signature when
+# the maker gives a certificate; its DLL imports loaded from the system folder.
+include(cmake/WindowsResources.cmake)
+include(cmake/Signing.cmake)
+lumivox_sign_target(lumivox)
+include(cmake/SaferLoading.cmake)
 
 if(LUMIVOX_BUILD_TESTS)
   enable_testing()

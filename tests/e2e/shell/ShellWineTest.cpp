@@ -215,7 +215,7 @@ TEST_F(WineProgram, EachPageAsTheHostSeesIt) {
 // window, alternating, in the same run.
 TEST_F(WineProgram, StartupBesideAMinimalWindow) {
     ASSERT_FALSE(minimalWindowPath.empty());
-    constexpr int kRuns = 5;
+    constexpr int kRuns = 9;
     std::vector<double> lumivox, minimal;
     for (int run = 0; run < kRuns; ++run) {
         {
