@@ -5,8 +5,10 @@
 # from the system. The others are delay-loaded: their import libraries are
 # replaced, for Lumivox.exe alone, by delay-import libraries (dlltool -y) of the
 # same name, and WinMain limits the DLL search to the system folder
-# (SetDefaultDllDirectories) before any of them is first called.
-set(LUMIVOX_DELAY_LOADED_DLLS comctl32 msacm32 wininet winmm)
+# (SetDefaultDllDirectories) before any of them is first called. comdlg32, a
+# Known DLL, is delay-loaded too, for start-up time alone: only the open-file
+# dialog needs it, and it brings the printing DLLs (winspool, compstui) along.
+set(LUMIVOX_DELAY_LOADED_DLLS comctl32 msacm32 wininet winmm comdlg32)
 find_program(LUMIVOX_DLLTOOL x86_64-w64-mingw32-dlltool REQUIRED)
 find_program(LUMIVOX_NM x86_64-w64-mingw32-nm REQUIRED)
 set(delay_dir ${CMAKE_BINARY_DIR}/delay-import)
