@@ -11,6 +11,25 @@
 #include "platform/GuiThread.hpp"
 #include "platform/windows/GuiThreadWindows.hpp"
 
+namespace {
+
+// First of all, before the static constructors: DLLs are looked for in the
+// system folder alone, never in the program's folder (which the updater writes
+// into) or the current one. The imports that are not Known DLLs are
+// delay-loaded (cmake/SaferLoading.cmake), so they load under this rule when
+// first called. SetDefaultDllDirectories needs Windows 8, or 7 with KB2533623;
+// without it at least the current folder leaves the search.
+__attribute__((constructor(101))) void searchDllsInTheSystemFolderOnly() {
+    using SetDefaultDllDirectoriesCall = BOOL(WINAPI*)(DWORD);
+    const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesCall>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    if (setDefault == nullptr || !setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+        SetDllDirectoryW(L"");
+    }
+}
+
+}  // namespace
+
 int main() {
     // OLE for the imaging component and the common dialogs.
     const HRESULT ole = OleInitialize(nullptr);

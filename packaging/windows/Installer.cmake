@@ -12,8 +12,10 @@ function(lumivox_add_installer name program output)
   set(script ${CMAKE_SOURCE_DIR}/packaging/windows/Lumivox.nsi)
   add_custom_command(OUTPUT ${output}
     COMMAND ${LUMIVOX_MAKENSIS} -V2 -WX -DPROGRAM=${program} -DVERSION=${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}
-      -DOUTFILE=${output} ${script}
-    DEPENDS ${script} ${ARG_DEPENDS}
+      -DICON=${LUMIVOX_ICON} -DOUTFILE=${output} ${script}
+    # Signed when the maker gives a certificate (cmake/Signing.cmake).
+    COMMAND ${LUMIVOX_SIGN_COMMAND} ${output}
+    DEPENDS ${script} ${LUMIVOX_ICON} ${ARG_DEPENDS}
     COMMENT "Making the installer ${output}"
     VERBATIM)
   add_custom_target(${name} DEPENDS ${output})

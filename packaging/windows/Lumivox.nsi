@@ -3,13 +3,13 @@
 ; the self-updater can write its new build beside the program. A Start-menu
 ; entry and an uninstaller (listed under the user's installed programs) come
 ; with it. Built by packaging/windows/Installer.cmake:
-;   makensis -DPROGRAM=<Lumivox.exe> -DVERSION=<x.y> -DOUTFILE=<setup.exe> Lumivox.nsi
+;   makensis -DPROGRAM=<Lumivox.exe> -DVERSION=<x.y> -DICON=<Lumivox.ico> -DOUTFILE=<setup.exe> Lumivox.nsi
 ; /S installs silently; /D=<folder> (last on the command line) installs elsewhere.
 ; A 64-bit installer for the 64-bit program (Wine on a machine without 32-bit
 ; support runs no other; Debian's NSIS has the amd64 stubs).
 Target amd64-unicode
-!ifndef PROGRAM | VERSION | OUTFILE
-  !error "give -DPROGRAM=<Lumivox.exe> -DVERSION=<x.y> -DOUTFILE=<installer>"
+!ifndef PROGRAM | VERSION | OUTFILE | ICON
+  !error "give -DPROGRAM=<Lumivox.exe> -DVERSION=<x.y> -DICON=<Lumivox.ico> -DOUTFILE=<installer>"
 !endif
 
 !include "FileFunc.nsh"
@@ -18,6 +18,9 @@ Target amd64-unicode
 
 Name "Lumivox"
 OutFile "${OUTFILE}"
+; The program's own icon (cmake/WindowsResources.cmake packs it).
+Icon "${ICON}"
+UninstallIcon "${ICON}"
 RequestExecutionLevel user
 InstallDir "$LOCALAPPDATA\Programs\Lumivox"
 SetCompressor /SOLID lzma

@@ -377,7 +377,8 @@ int main(int argc, char** argv) {
             ok = cornersExact(path, picture.key) && ok;
         }
     }
-    for (int size : {16, 32, 48, 64, 128}) {
+    // 24 and 256 pixels for the Windows icon (tools/assets/make-ico.py packs them).
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
         const auto path = root / "icons" / ("lumivox_" + std::to_string(size) + ".png");
         ok = icon(size).save(QString::fromStdString(path.string()), "PNG") && ok;
     }

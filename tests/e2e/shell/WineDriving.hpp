@@ -154,6 +154,7 @@ class Started {
     Started& operator=(const Started&) = delete;
 
     bool ok() const { return ok_; }
+    DWORD processId() const { return info_.dwProcessId; }
     bool running() const { return ok_ && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
     // Its visible top-level window of that title, waited for; null when none came.
     HWND waitForWindow(const wchar_t* title, std::chrono::milliseconds limit) {
