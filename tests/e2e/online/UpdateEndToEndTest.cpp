@@ -258,6 +258,44 @@ TEST(Update, DownloadsVerifiesStartsTheNewBuildAndEnds) {
     EXPECT_NE(fs::status(downloaded).permissions() & fs::perms::owner_exec, fs::perms::none);
 }
 
+// The maker's release tool publishes a new build into a folder that nginx
+// serves as the maker's site; the program of this build updates to it.
+TEST(Release, AnOlderBuildUpdatesToAPublishedRelease) {
+    TempDir www;
+    const fs::path site = www / "site";
+    fs::create_directory(site);
+    NginxServer nginx(site);
+    ASSERT_TRUE(nginx.ok());
+    const std::string host = "127.0.0.1:" + std::to_string(nginx.port());
+    const std::string ours(online::builtInVersion());
+    auto publish = [&](const std::string& version, const fs::path& out) {
+        return runCommand("LUMIVOX_SIGN='" LUMIVOX_SIGN_TOOL "' '" LUMIVOX_SOURCE_DIR
+                          "/scripts/release' --program '" LUMIVOX_UPDATED_BUILD
+                          "' --version " + version + " --previous " + ours + " --key '" +
+                          LUMIVOX_DEVELOPMENT_KEY_FILE + "' --server " + host + " --out '" +
+                          out.string() + "' 2>&1");
+    };
+    // A release that is not later than the build it replaces is refused, and
+    // nothing is written.
+    const CommandResult sideways = publish(ours, www / "refused");
+    EXPECT_NE(sideways.status, 0) << sideways.output;
+    EXPECT_FALSE(fs::exists(www / "refused"));
+    const CommandResult published = publish("999.0", site);
+    ASSERT_EQ(published.status, 0) << published.output;
+    EXPECT_EQ(readFile(site / "download/Lumivox-999.0"), readFile(LUMIVOX_UPDATED_BUILD));
+    EXPECT_TRUE(fs::exists(site / "index.html"));
+
+    OnlineProgram program;
+    ASSERT_TRUE(program.displayOk());
+    program.start(host);
+    ASSERT_TRUE(program.waitForWindow(kUpdateBox, 120)) << program.log();
+    const fs::path landed = program.installFolder() / "Lumivox-999.0";
+    EXPECT_EQ(readFile(program.installFolder() / "started-by"),
+              landed.string() + "\n" + landed.string());
+    program.pressEnterIn(kUpdateBox);
+    EXPECT_EQ(program.process().wait(60s), 0) << program.log();
+}
+
 // What the site does wrong, and what must come of it: the update window closes,
 // the host is told that this build runs on, the main window takes input again,
 // nothing is started, nothing of the host's removed, and no file of the
