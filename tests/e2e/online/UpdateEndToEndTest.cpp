@@ -168,6 +168,27 @@ TEST(VersionCheck, ASilentServerLeavesTheWindowWorking) {
     EXPECT_EQ(program.process().wait(30s), 0) << program.log();
 }
 
+// The build's own server, which does not exist here ("lumivox.invalid" by
+// default). A self-updating build tells the host and ends; a distribution build
+// (LUMIVOX_SELF_UPDATE=OFF, the .deb) reads nothing and runs on for as long as
+// the host wants: a minute here.
+TEST(VersionCheck, WithNoServerAtAll) {
+    OnlineProgram program;
+    ASSERT_TRUE(program.displayOk());
+    program.start("");
+    ASSERT_TRUE(program.waitForWindow(kMain, 60)) << program.log();
+    if (online::selfUpdating()) {
+        ASSERT_TRUE(program.waitForWindow(kCheckFailed, 60)) << program.log();
+        program.pressEnterIn(kCheckFailed);
+        EXPECT_EQ(program.process().wait(30s), 0) << program.log();
+        return;
+    }
+    std::this_thread::sleep_for(60s);
+    EXPECT_TRUE(program.process().running()) << program.log();
+    EXPECT_FALSE(program.geometry(kCheckFailed).viewable);
+    EXPECT_FALSE(program.geometry(kUpdate).viewable);
+}
+
 // The six links hand their exact URLs to the desktop's opener (a recording
 // stand-in here, first on PATH).
 TEST(Links, OpenTheirPagesThroughTheDesktop) {

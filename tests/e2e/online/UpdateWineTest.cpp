@@ -76,7 +76,7 @@ class WineUpdate : public WineNginxTest {
 
     // A host's folder with a Chinese name and a blank, as a Chinese user's profile has.
     Text chineseFolder() {
-        const fs::path folder = dir_ / fs::u8path("张三 的文件夹");
+        const fs::path folder = dir_.path() / fs::u8path("张三 的文件夹");
         fs::create_directories(folder);
         const std::u8string text = folder.u8string();
         return utf8ToGbk(std::string(text.begin(), text.end()));
