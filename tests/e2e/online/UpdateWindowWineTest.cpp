@@ -117,9 +117,9 @@ TEST_F(WineUpdateWindow, TheSignedBuildIsDownloadedCheckedStartedAndTheOldProgra
     const double downloadedAndChecked = msSince(shown);
     EXPECT_EQ(boxText(box), L"下载完成，请手动删除旧版本！软件自动运行新版本！");
     // The build is in place and started before the host is told that it runs;
-    // its temporary name is gone.
+    // its temporary name is gone. (The old program holds it, so that nobody
+    // changes it, until it ends.)
     const fs::path landed = install_ / "LumNew.exe";
-    EXPECT_TRUE(wholeFile(landed) == build_);
     EXPECT_TRUE(fs::exists(install_ / "LumNew.exe.started"));
     EXPECT_FALSE(fs::exists(install_ / "LumNew.exe.download"));
 
@@ -128,6 +128,7 @@ TEST_F(WineUpdateWindow, TheSignedBuildIsDownloadedCheckedStartedAndTheOldProgra
     pressKey(box, VK_RETURN);
     EXPECT_EQ(program.waitForExit(60s), 0);
     const double restarted = msSince(pressed);
+    EXPECT_TRUE(wholeFile(landed) == build_);
     const std::string started = wholeFile(install_ / "LumNew.exe.started");
     ASSERT_FALSE(started.empty()) << "the new build did not run";
     EXPECT_TRUE(fs::equivalent(fs::u8path(started.substr(0, started.find('\n'))), landed))
