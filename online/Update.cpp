@@ -14,6 +14,7 @@
 #include "platform/Executable.hpp"
 #include "platform/Files.hpp"
 #include "platform/HeldProgram.hpp"
+#include "platform/StartMenu.hpp"
 #include "platform/GuiThread.hpp"
 #include "platform/SystemOps.hpp"
 
@@ -117,10 +118,11 @@ void removeCreatedFile() {
 
 // The verified build takes its final name; a file of that name is the host's
 // and stays: the build then takes the next free name, as the engine would.
-bool takeFinalName(platform::HeldProgram& build, const Text& baseName) {
+bool takeFinalName(platform::HeldProgram& build, const Text& baseName, std::string& finalPath) {
     std::optional<Text> name = updateTarget(baseName);
     for (int tried = 0; name && tried < 100; ++tried, name = nextRenameCandidate(*name)) {
         if (build.moveTo(gbkToUtf8(*name))) {
+            finalPath = gbkToUtf8(*name);
             return true;
         }
     }
@@ -140,8 +142,9 @@ void finishUpdate() {
         s.lengthKnown && !s.segmentFailed ? platform::HeldProgram::open(gbkToUtf8(s.createdPath))
                                           : nullptr;
     const std::optional<Sha256> digest = build ? build->sha256() : std::nullopt;
+    std::string finalPath;
     if (!digest || !acceptUpdate(*digest, s.signature, s.baseName, s.version, s.newVersion) ||
-        !takeFinalName(*build, s.baseName)) {
+        !takeFinalName(*build, s.baseName, finalPath)) {
         build.reset();
         removeCreatedFile();
         failUpdate(kFailedMessage);
@@ -155,6 +158,8 @@ void finishUpdate() {
         failUpdate("新版本已下载，但无法启动，当前版本继续运行。请手动运行新版本或到官方网站下载！");
         return;
     }
+    // The installer's Start-menu entry (Windows) now starts the new build.
+    platform::pointStartMenuEntryAt(finalPath);
     tellHost("下载完成，请手动删除旧版本！软件自动运行新版本！");
     stopUpdateTimer();
     build->waitForEnd();
