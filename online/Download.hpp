@@ -69,6 +69,9 @@ struct TaskParam {
     Text binaryExtensions = ".exe|.rar|.zip|.gif|.jpg|.mp3|.rm";
     Text proxy;
     Text referer;
+    // The largest file the task accepts; a longer one (or one longer than the
+    // free space beside the target) fails before anything is created. 0: no cap.
+    std::int64_t maxLength = 0;
 };
 
 class Download {

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "base/Encoding.hpp"
+#include "platform/Files.hpp"
 
 namespace lumivox::online {
 namespace {
@@ -337,6 +338,10 @@ bool Task::runFirstThread(Worker& worker, std::string& body) {
     }
     if (!settleTargetName())
         return false;
+    if (!roomFor(total)) {
+        logUtf8(DownloadLog::kError, "文件太大，超出允许的下载长度或磁盘剩余空间");
+        return false;
+    }
     view_ =
         platform::MappedFile::createNew(gbkToUtf8(localPath_), static_cast<std::uint64_t>(total));
     if (!view_) {
@@ -355,6 +360,16 @@ bool Task::runFirstThread(Worker& worker, std::string& body) {
         post(start);
     }
     return true;
+}
+
+bool Task::roomFor(std::int64_t length) const {
+    if (param_.maxLength > 0 && length > param_.maxLength)
+        return false;
+    std::string folder = gbkToUtf8(localPath_);
+    const std::size_t slash = folder.find_last_of("/\\");
+    folder = slash == std::string::npos ? std::string(".") : folder.substr(0, slash + 1);
+    const std::optional<std::uint64_t> free = platform::freeBytesAt(folder);
+    return !free || static_cast<std::uint64_t>(length) <= *free;
 }
 
 bool Task::settleTargetName() {

@@ -103,6 +103,9 @@ class Task : public std::enable_shared_from_this<Task> {
     void runWorker(Worker& worker);
     bool runFirstThread(Worker& worker, std::string& body);
     bool settleTargetName();
+    // False when a file of `length` bytes exceeds the task's cap or the free
+    // space of the target's folder.
+    bool roomFor(std::int64_t length) const;
     bool receiveSegments(Worker& worker, std::string body);
     bool requestSegmentWithRetries(Worker& worker, std::string& body);
     bool waitBeforeRetry(Worker& worker);

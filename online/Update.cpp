@@ -2,15 +2,19 @@
 
 #include <atomic>
 #include <chrono>
-#include <filesystem>
 #include <memory>
 
 #include "base/Encoding.hpp"
 #include "base/TextOps.hpp"
 #include "forms/Layout.hpp"
+#include "online/BuildInfo.hpp"
+#include "online/DownloadPlan.hpp"
 #include "online/UpdateSignature.hpp"
 #include "online/VersionFile.hpp"
 #include "platform/Executable.hpp"
+#include "platform/Files.hpp"
+#include "platform/HeldProgram.hpp"
+#include "platform/StartMenu.hpp"
 #include "platform/GuiThread.hpp"
 #include "platform/SystemOps.hpp"
 
@@ -35,7 +39,7 @@ struct UpdateState {
     std::atomic<double> totalLength{0};
     // Set on the GUI thread before the task starts; read by its control thread.
     Forms* forms = nullptr;
-    Text baseName, version, signature;
+    Text baseName, version, signature, newVersion;
     // The control thread's own: the file the engine created, and the outcome.
     Text createdPath;
     bool lengthKnown = false;
@@ -88,20 +92,41 @@ void tellHost(std::string_view utf8Message) {
     showMessageBox(utf8ToGbk(utf8Message), kMessageBoxIconInformation, utf8ToGbk("提示"));
 }
 
-// A failed update: the host is told, nothing is started, and the program ends
-// as it does after an update.
-[[noreturn]] void endFailedUpdate() {
-    tellHost("自动更新失败，请稍后再试或到官方网站下载新版本！");
-    stopUpdateTimer();
-    endUpdatingProgram();
+// A failed update: the update window closes (its dialog loop ends and the main
+// window takes input again), the host is told that this build runs on, and
+// nothing is started.
+void failUpdate(std::string_view utf8Message) {
+    platform::runOnGuiThread([] {
+        Forms* forms = state().forms;
+        if (Window* window = forms ? forms->openWindow(layout::kUpdateWindow) : nullptr) {
+            window->setInterval(kTimer, 0);
+            window->close();
+        }
+    });
+    tellHost(utf8Message);
 }
+
+constexpr std::string_view kFailedMessage =
+    "自动更新失败，当前版本继续运行。请稍后再试或到官方网站下载新版本！";
 
 void removeCreatedFile() {
     UpdateState& s = state();
     if (!s.createdPath.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove(gbkToUtf8(s.createdPath), ignored);
+        platform::removeFile(gbkToUtf8(s.createdPath));
     }
+}
+
+// The verified build takes its final name; a file of that name is the host's
+// and stays: the build then takes the next free name, as the engine would.
+bool takeFinalName(platform::HeldProgram& build, const Text& baseName, std::string& finalPath) {
+    std::optional<Text> name = updateTarget(baseName);
+    for (int tried = 0; name && tried < 100; ++tried, name = nextRenameCandidate(*name)) {
+        if (build.moveTo(gbkToUtf8(*name))) {
+            finalPath = gbkToUtf8(*name);
+            return true;
+        }
+    }
+    return false;
 }
 
 // The task has ended (control thread).
@@ -111,19 +136,33 @@ void finishUpdate() {
         removeCreatedFile();  // stopped as the program ends: an incomplete file
         return;
     }
-    if (!s.lengthKnown || s.segmentFailed ||
-        !acceptDownloadedBuild(s.createdPath, s.signature, s.baseName, s.version)) {
+    // The download keeps its temporary name until its bytes are verified; the
+    // same handle then gives it its final name and starts it.
+    std::unique_ptr<platform::HeldProgram> build =
+        s.lengthKnown && !s.segmentFailed ? platform::HeldProgram::open(gbkToUtf8(s.createdPath))
+                                          : nullptr;
+    const std::optional<Sha256> digest = build ? build->sha256() : std::nullopt;
+    std::string finalPath;
+    if (!digest || !acceptUpdate(*digest, s.signature, s.baseName, s.version, s.newVersion) ||
+        !takeFinalName(*build, s.baseName, finalPath)) {
+        build.reset();
         removeCreatedFile();
-        endFailedUpdate();
+        failUpdate(kFailedMessage);
+        return;
     }
     refreshUpdateWindow();
+    if (s.ending) {
+        return;
+    }
+    if (!build->start(1000)) {
+        failUpdate("新版本已下载，但无法启动，当前版本继续运行。请手动运行新版本或到官方网站下载！");
+        return;
+    }
+    // The installer's Start-menu entry (Windows) now starts the new build.
+    platform::pointStartMenuEntryAt(finalPath);
     tellHost("下载完成，请手动删除旧版本！软件自动运行新版本！");
     stopUpdateTimer();
-    // The engine may have stored the download under a changed name: start that
-    // file, the one that was verified.
-    if (!s.ending) {
-        startDownloadedBuild(s.createdPath);
-    }
+    build->waitForEnd();
     endUpdatingProgram();
 }
 
@@ -153,14 +192,22 @@ Text updateTarget(const Text& baseName) {
                      platform::executableSuffix());
 }
 
-bool acceptDownloadedBuild(const Text& path, std::string_view signature, std::string_view baseName,
-                           std::string_view version) {
-    const auto digest = fileSha256(gbkToUtf8(path));
-    return digest && verifyUpdate(builtInUpdateKey(), signature, *digest, baseName, version);
+bool acceptUpdate(const Sha256& digest, std::string_view signature, std::string_view baseName,
+                  std::string_view version, std::string_view newVersion) {
+    // A line made for an earlier release, or one that would move the host back
+    // or sideways, is refused whatever its signature.
+    return isNewerVersion(newVersion, builtInVersion()) &&
+           verifyUpdate(builtInUpdateKey(), signature, digest, baseName, version, newVersion);
 }
 
-bool startDownloadedBuild(const Text& path) {
-    return platform::makeExecutable(gbkToUtf8(path)) && launchProgram(commandLineOf(path), true, 1);
+bool acceptDownloadedBuild(const Text& path, std::string_view signature, std::string_view baseName,
+                           std::string_view version, std::string_view newVersion) {
+    const auto digest = fileSha256(gbkToUtf8(path));
+    return digest && acceptUpdate(*digest, signature, baseName, version, newVersion);
+}
+
+Text temporaryTarget(const Text& baseName) {
+    return joinTexts(updateTarget(baseName), ".download");
 }
 
 void initDownloadTask() {
@@ -191,24 +238,30 @@ void onUpdateWindowCreated(Window& updateWindow) {
     }
     updateWindow.resize(442, 59);
     if (main == nullptr || !s.param || !s.download) {
-        endFailedUpdate();
+        failUpdate(kFailedMessage);
+        return;
     }
     s.forms = &updateWindow.forms();
     s.baseName = main->text(kNameStore);
     s.version = main->text(kVersionStore);
     const TextArray fields = versionFields(main->text(kFileStore));
     s.signature = fields.size() > 3 ? fields[3] : Text();
+    s.newVersion = fields.size() > 4 ? fields[4] : Text();
     // Refused before anything is written: a name that is no plain file name
-    // beside the program, or an update the maker has not signed.
-    if (!isSafeBaseName(s.baseName) || s.signature.empty()) {
-        endFailedUpdate();
+    // beside the program, an update the maker has not signed, or one that is
+    // not later than this build.
+    if (!isSafeBaseName(s.baseName) || s.signature.empty() ||
+        !isNewerVersion(s.newVersion, builtInVersion())) {
+        failUpdate(kFailedMessage);
+        return;
     }
     TaskParam& param = *s.param;
     param.taskKind = 4096;
     param.url = trimSpaces(main->text(kUrlStore));
     param.stopWait = 1000;
     param.connectionCount = 5;
-    param.localFile = updateTarget(s.baseName);
+    param.localFile = temporaryTarget(s.baseName);
+    param.maxLength = kMaxBuildBytes;
     param.connectTimeout = 5000;
     param.sendTimeout = 5000;
     param.receiveTimeout = 10000;
@@ -216,7 +269,7 @@ void onUpdateWindowCreated(Window& updateWindow) {
     param.eventCallback = onDownloadEvent;
     s.lastTick = s.lastProgress = Clock::now();
     if (!s.download->startTask(param)) {
-        endFailedUpdate();  // a URL the engine cannot fetch
+        failUpdate(kFailedMessage);  // a URL the engine cannot fetch
     }
 }
 

@@ -127,9 +127,9 @@ std::optional<Sha256> fileSha256(const std::string& utf8Path) {
 }
 
 std::string updateMessage(const Sha256& digest, std::string_view baseName,
-                          std::string_view version) {
+                          std::string_view version, std::string_view newVersion) {
     static constexpr char kHex[] = "0123456789abcdef";
-    std::string message = "Lumivox update 1\n";
+    std::string message = "Lumivox update 2\n";
     for (std::uint8_t byte : digest) {
         message += kHex[byte >> 4];
         message += kHex[byte & 15];
@@ -138,21 +138,27 @@ std::string updateMessage(const Sha256& digest, std::string_view baseName,
     message += baseName;
     message += '\n';
     message += version;
+    message += '\n';
+    message += newVersion;
     return message;
 }
 
 bool verifyUpdate(ByteView publicKey, std::string_view signatureText, const Sha256& digest,
-                  std::string_view baseName, std::string_view version) {
+                  std::string_view baseName, std::string_view version,
+                  std::string_view newVersion) {
     const std::optional<ByteData> signature = decodeBase64(trimBlanks(signatureText));
-    return signature && platform::verifyEd25519(publicKey, *signature,
-                                                bytesOf(updateMessage(digest, baseName, version)));
+    return signature &&
+           platform::verifyEd25519(publicKey, *signature,
+                                   bytesOf(updateMessage(digest, baseName, version, newVersion)));
 }
 
 std::optional<std::string> signUpdate(std::string_view privateKeyPem, const Sha256& digest,
-                                      std::string_view baseName, std::string_view version) {
+                                      std::string_view baseName, std::string_view version,
+                                      std::string_view newVersion) {
     const std::optional<ByteData> seed = ed25519Seed(privateKeyPem);
     const auto signature =
-        seed ? platform::signEd25519(*seed, bytesOf(updateMessage(digest, baseName, version)))
+        seed ? platform::signEd25519(
+                   *seed, bytesOf(updateMessage(digest, baseName, version, newVersion)))
              : std::nullopt;
     if (!signature)
         return std::nullopt;

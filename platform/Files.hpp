@@ -2,6 +2,7 @@
 // Files and folders of the operating system. Paths are UTF-8.
 #include <cstdio>
 #include <initializer_list>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -28,6 +29,11 @@ std::FILE* openFileForReading(const std::string& path);
 // caller may not write is refused.
 bool replaceFile(const std::string& path,
                  std::initializer_list<std::span<const std::uint8_t>> blocks);
+// Removes a file; false when it cannot (or there is none).
+bool removeFile(const std::string& path);
+// The bytes this user may still write on the file system that holds `folder`,
+// or nothing when that cannot be learned.
+std::optional<std::uint64_t> freeBytesAt(const std::string& folder);
 // The current folder, or the empty string.
 std::string currentDirectory();
 // What the system's own paths (an open-file dialog's answer) separate folders

@@ -1,6 +1,7 @@
 #pragma once
 // The web as the desktop offers it: reading a small file over HTTP (the version
 // file) and handing a page to the user's browser. URLs are UTF-8.
+#include <cstddef>
 #include <string>
 
 #include "base/Types.hpp"
@@ -15,6 +16,9 @@ struct HttpReadLimits {
     long connectTimeoutMs = 60000;
     long silenceTimeoutMs = 30000;
     long totalTimeoutMs = 120000;
+    // A body longer than this is no file the caller reads: the read stops and
+    // gives empty data. 0: no cap.
+    std::size_t maxBodyBytes = 0;
 };
 
 // GET of the URL with HTTP/1.0, the agent "Mozilla/4.0 (compatible; MSIE 6.0;

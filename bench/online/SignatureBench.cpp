@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     std::ifstream keyFile(LUMIVOX_DEVELOPMENT_KEY_FILE, std::ios::binary);
     const std::string pem((std::istreambuf_iterator<char>(keyFile)), {});
     const auto digest = online::fileSha256(file.string());
-    const auto signature = digest ? online::signUpdate(pem, *digest, "New", "1") : std::nullopt;
+    const auto signature = digest ? online::signUpdate(pem, *digest, "New", "1", "2") : std::nullopt;
     if (!signature) {
         std::fprintf(stderr, "cannot sign the test file\n");
         return 1;
@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
     for (int run = 0; run < runs; ++run) {
         const auto start = std::chrono::steady_clock::now();
         const auto again = online::fileSha256(file.string());
-        const bool good = again && online::verifyUpdate(key, *signature, *again, "New", "1");
+        const bool good = again && online::verifyUpdate(key, *signature, *again, "New", "1", "2");
         times.push_back(
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                 .count());

@@ -5,14 +5,18 @@
 // it shows (polled every 20 ms); the time until it shows (download and
 // signature check) is printed on its own.
 //   update_bench [runs] [MiB]
+#include <sys/stat.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <thread>
 
+#include "online/BuildInfo.hpp"
 #include "online/UpdateSignature.hpp"
 #include "tests/e2e/online/OnlineProgram.hpp"
 #include "tests/support/NginxServer.hpp"
@@ -41,9 +45,11 @@ int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     const long mebibytes = argc > 2 ? std::max(1L, std::atol(argv[2])) : 20;
     TempDir www;
-    // The new build notes when it ran (seconds since the epoch), then ends.
-    const fs::path markerDir = fs::temp_directory_path();
-    std::string build = "#!/bin/sh\ndate +%s.%N > \"$(dirname \"$0\")/ran\"\nexit 0\n";
+    // The new build (a real program: it is started from the verified file's
+    // descriptor) writes "started-by" beside itself as it runs, then ends; the
+    // file's modification time is the moment it ran.
+    std::ifstream updated(LUMIVOX_UPDATED_BUILD, std::ios::binary);
+    std::string build(std::istreambuf_iterator<char>(updated), {});
     std::mt19937 random(3);
     while (build.size() < static_cast<std::size_t>(mebibytes) << 20)
         build += static_cast<char>('a' + random() % 26);
@@ -56,10 +62,12 @@ int main(int argc, char** argv) {
     std::ifstream keyFile(LUMIVOX_DEVELOPMENT_KEY_FILE);
     const std::string pem(std::istreambuf_iterator<char>(keyFile), {});
     const auto signature =
-        online::signUpdate(pem, *online::fileSha256((www / "new.bin").string()), "New", "1");
+        online::signUpdate(pem, *online::fileSha256((www / "new.bin").string()), "New",
+                           online::builtInVersion(), "999.0");
     TestWebSite site;  // the version file, so the moment of its request is seen
     SiteReply version;
-    version.body = "1---" + nginx.url("/new.bin") + "---New---" + signature.value_or("");
+    version.body = std::string(online::builtInVersion()) + "---" + nginx.url("/new.bin") +
+                   "---New---" + signature.value_or("") + "---999.0";
     site.serve("/111.txt", version);
 
     std::vector<double> total, untilBox;
@@ -83,18 +91,18 @@ int main(int argc, char** argv) {
         }
         const Clock::time_point box = Clock::now();
         program.pressEnterIn("提示");
-        const fs::path ran = program.installFolder() / "ran";
+        const fs::path ran = program.installFolder() / "started-by";
         if (!waitUntil([&] { return fs::exists(ran) && fs::file_size(ran) > 0; },
                        std::chrono::seconds(60)) ||
             program.process().wait(std::chrono::seconds(30)) != 0) {
             ++failed;
             continue;
         }
-        std::ifstream in(ran);
-        double epoch = 0;
-        in >> epoch;
-        const Clock::time_point started{
-            std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(epoch))};
+        struct stat info {};
+        ::stat(ran.c_str(), &info);
+        const Clock::time_point started{std::chrono::duration_cast<Clock::duration>(
+            std::chrono::seconds(info.st_mtim.tv_sec) +
+            std::chrono::nanoseconds(info.st_mtim.tv_nsec))};
         total.push_back(seconds(checked, started));
         untilBox.push_back(seconds(checked, box));
         if (std::getenv("LUMIVOX_BENCH_VERBOSE"))

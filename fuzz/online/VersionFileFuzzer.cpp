@@ -22,7 +22,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (fields.size() < 4)
         return 0;
     const Text& name = fields[2];
-    if (isSafeBaseName(name) && (name.find('/') != Text::npos || name == ".." || name.empty()))
+    if (isSafeBaseName(name) &&
+        (name.empty() || name.size() > kMaxBaseNameLength || name.front() == '.' ||
+         name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789._-") !=
+             Text::npos))
+        std::abort();
+    // Only a strictly later version moves the host: never both ways, never to itself.
+    const Text newVersion = fields.size() > 4 ? fields[4] : Text();
+    if (isNewerVersion(newVersion, fields[0]) && isNewerVersion(fields[0], newVersion))
+        std::abort();
+    if (isNewerVersion(fields[0], fields[0]))
         std::abort();
     // What decodes encodes back to the same text: the decoder takes one spelling only.
     if (const auto decoded = decodeBase64(fields[3])) {
@@ -30,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::abort();
     }
     const Sha256 digest{};
-    if (verifyUpdate(builtInUpdateKey(), fields[3], digest, name, fields[0]))
+    if (verifyUpdate(builtInUpdateKey(), fields[3], digest, name, fields[0], newVersion))
         std::abort();  // nobody can forge the development key's signature of nothing
     return 0;
 }

@@ -36,8 +36,35 @@ Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
 
+; A copy that runs (the installed program or a build the updater landed) keeps
+; its file from being written: the installer says so and stops, changing nothing.
+; The host's data (D:\Lumivox or %APPDATA%\Lumivox) is never touched.
+Function StopWhileACopyRuns
+  ClearErrors
+  FindFirst $0 $1 "$INSTDIR\*.exe"
+  IfErrors done
+  next:
+    StrCmp $1 "" done
+    StrCmp $1 "Uninstall.exe" skip
+    ClearErrors
+    FileOpen $2 "$INSTDIR\$1" a
+    IfErrors running
+    FileClose $2
+  skip:
+    FindNext $0 $1
+    Goto next
+  running:
+    FindClose $0
+    MessageBox MB_OK|MB_ICONEXCLAMATION "Lumivox 正在运行，请先关闭它再安装。" /SD IDOK
+    SetErrorLevel 2
+    Quit
+  done:
+    FindClose $0
+FunctionEnd
+
 Section
   SetShellVarContext current
+  Call StopWhileACopyRuns
   SetOutPath "$INSTDIR"
   File "/oname=Lumivox.exe" "${PROGRAM}"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
@@ -55,13 +82,14 @@ Section
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
 
-; Removes what the installer put there. A build that the self-updater
-; downloaded beside the program, under its own name, is the host's to delete
-; (the program tells the host so); the folder then stays with it.
+; Removes what the installer put there and every build the self-updater landed
+; beside the program (any ".exe" of the folder, which is the installer's own,
+; and an unfinished download).
 Section "Uninstall"
   SetShellVarContext current
   Delete "$SMPROGRAMS\Lumivox.lnk"
-  Delete "$INSTDIR\Lumivox.exe"
+  Delete "$INSTDIR\*.exe"
+  Delete "$INSTDIR\*.exe.download"
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"

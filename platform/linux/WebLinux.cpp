@@ -2,8 +2,10 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <mutex>
+#include <utility>
 #include <thread>
 
 #include <curl/curl.h>
@@ -23,24 +25,35 @@ void initialiseOnce() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
+struct Body {
+    ByteData bytes;
+    std::size_t cap = 0;
+    bool overCap = false;
+};
+
 size_t appendBody(char* data, size_t size, size_t count, void* target) {
-    auto* body = static_cast<ByteData*>(target);
-    body->insert(body->end(), reinterpret_cast<std::uint8_t*>(data),
-                 reinterpret_cast<std::uint8_t*>(data) + size * count);
+    auto* body = static_cast<Body*>(target);
+    if (body->cap != 0 && body->bytes.size() + size * count > body->cap) {
+        body->overCap = true;
+        return 0;  // ends the transfer
+    }
+    body->bytes.insert(body->bytes.end(), reinterpret_cast<std::uint8_t*>(data),
+                       reinterpret_cast<std::uint8_t*>(data) + size * count);
     return size * count;
 }
 
 }  // namespace
 
 ByteData readHttpFile(const std::string& url, const HttpReadLimits& limits) {
-    ByteData body;
+    Body body;
+    body.cap = limits.maxBodyBytes;
     if (url.empty()) {
-        return body;
+        return {};
     }
     initialiseOnce();
     CURL* curl = curl_easy_init();
     if (curl == nullptr) {
-        return body;
+        return {};
     }
     // Everything from the first "#" on is the page's own and never sent.
     const std::string target = url.substr(0, url.find('#'));
@@ -65,7 +78,10 @@ ByteData readHttpFile(const std::string& url, const HttpReadLimits& limits) {
     curl_easy_perform(curl);  // a failure keeps what arrived before it
     curl_slist_free_all(headers);
     curl_easy_cleanup(curl);
-    return body;
+    if (body.overCap) {
+        return {};
+    }
+    return std::move(body.bytes);
 }
 
 bool openWebPage(const std::string& url) {

@@ -155,4 +155,16 @@ std::string currentDirectory() {
     return narrow(buffer);
 }
 
+bool removeFile(const std::string& path) {
+    return DeleteFileW(widen(path).c_str()) != 0;
+}
+
+std::optional<std::uint64_t> freeBytesAt(const std::string& folder) {
+    ULARGE_INTEGER available{};
+    if (!GetDiskFreeSpaceExW(widen(folder).c_str(), &available, nullptr, nullptr)) {
+        return std::nullopt;
+    }
+    return available.QuadPart;
+}
+
 }  // namespace lumivox::platform

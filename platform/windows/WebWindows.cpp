@@ -74,8 +74,12 @@ ByteData readHttpFile(const std::string& url, const HttpReadLimits& limits) {
     DWORD silenceTimeout = static_cast<DWORD>(limits.silenceTimeoutMs);
     InternetSetOptionW(internet, INTERNET_OPTION_CONNECT_TIMEOUT, &connectTimeout,
                        sizeof connectTimeout);
-    InternetSetOptionW(internet, INTERNET_OPTION_RECEIVE_TIMEOUT, &silenceTimeout,
-                       sizeof silenceTimeout);
+    // Connect, send and receive are each bounded (WinINet's own defaults wait far
+    // longer on a server that accepts and never answers).
+    for (DWORD option : {INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                         INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_SEND_TIMEOUT}) {
+        InternetSetOptionW(internet, option, &silenceTimeout, sizeof silenceTimeout);
+    }
     InternetHandle connection{
         InternetConnectW(internet, host, parts.nPort, user[0] ? user : nullptr,
                          password[0] ? password : nullptr, INTERNET_SERVICE_HTTP, 0, 0)};
@@ -103,6 +107,9 @@ ByteData readHttpFile(const std::string& url, const HttpReadLimits& limits) {
         DWORD got = 0;
         if (!InternetReadFile(request.value, block.data(), chunk, &got) || got == 0) {
             break;  // the end, or a failure that keeps what arrived before it
+        }
+        if (limits.maxBodyBytes != 0 && body.size() + got > limits.maxBodyBytes) {
+            return {};  // no file the caller reads
         }
         body.insert(body.end(), block.begin(), block.begin() + got);
         if (std::chrono::steady_clock::now() >= deadline) {

@@ -1,9 +1,10 @@
 // lumivox-sign keygen PRIVATE.pem
 //     Makes an Ed25519 key pair: the private key goes to the file (mode 0600),
 //     the public key (base64, for -DLUMIVOX_UPDATE_PUBLIC_KEY) to standard output.
-// lumivox-sign line PRIVATE.pem BUILD VERSION URL NAME
-//     Prints the version file for that build: VERSION---URL---NAME---signature,
-//     with no line break after it (the last field would take it in).
+// lumivox-sign line PRIVATE.pem BUILD VERSION URL NAME NEW_VERSION
+//     Prints the version file that moves VERSION to that build (whose own version
+//     is NEW_VERSION): VERSION---URL---NAME---signature---NEW_VERSION, with no
+//     line break after it (the last field would take it in).
 // Exit status 0 on success, 1 on failure (with a message), 2 for wrong arguments.
 #include <sys/stat.h>
 
@@ -27,7 +28,7 @@ namespace {
 int usage() {
     std::fputs(
         "usage: lumivox-sign keygen PRIVATE.pem\n"
-        "       lumivox-sign line PRIVATE.pem BUILD VERSION URL NAME\n",
+        "       lumivox-sign line PRIVATE.pem BUILD VERSION URL NAME NEW_VERSION\n",
         stderr);
     return 2;
 }
@@ -61,12 +62,15 @@ int makeKeyPair(const char* privatePath) {
 
 int printLine(char** args) {
     const std::string privatePath = args[0], build = args[1], version = args[2], url = args[3],
-                      name = args[4];
+                      name = args[4], newVersion = args[5];
     if (!online::isSafeBaseName(name))
         return fail("the name must be a plain file name without a line break: " + name);
     for (const std::string& field : {version, url})
         if (field.find(online::kVersionSeparator) != std::string::npos)
             return fail("no field may hold \"---\": " + field);
+    if (!online::isNewerVersion(newVersion, version))
+        return fail("the new version must be numbers joined by dots, later than " + version +
+                    ": " + newVersion);
     std::ifstream keyFile(privatePath);
     std::stringstream pem;
     pem << keyFile.rdbuf();
@@ -75,11 +79,11 @@ int printLine(char** args) {
     const auto digest = online::fileSha256(build);
     if (!digest)
         return fail("cannot read " + build);
-    const auto signature = online::signUpdate(pem.str(), *digest, name, version);
+    const auto signature = online::signUpdate(pem.str(), *digest, name, version, newVersion);
     if (!signature)
         return fail(privatePath + " holds no Ed25519 private key");
-    std::printf("%s---%s---%s---%s", version.c_str(), url.c_str(), name.c_str(),
-                signature->c_str());
+    std::printf("%s---%s---%s---%s---%s", version.c_str(), url.c_str(), name.c_str(),
+                signature->c_str(), newVersion.c_str());
     return 0;
 }
 
@@ -88,7 +92,7 @@ int printLine(char** args) {
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "keygen") == 0)
         return makeKeyPair(argv[2]);
-    if (argc == 7 && std::strcmp(argv[1], "line") == 0)
+    if (argc == 8 && std::strcmp(argv[1], "line") == 0)
         return printLine(argv + 2);
     return usage();
 }

@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/StartMenu.hpp"
+#include "platform/windows/WideText.hpp"
 #include "tests/support/TestSupport.hpp"
 
 namespace {
@@ -106,13 +108,32 @@ TEST(Installer, InstallsForTheUserAloneAndUninstallsCompletely) {
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"Lumivox.exe", "Uninstall.exe"}));
 
-    // The folder is the user's own: the updater may write a new build beside the program.
-    std::ofstream(folder / "Lumivox2.exe") << "a downloaded build";
-    EXPECT_TRUE(fs::exists(folder / "Lumivox2.exe"));
-    fs::remove(folder / "Lumivox2.exe");
-
     ASSERT_TRUE(fs::exists(link));
     EXPECT_TRUE(fs::equivalent(linkTarget(link), folder / "Lumivox.exe"));
+
+    // The folder is the user's own: the updater lands a new build beside the
+    // program, and the Start-menu entry then starts that one.
+    fs::copy_file(folder / "Lumivox.exe", folder / "Lumivox-2.0.exe");
+    std::ofstream(folder / "Lumivox-2.1.exe.download") << "an unfinished download";
+    EXPECT_TRUE(lumivox::platform::pointStartMenuEntryAt(
+        lumivox::platform::narrow((folder / "Lumivox-2.0.exe").wstring())));
+    EXPECT_TRUE(fs::equivalent(linkTarget(link), folder / "Lumivox-2.0.exe"));
+    // A program elsewhere is not ours: the entry stays.
+    EXPECT_FALSE(lumivox::platform::pointStartMenuEntryAt("C:\\windows\\notepad.exe"));
+    EXPECT_TRUE(fs::equivalent(linkTarget(link), folder / "Lumivox-2.0.exe"));
+
+    // Installing again over it, while no copy runs, works; the host's data is
+    // elsewhere and the landed build stays until the uninstall.
+    ASSERT_EQ(run(L"\"" + fs::path(LUMIVOX_INSTALLER).wstring() + L"\" /S"), 0);
+    EXPECT_TRUE(fs::exists(folder / "Lumivox-2.0.exe"));
+    EXPECT_TRUE(wholeFile(folder / "Lumivox.exe") == program);
+    // While a copy runs (its file held as the loader holds it), it says so and stops.
+    const HANDLE running =
+        CreateFileW((folder / "Lumivox-2.0.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(running, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(run(L"\"" + fs::path(LUMIVOX_INSTALLER).wstring() + L"\" /S"), 2);
+    CloseHandle(running);
 
     EXPECT_EQ(entryValue(L"DisplayName"), L"Lumivox");
     EXPECT_EQ(entryValue(L"DisplayVersion"), L"1.0");
@@ -122,7 +143,7 @@ TEST(Installer, InstallsForTheUserAloneAndUninstallsCompletely) {
     EXPECT_EQ(*quiet, L"\"" + (folder / "Uninstall.exe").wstring() + L"\" /S");
 
     // The uninstaller copies itself elsewhere and ends at once; its copy removes
-    // the folder with the uninstaller in it.
+    // the folder with the uninstaller and every landed build in it.
     ASSERT_EQ(run(*quiet), 0);
     const auto deadline = std::chrono::steady_clock::now() + 30s;
     while (fs::exists(folder) && std::chrono::steady_clock::now() < deadline)

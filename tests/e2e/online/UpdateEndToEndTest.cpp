@@ -8,10 +8,12 @@
 #include <climits>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 
 #include <gtest/gtest.h>
 
+#include "online/BuildInfo.hpp"
 #include "online/UpdateSignature.hpp"
 #include "tests/e2e/online/OnlineProgram.hpp"
 #include "tests/support/NginxServer.hpp"
@@ -37,28 +39,47 @@ void writeFile(const fs::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-// A new build that records how it was started and ends; random bytes after its
-// `exit` make it as large as asked.
-std::string newBuild(const fs::path& marker, std::size_t size) {
-    std::string build = "#!/bin/sh\necho \"$0\" > '" + marker.string() + "'\nexit 0\n";
+// A new build of ours that writes the path it was started under to
+// "started-by" beside itself and ends; random bytes after it make it as large
+// as asked.
+std::string newBuild(std::size_t size) {
+    std::string build = readFile(LUMIVOX_UPDATED_BUILD);
     std::mt19937 random(7);
     while (build.size() < size)
         build += static_cast<char>('A' + random() % 26);
     return build;
 }
 
-// "version---url---name---signature" signed with the development key.
+// A version at least as late as any release: the line moves the host forward.
+const std::string kLaterVersion = "999.0";
+
+// "version---url---name---signature---new version", signed with the development key.
 std::string versionFile(const std::string& version, const std::string& url, const std::string& name,
-                        const std::string& build, const std::string& signedName) {
+                        const std::string& build, const std::string& signedName,
+                        const std::string& newVersion = kLaterVersion) {
     const fs::path build_file =
         fs::temp_directory_path() / ("lumivox-build-" + std::to_string(getpid()));
     writeFile(build_file, build);
     const auto digest = online::fileSha256(build_file.string());
     fs::remove(build_file);
     const std::string pem = readFile(LUMIVOX_DEVELOPMENT_KEY_FILE);
-    const auto signature = online::signUpdate(pem, *digest, signedName, version);
-    return version + "---" + url + "---" + name + "---" + signature.value_or("");
+    const auto signature = online::signUpdate(pem, *digest, signedName, version, newVersion);
+    return version + "---" + url + "---" + name + "---" + signature.value_or("") + "---" +
+           newVersion;
 }
+
+// An xdg-open stand-in, first on PATH, that records the pages it is handed.
+struct OpenerRecorder {
+    OpenerRecorder() {
+        writeFile(bin / "xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + opened().string() + "'\n");
+        fs::permissions(bin / "xdg-open", fs::perms(0755));
+    }
+    fs::path opened() const { return bin / "opened.txt"; }
+    std::map<std::string, std::string> env() const {
+        return {{"PATH", bin.path().string() + ":" + std::getenv("PATH")}};
+    }
+    TempDir bin;
+};
 
 // Blue pixels in the middle row of the update window's progress bar.
 int barFill(OnlineProgram& program) {
@@ -124,6 +145,50 @@ TEST(VersionCheck, AnotherVersionLetsTheProgramRunOn) {
     EXPECT_EQ(site.requestsFor("/new").size(), 0u);
 }
 
+// A server that accepts and never answers: the check waits on its own thread,
+// the window keeps taking input, and the bounded read ends in the failure box.
+TEST(VersionCheck, ASilentServerLeavesTheWindowWorking) {
+    TestWebSite site;
+    SiteReply reply;
+    reply.body = "2---http://127.0.0.1/new---LumivoxNew";
+    reply.stall = std::chrono::minutes(5);
+    site.serve("/111.txt", reply);
+    OpenerRecorder opener;
+    OnlineProgram program;
+    ASSERT_TRUE(program.displayOk());
+    program.start(site.host(), opener.env());
+    ASSERT_TRUE(program.waitForWindow(kMain, 60)) << program.log();
+    ASSERT_TRUE(waitUntil([&] { return !site.requestsFor("/111.txt").empty(); }, 30s));
+    const auto clicked = std::chrono::steady_clock::now();
+    program.click(kMain, 578, 94);  // 特定按钮6 opens a page
+    ASSERT_TRUE(waitUntil([&] { return fs::exists(opener.opened()); }, 20s)) << program.log();
+    EXPECT_LT(std::chrono::steady_clock::now() - clicked, 2s);
+    ASSERT_TRUE(program.waitForWindow(kCheckFailed, 60)) << program.log();
+    program.pressEnterIn(kCheckFailed);
+    EXPECT_EQ(program.process().wait(30s), 0) << program.log();
+}
+
+// The build's own server, which does not exist here ("lumivox.invalid" by
+// default). A self-updating build tells the host and ends; a distribution build
+// (LUMIVOX_SELF_UPDATE=OFF, the .deb) reads nothing and runs on for as long as
+// the host wants: a minute here.
+TEST(VersionCheck, WithNoServerAtAll) {
+    OnlineProgram program;
+    ASSERT_TRUE(program.displayOk());
+    program.start("");
+    ASSERT_TRUE(program.waitForWindow(kMain, 60)) << program.log();
+    if (online::selfUpdating()) {
+        ASSERT_TRUE(program.waitForWindow(kCheckFailed, 60)) << program.log();
+        program.pressEnterIn(kCheckFailed);
+        EXPECT_EQ(program.process().wait(30s), 0) << program.log();
+        return;
+    }
+    std::this_thread::sleep_for(60s);
+    EXPECT_TRUE(program.process().running()) << program.log();
+    EXPECT_FALSE(program.geometry(kCheckFailed).viewable);
+    EXPECT_FALSE(program.geometry(kUpdate).viewable);
+}
+
 // The six links hand their exact URLs to the desktop's opener (a recording
 // stand-in here, first on PATH).
 TEST(Links, OpenTheirPagesThroughTheDesktop) {
@@ -169,7 +234,7 @@ TEST(Update, DownloadsVerifiesStartsTheNewBuildAndEnds) {
     OnlineProgram program;
     ASSERT_TRUE(program.displayOk());
     const fs::path marker = program.installFolder() / "started-by";
-    const std::string build = newBuild(marker, 1536 * 1024);
+    const std::string build = newBuild(1536 * 1024);
     fs::create_directory(www / "download");
     writeFile(www / "download/new.bin", build);
     // Five connections of 64 KB/s: about five seconds, long enough to watch.
@@ -177,7 +242,8 @@ TEST(Update, DownloadsVerifiesStartsTheNewBuildAndEnds) {
     ASSERT_TRUE(nginx.ok());
     const std::string host = "127.0.0.1:" + std::to_string(nginx.port());
     writeFile(www / "111.txt",
-              versionFile("1", nginx.url("/download/new.bin"), "LumNew", build, "LumNew"));
+              versionFile(std::string(online::builtInVersion()), nginx.url("/download/new.bin"),
+                          "LumNew", build, "LumNew"));
 
     // An older file of that name stays; the download goes beside it under a new name.
     writeFile(program.installFolder() / "LumNew", "older");
@@ -204,18 +270,71 @@ TEST(Update, DownloadsVerifiesStartsTheNewBuildAndEnds) {
     EXPECT_EQ(readFile(downloaded), build);
     EXPECT_EQ(readFile(program.installFolder() / "LumNew"), "older");
     EXPECT_GT(barFill(program), 280);  // full
-    EXPECT_FALSE(fs::exists(marker)) << "started before the host was told";
+    // Started before the host is told that it runs, from the verified file.
+    EXPECT_TRUE(waitUntil([&] { return fs::exists(marker); }, 10s));
     program.pressEnterIn(kUpdateBox);
     EXPECT_EQ(program.process().wait(60s), 0) << program.log();
-    EXPECT_EQ(readFile(marker), downloaded.string() + "\n");
+    EXPECT_EQ(readFile(marker), downloaded.string() + "\n" + downloaded.string());
+    EXPECT_EQ(downloaded.filename(), "LumNew(1)");
     EXPECT_NE(fs::status(downloaded).permissions() & fs::perms::owner_exec, fs::perms::none);
 }
 
-// What the site does wrong, and what must come of it: the failure box, nothing
-// started, nothing of the host's removed, and no file of the download left.
+// The maker's release tool publishes a new build into a folder that nginx
+// serves as the maker's site; the program of this build updates to it.
+TEST(Release, AnOlderBuildUpdatesToAPublishedRelease) {
+    TempDir www;
+    const fs::path site = www / "site";
+    fs::create_directory(site);
+    NginxServer nginx(site);
+    ASSERT_TRUE(nginx.ok());
+    const std::string host = "127.0.0.1:" + std::to_string(nginx.port());
+    const std::string ours(online::builtInVersion());
+    auto publish = [&](const std::string& version, const fs::path& out) {
+        return runCommand("LUMIVOX_SIGN='" LUMIVOX_SIGN_TOOL "' '" LUMIVOX_SOURCE_DIR
+                          "/scripts/release' --program '" LUMIVOX_UPDATED_BUILD
+                          "' --version " + version + " --previous " + ours + " --key '" +
+                          LUMIVOX_DEVELOPMENT_KEY_FILE + "' --server " + host + " --out '" +
+                          out.string() + "' 2>&1");
+    };
+    // A release that is not later than the build it replaces is refused, and
+    // nothing is written.
+    const CommandResult sideways = publish(ours, www / "refused");
+    EXPECT_NE(sideways.status, 0) << sideways.output;
+    EXPECT_FALSE(fs::exists(www / "refused"));
+    const CommandResult published = publish("999.0", site);
+    ASSERT_EQ(published.status, 0) << published.output;
+    EXPECT_EQ(readFile(site / "download/Lumivox-999.0"), readFile(LUMIVOX_UPDATED_BUILD));
+    EXPECT_TRUE(fs::exists(site / "index.html"));
+
+    OnlineProgram program;
+    ASSERT_TRUE(program.displayOk());
+    program.start(host);
+    ASSERT_TRUE(program.waitForWindow(kUpdateBox, 120)) << program.log();
+    const fs::path landed = program.installFolder() / "Lumivox-999.0";
+    EXPECT_EQ(readFile(program.installFolder() / "started-by"),
+              landed.string() + "\n" + landed.string());
+    program.pressEnterIn(kUpdateBox);
+    EXPECT_EQ(program.process().wait(60s), 0) << program.log();
+}
+
+// What the site does wrong, and what must come of it: the update window closes,
+// the host is told that this build runs on, the main window takes input again,
+// nothing is started, nothing of the host's removed, and no file of the
+// download left (a build that cannot be started stays, verified, for the host).
 struct FailureCase {
     const char* name;
-    enum Kind { BadSignature, Missing, UnsafeName, Dropped, UnwritableFolder } kind;
+    enum Kind {
+        BadSignature,
+        Missing,
+        UnsafeName,
+        Dropped,
+        UnwritableFolder,
+        Replayed,
+        Downgrade,
+        Terabyte,
+        CannotStart
+    } kind;
+    std::string baseName = "LumNew";
 };
 
 void PrintTo(const FailureCase& c, std::ostream* out) {
@@ -224,54 +343,69 @@ void PrintTo(const FailureCase& c, std::ostream* out) {
 
 class UpdateFailure : public ::testing::TestWithParam<FailureCase> {};
 
-TEST_P(UpdateFailure, EndsWithTheBoxAndStartsNothing) {
+TEST_P(UpdateFailure, ClosesTheWindowAndTheProgramRunsOn) {
     const FailureCase& c = GetParam();
     OnlineProgram program;
     ASSERT_TRUE(program.displayOk());
     const fs::path marker = program.installFolder() / "started-by";
-    const std::string build = newBuild(marker, 64 * 1024);
+    std::string build = newBuild(64 * 1024);
+    if (c.kind == FailureCase::CannotStart)
+        build = std::string(64 * 1024, 'x');  // signed, but no program
     // An older file of the update's name: the host's, to be kept as it is.
     writeFile(program.installFolder() / "LumNew", "older");
 
     TestWebSite site;
     SiteReply file;
     file.body = build;
-    std::string name = "LumNew", signedName = "LumNew";
+    std::string name = c.baseName, signedName = c.baseName;
     std::string target = "/new.bin";
+    std::string newVersion = kLaterVersion;
+    const std::string ours(online::builtInVersion());
     if (c.kind == FailureCase::BadSignature)
         signedName = "Other";  // a signature of another update
     if (c.kind == FailureCase::Missing)
         target = "/missing.bin";
-    if (c.kind == FailureCase::UnsafeName)
-        name = signedName = "LumNew\r\n";  // the version file's line break in field 3
     if (c.kind == FailureCase::Dropped)
         file.closeAfterBodyBytes = 0;  // every connection ends right after the header
+    if (c.kind == FailureCase::Replayed)
+        newVersion = ours;  // a line that moves this build to itself
+    if (c.kind == FailureCase::Downgrade)
+        newVersion = "0.1";
+    if (c.kind == FailureCase::Terabyte) {
+        file.contentLength = file.rangeContentLength = false;
+        file.headers = {"Content-Length: 1099511627776"};
+    }
     site.serve("/new.bin", file);
     SiteReply version;
-    version.body = versionFile("1", site.url(target), name, build, signedName);
+    version.body = versionFile(ours, site.url(target), name, build, signedName, newVersion);
     if (c.kind == FailureCase::UnsafeName)
-        version.body = "1---" + site.url(target) + "---" + name;  // ends in CR LF
+        version.body = ours + "---" + site.url(target) + "---" + name;  // ends in CR LF
     site.serve("/111.txt", version);
 
+    OpenerRecorder opener;
+    std::map<std::string, std::string> env = opener.env();
     std::vector<std::string> prefix;
-    std::map<std::string, std::string> env;
     TempDir runtime;
     if (c.kind == FailureCase::UnwritableFolder && ::geteuid() == 0) {
         // The folder belongs to root: run the program as nobody, who may not write there.
         prefix = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
         ASSERT_EQ(::chown(runtime.path().c_str(), 65534, 65534), 0);
+        ASSERT_EQ(::chown(opener.bin.path().c_str(), 65534, 65534), 0);
         env["XDG_RUNTIME_DIR"] = runtime.path().string();
     } else if (c.kind == FailureCase::UnwritableFolder) {
         fs::permissions(program.installFolder(), fs::perms(0555));
     }
     program.start(site.host(), env, prefix);
-    if (c.kind != FailureCase::UnsafeName) {  // refused before the window shows
-        ASSERT_TRUE(program.waitForWindow(kUpdate, 60)) << program.log();
-    }
     // A dropped connection is retried; with no byte for half a minute it has failed.
     ASSERT_TRUE(program.waitForWindow(kUpdateBox, 120)) << program.log();
+    EXPECT_FALSE(program.geometry(kUpdate).viewable);
     program.pressEnterIn(kUpdateBox);
-    EXPECT_EQ(program.process().wait(60s), 0) << program.log();
+    // The main window takes input again: a link opens its page.
+    std::this_thread::sleep_for(1s);
+    program.click(kMain, 578, 94);  // 特定按钮6
+    EXPECT_TRUE(waitUntil([&] { return fs::exists(opener.opened()); }, 20s)) << program.log();
+    EXPECT_TRUE(program.process().running());
+    program.process().terminate();
     fs::permissions(program.installFolder(), fs::perms(0755));
     EXPECT_FALSE(fs::exists(marker));
     EXPECT_EQ(readFile(program.installFolder() / "LumNew"), "older");
@@ -279,17 +413,27 @@ TEST_P(UpdateFailure, EndsWithTheBoxAndStartsNothing) {
     for (const auto& entry : fs::directory_iterator(program.installFolder()))
         left.push_back(entry.path().filename().string());
     std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"LumNew", "Lumivox"}));
+    std::vector<std::string> expected{"LumNew", "Lumivox"};
+    if (c.kind == FailureCase::CannotStart)
+        expected = {"LumNew", "LumNew(1)", "Lumivox"};
+    EXPECT_EQ(left, expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, UpdateFailure,
-                         ::testing::Values(FailureCase{"BadSignature", FailureCase::BadSignature},
-                                           FailureCase{"Missing", FailureCase::Missing},
-                                           FailureCase{"UnsafeName", FailureCase::UnsafeName},
-                                           FailureCase{"Dropped", FailureCase::Dropped},
-                                           FailureCase{"UnwritableFolder",
-                                                       FailureCase::UnwritableFolder}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UpdateFailure,
+    ::testing::Values(FailureCase{"BadSignature", FailureCase::BadSignature},
+                      FailureCase{"Missing", FailureCase::Missing},
+                      FailureCase{"UnsafeName", FailureCase::UnsafeName, "LumNew\r\n"},
+                      FailureCase{"DriveName", FailureCase::UnsafeName, "C:LumNew"},
+                      FailureCase{"DeviceName", FailureCase::UnsafeName, "CON"},
+                      FailureCase{"HiddenName", FailureCase::UnsafeName, ".LumNew"},
+                      FailureCase{"Dropped", FailureCase::Dropped},
+                      FailureCase{"UnwritableFolder", FailureCase::UnwritableFolder},
+                      FailureCase{"Replayed", FailureCase::Replayed},
+                      FailureCase{"Downgrade", FailureCase::Downgrade},
+                      FailureCase{"Terabyte", FailureCase::Terabyte},
+                      FailureCase{"CannotStart", FailureCase::CannotStart}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace lumivox::testing

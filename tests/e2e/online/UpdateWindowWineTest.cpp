@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "online/BuildInfo.hpp"
 #include "online/UpdateSignature.hpp"
 #include "platform/windows/WideText.hpp"
 #include "tests/e2e/online/WineNginx.hpp"
@@ -64,7 +65,8 @@ class WineUpdateWindow : public ::testing::Test {
         }
     }
 
-    // Serves the build and a version file "1---url---LumNew---signature".
+    // Serves the build and a version file that moves this build to a later one:
+    // "<our version>---url---LumNew---signature---999.0".
     void serve(bool signatureMatches) {
         std::ofstream(www_ / "new.bin", std::ios::binary) << build_;
         const fs::path toSign = scratch_ / "to-sign";
@@ -73,14 +75,15 @@ class WineUpdateWindow : public ::testing::Test {
         ASSERT_TRUE(digest.has_value());
         std::string signature =
             online::signUpdate(wholeFile(fs::path(windowsPath(LUMIVOX_DEVELOPMENT_KEY_FILE))),
-                               *digest, "LumNew", "1")
+                               *digest, "LumNew", online::builtInVersion(), "999.0")
                 .value_or("");
         ASSERT_FALSE(signature.empty());
         if (!signatureMatches) {
             signature[10] = signature[10] == 'A' ? 'B' : 'A';
         }
         std::ofstream(www_ / "111.txt", std::ios::binary)
-            << "1---" << url_ << "/new.bin---LumNew---" << signature;
+            << online::builtInVersion() << "---" << url_ << "/new.bin---LumNew---" << signature
+            << "---999.0";
     }
 
     std::vector<std::wstring> installed() const {
@@ -113,16 +116,19 @@ TEST_F(WineUpdateWindow, TheSignedBuildIsDownloadedCheckedStartedAndTheOldProgra
     ASSERT_NE(box, nullptr) << "no message at the end of the download";
     const double downloadedAndChecked = msSince(shown);
     EXPECT_EQ(boxText(box), L"下载完成，请手动删除旧版本！软件自动运行新版本！");
-    // The build is in place before the host is told, and nothing runs it yet.
+    // The build is in place and started before the host is told that it runs;
+    // its temporary name is gone. (The old program holds it, so that nobody
+    // changes it, until it ends.)
     const fs::path landed = install_ / "LumNew.exe";
-    EXPECT_TRUE(wholeFile(landed) == build_);
-    EXPECT_FALSE(fs::exists(install_ / "LumNew.exe.started"));
+    EXPECT_TRUE(fs::exists(install_ / "LumNew.exe.started"));
+    EXPECT_FALSE(fs::exists(install_ / "LumNew.exe.download"));
 
-    // The host's Enter: the new build starts, the old program ends.
+    // The host's Enter: the old program ends.
     const auto pressed = Clock::now();
     pressKey(box, VK_RETURN);
     EXPECT_EQ(program.waitForExit(60s), 0);
     const double restarted = msSince(pressed);
+    EXPECT_TRUE(wholeFile(landed) == build_);
     const std::string started = wholeFile(install_ / "LumNew.exe.started");
     ASSERT_FALSE(started.empty()) << "the new build did not run";
     EXPECT_TRUE(fs::equivalent(fs::u8path(started.substr(0, started.find('\n'))), landed))
@@ -133,16 +139,21 @@ TEST_F(WineUpdateWindow, TheSignedBuildIsDownloadedCheckedStartedAndTheOldProgra
         downloadedAndChecked, restarted);
 }
 
-TEST_F(WineUpdateWindow, ABadSignatureStartsNothingAndTheHostIsTold) {
+TEST_F(WineUpdateWindow, ABadSignatureStartsNothingAndTheProgramRunsOn) {
     ASSERT_NO_FATAL_FAILURE(serve(false));
     Started program(platform::narrow((install_ / "Lumivox.exe").wstring()), install_.path());
     ASSERT_TRUE(program.ok());
     ASSERT_NE(program.waitForWindow(L"自动更新", 60s), nullptr) << "no update window";
     HWND box = program.waitForWindow(L"提示", 120s);
     ASSERT_NE(box, nullptr) << "the host was not told";
-    EXPECT_EQ(boxText(box), L"自动更新失败，请稍后再试或到官方网站下载新版本！");
+    EXPECT_EQ(boxText(box), L"自动更新失败，当前版本继续运行。请稍后再试或到官方网站下载新版本！");
     pressKey(box, VK_RETURN);
-    EXPECT_EQ(program.waitForExit(60s), 0);
+    // The update window is gone, the main window takes input again, the program runs on.
+    HWND main = program.waitForWindow(L"LumivoxV1.0", 10s);
+    ASSERT_NE(main, nullptr);
+    EXPECT_TRUE(waitUntil([&] { return IsWindowEnabled(main) != 0; }, 10s));
+    EXPECT_EQ(program.waitForWindow(L"自动更新", 1s), nullptr);
+    EXPECT_EQ(program.waitForExit(2s), -1000) << "the program ended";
     // The refused download is gone and nothing was started.
     EXPECT_EQ(installed(), std::vector<std::wstring>{L"Lumivox.exe"});
 }

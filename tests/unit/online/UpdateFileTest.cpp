@@ -41,12 +41,41 @@ TEST(VersionFile, FieldsAsTheCheckSplitsThem) {
 }
 
 TEST(VersionFile, BaseNamesThatStayBesideTheProgram) {
-    for (const char* good : {"Lumivox2", "新版本", "a.b", "x y", "..."}) {
+    for (const char* good : {"Lumivox2", "a.b", "Lumivox-1.2_win", "CONSOLE", "com10", "nul_x",
+                             "0123456789012345678901234567890123456789012345678901234567890123"}) {
         EXPECT_TRUE(isSafeBaseName(good)) << good;
     }
     for (const char* bad :
-         {"", ".", "..", "a/b", "../x", "a\\b", "/abs", "Name\r\n", "a\tb", "a\x7f"}) {
+         {"", ".", "..", "...", ".hidden", "a/b", "../x", "a\\b", "x.", "/abs", "Name\r\n", "a\tb",
+          "a\x7f", "x y", "新版本", "C:evil", "a:stream", "CON", "con.exe", "Nul", "com1",
+          "LPT9.txt", "aux.tar.gz", "a*b", "a?b", "a\"b", "a<b", "a|b", "a%b",
+          "01234567890123456789012345678901234567890123456789012345678901234"}) {
         EXPECT_FALSE(isSafeBaseName(bad)) << bad;
+    }
+}
+
+TEST(VersionFile, OnlyALaterVersionMovesTheHost) {
+    struct Case {
+        const char* candidate;
+        const char* current;
+        bool newer;
+    };
+    for (const Case& c : std::initializer_list<Case>{
+             {"1.1", "1.0", true},
+             {"1.10", "1.9", true},  // numbers, not text
+             {"2", "1.9.9", true},
+             {"1.0.1", "1", true},
+             {"1.0", "1.0", false},  // sideways: a replayed line
+             {"1.0.0", "1", false},
+             {"0.9", "1.0", false},  // back
+             {"1.a", "1.0", false},
+             {"", "1.0", false},
+             {"1..2", "1.0", false},
+             {"1.2 ", "1.0", false},
+             {"9999999999", "1.0", false},  // more than nine digits
+         }) {
+        EXPECT_EQ(isNewerVersion(c.candidate, c.current), c.newer)
+            << c.candidate << " over " << c.current;
     }
 }
 
