@@ -5,6 +5,7 @@
 #include "base/Encoding.hpp"
 #include "forms/Window.hpp"
 #include "hotkeys/SimulateKeys.hpp"
+#include "platform/PhrasePaste.hpp"
 #include "platform/SystemOps.hpp"
 
 namespace lumivox {
@@ -50,15 +51,27 @@ void HotkeyPhraseSender::switchHotkeysOff(Window&) {
 void HotkeyPhraseSender::sendHotkeyPhrase(Window& window, std::int32_t identifier) {
     for (int k = 0; k < kHotkeyCount; ++k) {
         if (identifier != 0 && slots_[k] == identifier) {
-            // No pause between the steps: the clipboard holds the phrase before the
-            // Ctrl+V is queued, and the target takes the keys in order.
-            simulateKeys(keys_, kEnter);
-            setClipboardText(window.text(phraseBox(k)));
-            simulateKeys(keys_, kControl, kKeyV);
-            simulateKeys(keys_, kEnter);
+            sendPhrase(window, k);
             return;
         }
     }
+}
+
+void HotkeyPhraseSender::sendPhrase(Window& window, int k) {
+    if (k < 0 || k >= kHotkeyCount) {
+        return;
+    }
+    // A Wayland desktop: the phrase goes through its own clipboard and keyboard.
+    if (platform::PhrasePaster* paster = platform::desktopPhrasePaster()) {
+        paster->pastePhrase(gbkToUtf8(window.text(phraseBox(k))));
+        return;
+    }
+    // No pause between the steps: the clipboard holds the phrase before the
+    // Ctrl+V is queued, and the target takes the keys in order.
+    simulateKeys(keys_, kEnter);
+    setClipboardText(window.text(phraseBox(k)));
+    simulateKeys(keys_, kControl, kKeyV);
+    simulateKeys(keys_, kEnter);
 }
 
 HotkeyPhraseSender& hotkeyPhraseSender() {
