@@ -35,7 +35,7 @@ constexpr auto kFetchTimeout = 1000ms;
 constexpr auto kReadTimeout = 300ms;
 // After the text went out: the target reads it from the pipe and inserts it
 // (GTK goes on with the keys that follow while it waits).
-constexpr auto kSettle = 30ms;
+constexpr auto kSettle = 100ms;
 
 // The text types the clipboard is offered under and looked for, best first.
 constexpr const char* kTextTypes[] = {"text/plain;charset=utf-8", "text/plain", "UTF8_STRING",
@@ -83,6 +83,7 @@ struct WaylandPaster::Connection {
     zwp_virtual_keyboard_v1* keyboard = nullptr;
     std::uint32_t controlMask = 0;
     bool broken = false;
+    bool warmedUp = false;
 
     std::map<zwlr_data_control_offer_v1*, std::vector<std::string>> offers;
     zwlr_data_control_offer_v1* selection = nullptr;
@@ -400,6 +401,14 @@ struct WaylandPaster::Connection {
         for (std::size_t at = text.find("\r\n"); at != std::string::npos;
              at = text.find("\r\n", at)) {
             text.erase(at, 1);
+        }
+        if (!warmedUp) {
+            // The focused window loses the very first key of a new keyboard (GTK
+            // does): a lone Shift goes first, and it is given time to arrive.
+            warmedUp = true;
+            key(KEY_LEFTSHIFT, true);
+            key(KEY_LEFTSHIFT, false);
+            settle(50ms);
         }
         tap(KEY_ENTER);
         bool wasEmpty = false;
