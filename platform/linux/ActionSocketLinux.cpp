@@ -167,15 +167,17 @@ class Listener {
     }
 
     void handle(int peer) {
+        // The line is read before any answer: a socket closed with unread data
+        // resets the connection, and the answer would be lost.
+        std::string line;
+        if (!readLine(peer, line, kLineTimeoutMs)) {
+            return;
+        }
         ucred credentials{};
         socklen_t length = sizeof(credentials);
         if (getsockopt(peer, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0 ||
             credentials.uid != getuid()) {
             writeAll(peer, "refused: another user\n");
-            return;
-        }
-        std::string line;
-        if (!readLine(peer, line, kLineTimeoutMs)) {
             return;
         }
         if (line.empty()) {
