@@ -37,6 +37,13 @@ void HotkeyPhraseSender::switchHotkeysOn(Window& window) {
         slots_[k] = service_.addGlobalHotkey(window, kReceiverLabel, 0, kFirstFunctionKey + k);
     }
     on_ = true;
+    if (platform::desktopPhrasePaster() != nullptr) {
+        // A Wayland desktop shows keys to no program but the focused one: the
+        // desktop itself has to run the phrases for them.
+        tellHost("这个桌面（Wayland）不让程序自己接收F1-12！\n请在桌面的快捷键设置里把F1-F12绑定到命令"
+                 "“lumivox --phrase 1”到“lumivox --phrase 12”，按键即可发送指定数据。");
+        return;
+    }
     tellHost("快捷键开启成功！鼠标点击聊天框！按F1-12即可发送指定数据！");
 }
 
