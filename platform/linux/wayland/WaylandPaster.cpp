@@ -4,6 +4,7 @@
 #include <linux/input-event-codes.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
@@ -17,6 +18,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
@@ -36,6 +38,8 @@ constexpr auto kReadTimeout = 300ms;
 // After the text went out: the target reads it from the pipe and inserts it
 // (GTK goes on with the keys that follow while it waits).
 constexpr auto kSettle = 100ms;
+// From the closing Enter to the host's earlier clipboard back.
+constexpr auto kRestoreDelay = 500ms;
 
 // The text types the clipboard is offered under and looked for, best first.
 constexpr const char* kTextTypes[] = {"text/plain;charset=utf-8", "text/plain", "UTF8_STRING",
@@ -90,6 +94,11 @@ struct WaylandPaster::Connection {
     unsigned selectionEvents = 0;
     std::vector<std::unique_ptr<Source>> sources;
     Source* ownSelection = nullptr;  // ours holds the clipboard now
+    // The host's earlier clipboard, put back once the target is surely done with
+    // the phrase (or taken as the earlier text of the next phrase).
+    std::optional<std::string> pendingRestore;
+    bool pendingClear = false;
+    Clock::time_point restoreAt = Clock::time_point::max();
 
     ~Connection() {
         for (auto& [offer, types] : offers) {
@@ -179,6 +188,13 @@ struct WaylandPaster::Connection {
     static void sourceSend(void* data, zwlr_data_control_source_v1*, const char*, int fd) {
         auto* source = static_cast<Source*>(data);
         writeAll(fd, source->text);
+        // Fetched once the reader has taken every byte out of the pipe (bounded);
+        // then the end of the text.
+        const auto limit = Clock::now() + kFetchTimeout;
+        int left = 0;
+        while (ioctl(fd, FIONREAD, &left) == 0 && left > 0 && Clock::now() < limit) {
+            std::this_thread::sleep_for(1ms);
+        }
         close(fd);
         ++source->sends;
     }
@@ -411,8 +427,12 @@ struct WaylandPaster::Connection {
             settle(50ms);
         }
         tap(KEY_ENTER);
-        bool wasEmpty = false;
-        const std::optional<std::string> earlier = clipboardText(wasEmpty);
+        bool wasEmpty = pendingClear;
+        const std::optional<std::string> earlier =
+            pendingRestore || pendingClear ? pendingRestore : clipboardText(wasEmpty);
+        pendingRestore.reset();
+        pendingClear = false;
+        restoreAt = Clock::time_point::max();
         Source* phrase = setClipboard(text);
         if (phrase == nullptr) {
             std::fputs("lumivox: the desktop did not take the phrase onto the clipboard\n", stderr);
@@ -424,13 +444,27 @@ struct WaylandPaster::Connection {
         pump(Clock::now() + kFetchTimeout, [&] { return phrase->sends > 0; });
         settle(std::chrono::duration_cast<std::chrono::milliseconds>(kSettle));
         tap(KEY_ENTER);
-        // The host's earlier clipboard comes back.
-        if (earlier) {
-            setClipboard(*earlier);
-        } else if (wasEmpty) {
+        // The host's earlier clipboard comes back a little later: a target still
+        // reading the phrase would read the earlier text instead (GTK starts over
+        // when the clipboard changes under it).
+        pendingRestore = earlier;
+        pendingClear = !earlier && wasEmpty;
+        restoreAt = Clock::now() + kRestoreDelay;
+    }
+
+    void restoreIfDue() {
+        if (Clock::now() < restoreAt) {
+            return;
+        }
+        restoreAt = Clock::time_point::max();
+        if (pendingRestore) {
+            setClipboard(*pendingRestore);
+        } else if (pendingClear) {
             zwlr_data_control_device_v1_set_selection(device, nullptr);
             wl_display_flush(display);
         }
+        pendingRestore.reset();
+        pendingClear = false;
     }
 };
 
@@ -492,7 +526,7 @@ void WaylandPaster::work() {
         }
         // Idle: the clipboard is still served (the host pasting our text back).
         connection.pump(
-            Clock::time_point::max(),
+            connection.restoreAt,
             [&] {
                 std::lock_guard lock(mutex_);
                 return ending_ || !queue_.empty();
@@ -506,6 +540,7 @@ void WaylandPaster::work() {
             std::fputs("lumivox: the Wayland connection for the phrases broke\n", stderr);
             return;
         }
+        connection.restoreIfDue();
     }
 }
 
