@@ -5,6 +5,7 @@
 #include "base/Encoding.hpp"
 #include "forms/Window.hpp"
 #include "hotkeys/SimulateKeys.hpp"
+#include "platform/PhrasePaste.hpp"
 #include "platform/SystemOps.hpp"
 
 namespace lumivox {
@@ -36,6 +37,13 @@ void HotkeyPhraseSender::switchHotkeysOn(Window& window) {
         slots_[k] = service_.addGlobalHotkey(window, kReceiverLabel, 0, kFirstFunctionKey + k);
     }
     on_ = true;
+    if (platform::desktopPhrasePaster() != nullptr) {
+        // A Wayland desktop shows keys to no program but the focused one: the
+        // desktop itself has to run the phrases for them.
+        tellHost("这个桌面（Wayland）不让程序自己接收F1-12！\n请在桌面的快捷键设置里把F1-F12绑定到命令"
+                 "“lumivox --phrase 1”到“lumivox --phrase 12”，按键即可发送指定数据。");
+        return;
+    }
     tellHost("快捷键开启成功！鼠标点击聊天框！按F1-12即可发送指定数据！");
 }
 
@@ -50,15 +58,27 @@ void HotkeyPhraseSender::switchHotkeysOff(Window&) {
 void HotkeyPhraseSender::sendHotkeyPhrase(Window& window, std::int32_t identifier) {
     for (int k = 0; k < kHotkeyCount; ++k) {
         if (identifier != 0 && slots_[k] == identifier) {
-            // No pause between the steps: the clipboard holds the phrase before the
-            // Ctrl+V is queued, and the target takes the keys in order.
-            simulateKeys(keys_, kEnter);
-            setClipboardText(window.text(phraseBox(k)));
-            simulateKeys(keys_, kControl, kKeyV);
-            simulateKeys(keys_, kEnter);
+            sendPhrase(window, k);
             return;
         }
     }
+}
+
+void HotkeyPhraseSender::sendPhrase(Window& window, int k) {
+    if (k < 0 || k >= kHotkeyCount) {
+        return;
+    }
+    // A Wayland desktop: the phrase goes through its own clipboard and keyboard.
+    if (platform::PhrasePaster* paster = platform::desktopPhrasePaster()) {
+        paster->pastePhrase(gbkToUtf8(window.text(phraseBox(k))));
+        return;
+    }
+    // No pause between the steps: the clipboard holds the phrase before the
+    // Ctrl+V is queued, and the target takes the keys in order.
+    simulateKeys(keys_, kEnter);
+    setClipboardText(window.text(phraseBox(k)));
+    simulateKeys(keys_, kControl, kKeyV);
+    simulateKeys(keys_, kEnter);
 }
 
 HotkeyPhraseSender& hotkeyPhraseSender() {

@@ -27,6 +27,9 @@ class HotkeyPhraseSender {
     void switchHotkeysOff(Window& window);
     // Notification of 标签1: Enter, phrase k on the clipboard, Ctrl+V, Enter.
     void sendHotkeyPhrase(Window& window, std::int32_t identifier);
+    // Phrase k (0 to 11) as F(k+1) sends it, switched on or not (an action from
+    // outside, `lumivox --phrase k+1`).
+    void sendPhrase(Window& window, int k);
 
     const HotkeySlots& hotkeySlots() const { return slots_; }
 

@@ -2,6 +2,7 @@
 #include <QApplication>
 
 #include "app/EventWiring.hpp"
+#include "app/RemoteActions.hpp"
 #include "app/Startup.hpp"
 #include "base/ProgramEnd.hpp"
 #include "forms/Layout.hpp"
@@ -9,6 +10,10 @@
 #include "platform/GuiThread.hpp"
 
 int main(int argc, char** argv) {
+    // `lumivox --phrase N` and the like: handed to the running copy, no GUI here.
+    if (const std::optional<int> handed = lumivox::runCommandLineAction(argc, argv)) {
+        return *handed;
+    }
     QApplication app(argc, argv);
     lumivox::setUpApplicationLook();
     int exitCode = 0;
@@ -16,8 +21,11 @@ int main(int argc, char** argv) {
         lumivox::FormRuntime runtime(lumivox::layout::findProgramLayout, lumivox::eventWiring());
         exitCode = lumivox::startProgram(runtime, lumivox::layout::kMainWindow);
         if (exitCode == 0) {
+            // Actions from outside (a desktop's shortcut running `lumivox --phrase 3`).
+            lumivox::listenForRemoteActions(runtime, lumivox::layout::kMainWindow);
             // Ends with 0 once the last window has closed (close button, Esc).
             exitCode = QApplication::exec();
+            lumivox::stopListeningForRemoteActions();
         }
     }
     // The update's download task and the sound service end here; a worker they

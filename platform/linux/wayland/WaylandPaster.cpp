@@ -1,0 +1,547 @@
+#include "platform/linux/wayland/WaylandPaster.hpp"
+
+#include <fcntl.h>
+#include <linux/input-event-codes.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#include <wayland-client.h>
+#include <xkbcommon/xkbcommon.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "virtual-keyboard-unstable-v1-client-protocol.h"
+#include "wlr-data-control-unstable-v1-client-protocol.h"
+
+namespace lumivox::platform::wayland {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// How long the compositor may take to confirm the clipboard, the focused window
+// to fetch it after Ctrl+V, and a clipboard owner to hand over its text.
+constexpr auto kSetTimeout = 1000ms;
+constexpr auto kFetchTimeout = 1000ms;
+constexpr auto kReadTimeout = 300ms;
+// After the text went out: the target reads it from the pipe and inserts it
+// (GTK goes on with the keys that follow while it waits).
+constexpr auto kSettle = 100ms;
+// From the closing Enter to the host's earlier clipboard back.
+constexpr auto kRestoreDelay = 500ms;
+
+// The text types the clipboard is offered under and looked for, best first.
+constexpr const char* kTextTypes[] = {"text/plain;charset=utf-8", "text/plain", "UTF8_STRING",
+                                      "TEXT", "STRING"};
+
+std::uint32_t milliseconds() {
+    return static_cast<std::uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch())
+            .count());
+}
+
+void writeAll(int fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t wrote = write(fd, text.data() + done, text.size() - done);
+        if (wrote < 0 && errno == EINTR) {
+            continue;
+        }
+        if (wrote <= 0) {
+            return;
+        }
+        done += static_cast<std::size_t>(wrote);
+    }
+}
+
+}  // namespace
+
+struct WaylandPaster::Connection {
+    // One clipboard content of ours; it serves the text until the compositor
+    // cancels it (another selection took over).
+    struct Source {
+        Connection* owner = nullptr;
+        zwlr_data_control_source_v1* source = nullptr;
+        std::string text;
+        int sends = 0;
+        bool cancelled = false;
+    };
+
+    wl_display* display = nullptr;
+    wl_registry* registry = nullptr;
+    wl_seat* seat = nullptr;
+    zwlr_data_control_manager_v1* dataControl = nullptr;
+    zwp_virtual_keyboard_manager_v1* keyboardManager = nullptr;
+    zwlr_data_control_device_v1* device = nullptr;
+    zwp_virtual_keyboard_v1* keyboard = nullptr;
+    std::uint32_t controlMask = 0;
+    bool broken = false;
+    bool warmedUp = false;
+
+    std::map<zwlr_data_control_offer_v1*, std::vector<std::string>> offers;
+    zwlr_data_control_offer_v1* selection = nullptr;
+    unsigned selectionEvents = 0;
+    std::vector<std::unique_ptr<Source>> sources;
+    Source* ownSelection = nullptr;  // ours holds the clipboard now
+    // The host's earlier clipboard, put back once the target is surely done with
+    // the phrase (or taken as the earlier text of the next phrase).
+    std::optional<std::string> pendingRestore;
+    bool pendingClear = false;
+    Clock::time_point restoreAt = Clock::time_point::max();
+
+    ~Connection() {
+        for (auto& [offer, types] : offers) {
+            zwlr_data_control_offer_v1_destroy(offer);
+        }
+        for (auto& source : sources) {
+            if (!source->cancelled) {
+                zwlr_data_control_source_v1_destroy(source->source);
+            }
+        }
+        if (keyboard != nullptr) {
+            zwp_virtual_keyboard_v1_destroy(keyboard);
+        }
+        if (device != nullptr) {
+            zwlr_data_control_device_v1_destroy(device);
+        }
+        if (keyboardManager != nullptr) {
+            zwp_virtual_keyboard_manager_v1_destroy(keyboardManager);
+        }
+        if (dataControl != nullptr) {
+            zwlr_data_control_manager_v1_destroy(dataControl);
+        }
+        if (seat != nullptr) {
+            wl_seat_destroy(seat);
+        }
+        if (registry != nullptr) {
+            wl_registry_destroy(registry);
+        }
+        if (display != nullptr) {
+            wl_display_disconnect(display);
+        }
+    }
+
+    // ---- the compositor's events
+    static void global(void* data, wl_registry* registry, std::uint32_t name,
+                       const char* interface, std::uint32_t version) {
+        auto* self = static_cast<Connection*>(data);
+        const std::string_view kind = interface;
+        if (kind == wl_seat_interface.name && self->seat == nullptr) {
+            self->seat = static_cast<wl_seat*>(
+                wl_registry_bind(registry, name, &wl_seat_interface, std::min(version, 2u)));
+        } else if (kind == zwlr_data_control_manager_v1_interface.name) {
+            self->dataControl = static_cast<zwlr_data_control_manager_v1*>(wl_registry_bind(
+                registry, name, &zwlr_data_control_manager_v1_interface, std::min(version, 2u)));
+        } else if (kind == zwp_virtual_keyboard_manager_v1_interface.name) {
+            self->keyboardManager = static_cast<zwp_virtual_keyboard_manager_v1*>(
+                wl_registry_bind(registry, name, &zwp_virtual_keyboard_manager_v1_interface, 1));
+        }
+    }
+    static void globalRemoved(void*, wl_registry*, std::uint32_t) {}
+
+    static void offerType(void* data, zwlr_data_control_offer_v1* offer, const char* type) {
+        static_cast<Connection*>(data)->offers[offer].emplace_back(type);
+    }
+    static void dataOffer(void* data, zwlr_data_control_device_v1*,
+                          zwlr_data_control_offer_v1* offer) {
+        auto* self = static_cast<Connection*>(data);
+        self->offers[offer];
+        static const zwlr_data_control_offer_v1_listener listener{offerType};
+        zwlr_data_control_offer_v1_add_listener(offer, &listener, self);
+    }
+    void dropOffer(zwlr_data_control_offer_v1* offer) {
+        if (offer != nullptr && offers.erase(offer) > 0) {
+            zwlr_data_control_offer_v1_destroy(offer);
+        }
+    }
+    static void selectionChanged(void* data, zwlr_data_control_device_v1*,
+                                 zwlr_data_control_offer_v1* offer) {
+        auto* self = static_cast<Connection*>(data);
+        if (self->selection != offer) {
+            self->dropOffer(self->selection);
+        }
+        self->selection = offer;
+        ++self->selectionEvents;
+    }
+    static void deviceFinished(void* data, zwlr_data_control_device_v1*) {
+        static_cast<Connection*>(data)->broken = true;
+    }
+    static void primarySelection(void* data, zwlr_data_control_device_v1*,
+                                 zwlr_data_control_offer_v1* offer) {
+        auto* self = static_cast<Connection*>(data);
+        if (offer != self->selection) {
+            self->dropOffer(offer);
+        }
+    }
+
+    static void sourceSend(void* data, zwlr_data_control_source_v1*, const char*, int fd) {
+        auto* source = static_cast<Source*>(data);
+        writeAll(fd, source->text);
+        // Fetched once the reader has taken every byte out of the pipe (bounded);
+        // then the end of the text.
+        const auto limit = Clock::now() + kFetchTimeout;
+        int left = 0;
+        while (ioctl(fd, FIONREAD, &left) == 0 && left > 0 && Clock::now() < limit) {
+            std::this_thread::sleep_for(1ms);
+        }
+        close(fd);
+        ++source->sends;
+    }
+    static void sourceCancelled(void* data, zwlr_data_control_source_v1* object) {
+        auto* source = static_cast<Source*>(data);
+        source->cancelled = true;
+        zwlr_data_control_source_v1_destroy(object);
+        if (source->owner->ownSelection == source) {
+            source->owner->ownSelection = nullptr;
+        }
+    }
+
+    // ---- set-up, on the thread that makes the paster
+    WaylandAbilities connect() {
+        WaylandAbilities abilities;
+        display = wl_display_connect(nullptr);
+        if (display == nullptr) {
+            return abilities;
+        }
+        abilities.connected = true;
+        registry = wl_display_get_registry(display);
+        static const wl_registry_listener registryListener{global, globalRemoved};
+        wl_registry_add_listener(registry, &registryListener, this);
+        wl_display_roundtrip(display);
+        if (seat == nullptr) {
+            return abilities;
+        }
+        if (dataControl != nullptr) {
+            device = zwlr_data_control_manager_v1_get_data_device(dataControl, seat);
+            static const zwlr_data_control_device_v1_listener deviceListener{
+                dataOffer, selectionChanged, deviceFinished, primarySelection};
+            zwlr_data_control_device_v1_add_listener(device, &deviceListener, this);
+            abilities.dataControl = true;
+        }
+        if (keyboardManager != nullptr) {
+            abilities.virtualKeyboard = makeKeyboard();
+        }
+        // The keymap is in place and the clipboard known before the first phrase.
+        abilities.connected = wl_display_roundtrip(display) >= 0;
+        return abilities;
+    }
+
+    // One keyboard for the program's life, with a whole US keymap: a keyboard
+    // made for each press loses its first key, and a keymap of only the few keys
+    // used breaks the Ctrl shortcuts of GTK.
+    bool makeKeyboard() {
+        xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+        if (context == nullptr) {
+            return false;
+        }
+        const xkb_rule_names names{"evdev", "pc105", "us", "", ""};
+        xkb_keymap* keymap = xkb_keymap_new_from_names(context, &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
+        bool made = false;
+        if (keymap != nullptr) {
+            char* text = xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1);
+            const int fd = memfd_create("lumivox-keymap", MFD_CLOEXEC);
+            if (text != nullptr && fd >= 0) {
+                const std::string whole(text, std::strlen(text) + 1);  // with its NUL
+                writeAll(fd, whole);
+                keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(
+                    keyboardManager, seat);
+                zwp_virtual_keyboard_v1_keymap(keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd,
+                                               static_cast<std::uint32_t>(whole.size()));
+                controlMask = 1u << xkb_keymap_mod_get_index(keymap, XKB_MOD_NAME_CTRL);
+                made = true;
+            }
+            if (fd >= 0) {
+                close(fd);
+            }
+            std::free(text);
+            xkb_keymap_unref(keymap);
+        }
+        xkb_context_unref(context);
+        return made;
+    }
+
+    // ---- the worker's loop
+    // Serves the compositor's events until `done` holds or the deadline passes;
+    // `extraFd`, when readable, goes to `onExtra`. False at the deadline or when
+    // the connection broke.
+    bool pump(Clock::time_point deadline, const std::function<bool()>& done, int extraFd = -1,
+              const std::function<void()>& onExtra = {}) {
+        const int fd = wl_display_get_fd(display);
+        for (;;) {
+            if (broken || wl_display_get_error(display) != 0) {
+                broken = true;
+                return false;
+            }
+            if (done()) {
+                return true;
+            }
+            const auto now = Clock::now();
+            if (now >= deadline) {
+                return false;
+            }
+            while (wl_display_prepare_read(display) != 0) {
+                wl_display_dispatch_pending(display);
+            }
+            if (done()) {
+                wl_display_cancel_read(display);
+                return true;
+            }
+            wl_display_flush(display);
+            pollfd ready[2] = {{fd, POLLIN, 0}, {extraFd, POLLIN, 0}};
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
+            const int timeout = deadline == Clock::time_point::max()
+                                    ? -1
+                                    : static_cast<int>(std::min<long long>(left.count(), 60000));
+            const int count = poll(ready, extraFd >= 0 ? 2 : 1, timeout);
+            if (count > 0 && (ready[0].revents & POLLIN) != 0) {
+                if (wl_display_read_events(display) != 0) {
+                    broken = true;
+                }
+            } else {
+                wl_display_cancel_read(display);
+            }
+            if ((ready[0].revents & (POLLERR | POLLHUP)) != 0) {
+                broken = true;
+            }
+            wl_display_dispatch_pending(display);
+            if (extraFd >= 0 && ready[1].revents != 0 && onExtra) {
+                onExtra();
+            }
+        }
+    }
+    void settle(std::chrono::milliseconds length) {
+        pump(Clock::now() + length, [] { return false; });
+    }
+
+    // The clipboard's text now; none when it holds no text or its owner does not
+    // hand it over in time.
+    std::optional<std::string> clipboardText(bool& empty) {
+        empty = false;
+        if (ownSelection != nullptr) {
+            return ownSelection->text;
+        }
+        if (selection == nullptr) {
+            empty = true;
+            return std::nullopt;
+        }
+        const std::vector<std::string>& types = offers[selection];
+        const char* const* type = std::find_if(
+            std::begin(kTextTypes), std::end(kTextTypes), [&](const char* wanted) {
+                return std::find(types.begin(), types.end(), wanted) != types.end();
+            });
+        int ends[2];
+        if (type == std::end(kTextTypes) || pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) {
+            return std::nullopt;
+        }
+        zwlr_data_control_offer_v1_receive(selection, *type, ends[1]);
+        close(ends[1]);
+        std::string text;
+        bool whole = false;
+        pump(
+            Clock::now() + kReadTimeout, [&] { return whole; }, ends[0],
+            [&] {
+                char buffer[4096];
+                const ssize_t got = read(ends[0], buffer, sizeof buffer);
+                if (got > 0) {
+                    text.append(buffer, static_cast<std::size_t>(got));
+                } else if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
+                    whole = true;
+                }
+            });
+        close(ends[0]);
+        return whole ? std::optional<std::string>(text) : std::nullopt;
+    }
+
+    // Puts the text on the clipboard; it is there once the compositor has
+    // announced the new selection without cancelling ours. Null when it is not.
+    Source* setClipboard(const std::string& text) {
+        auto made = std::make_unique<Source>();
+        Source* source = made.get();
+        source->owner = this;
+        source->text = text;
+        source->source = zwlr_data_control_manager_v1_create_data_source(dataControl);
+        static const zwlr_data_control_source_v1_listener listener{sourceSend, sourceCancelled};
+        zwlr_data_control_source_v1_add_listener(source->source, &listener, source);
+        for (const char* type : kTextTypes) {
+            zwlr_data_control_source_v1_offer(source->source, type);
+        }
+        sources.push_back(std::move(made));
+        const unsigned before = selectionEvents;
+        zwlr_data_control_device_v1_set_selection(device, source->source);
+        const bool announced = pump(Clock::now() + kSetTimeout, [&] {
+            return source->cancelled || selectionEvents != before;
+        });
+        if (!announced || source->cancelled) {
+            return nullptr;
+        }
+        ownSelection = source;
+        return source;
+    }
+
+    void key(std::uint32_t code, bool down) {
+        zwp_virtual_keyboard_v1_key(keyboard, milliseconds(), code,
+                                    down ? WL_KEYBOARD_KEY_STATE_PRESSED
+                                         : WL_KEYBOARD_KEY_STATE_RELEASED);
+    }
+    void tap(std::uint32_t code) {
+        key(code, true);
+        key(code, false);
+        wl_display_flush(display);
+    }
+    void controlV() {
+        key(KEY_LEFTCTRL, true);
+        zwp_virtual_keyboard_v1_modifiers(keyboard, controlMask, 0, 0, 0);
+        key(KEY_V, true);
+        key(KEY_V, false);
+        key(KEY_LEFTCTRL, false);
+        zwp_virtual_keyboard_v1_modifiers(keyboard, 0, 0, 0, 0);
+        wl_display_flush(display);
+    }
+
+    void paste(std::string text) {
+        // Sources the compositor has cancelled are done with.
+        std::erase_if(sources, [](const auto& source) { return source->cancelled; });
+        // The program's line break is CR LF; a CR pasted into a text box makes a
+        // second, empty line.
+        for (std::size_t at = text.find("\r\n"); at != std::string::npos;
+             at = text.find("\r\n", at)) {
+            text.erase(at, 1);
+        }
+        if (!warmedUp) {
+            // The focused window loses the very first key of a new keyboard (GTK
+            // does): a lone Shift goes first, and it is given time to arrive.
+            warmedUp = true;
+            key(KEY_LEFTSHIFT, true);
+            key(KEY_LEFTSHIFT, false);
+            settle(50ms);
+        }
+        tap(KEY_ENTER);
+        bool wasEmpty = pendingClear;
+        const std::optional<std::string> earlier =
+            pendingRestore || pendingClear ? pendingRestore : clipboardText(wasEmpty);
+        pendingRestore.reset();
+        pendingClear = false;
+        restoreAt = Clock::time_point::max();
+        Source* phrase = setClipboard(text);
+        if (phrase == nullptr) {
+            std::fputs("lumivox: the desktop did not take the phrase onto the clipboard\n", stderr);
+            return;
+        }
+        controlV();
+        // The last Enter once the focused window has fetched the text, with a
+        // bounded wait; the text is served meanwhile.
+        pump(Clock::now() + kFetchTimeout, [&] { return phrase->sends > 0; });
+        settle(std::chrono::duration_cast<std::chrono::milliseconds>(kSettle));
+        tap(KEY_ENTER);
+        // The host's earlier clipboard comes back a little later: a target still
+        // reading the phrase would read the earlier text instead (GTK starts over
+        // when the clipboard changes under it).
+        pendingRestore = earlier;
+        pendingClear = !earlier && wasEmpty;
+        restoreAt = Clock::now() + kRestoreDelay;
+    }
+
+    void restoreIfDue() {
+        if (Clock::now() < restoreAt) {
+            return;
+        }
+        restoreAt = Clock::time_point::max();
+        if (pendingRestore) {
+            setClipboard(*pendingRestore);
+        } else if (pendingClear) {
+            zwlr_data_control_device_v1_set_selection(device, nullptr);
+            wl_display_flush(display);
+        }
+        pendingRestore.reset();
+        pendingClear = false;
+    }
+};
+
+WaylandPaster::WaylandPaster() : connection_(std::make_unique<Connection>()) {
+    abilities_ = connection_->connect();
+    if (!abilities_.connected) {
+        return;
+    }
+    wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wakeFd_ >= 0) {
+        worker_ = std::thread([this] { work(); });
+    }
+}
+
+WaylandPaster::~WaylandPaster() {
+    if (worker_.joinable()) {
+        {
+            std::lock_guard lock(mutex_);
+            ending_ = true;
+        }
+        const std::uint64_t one = 1;
+        (void)!write(wakeFd_, &one, sizeof one);
+        worker_.join();
+    }
+    if (wakeFd_ >= 0) {
+        close(wakeFd_);
+    }
+}
+
+void WaylandPaster::pastePhrase(const std::string& utf8) {
+    if (!canPaste() || !worker_.joinable()) {
+        return;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        queue_.push_back(utf8);
+    }
+    const std::uint64_t one = 1;
+    (void)!write(wakeFd_, &one, sizeof one);
+}
+
+void WaylandPaster::work() {
+    Connection& connection = *connection_;
+    for (;;) {
+        std::optional<std::string> phrase;
+        {
+            std::lock_guard lock(mutex_);
+            if (ending_) {
+                return;
+            }
+            if (!queue_.empty()) {
+                phrase = std::move(queue_.front());
+                queue_.pop_front();
+            }
+        }
+        if (phrase) {
+            connection.paste(std::move(*phrase));
+            continue;
+        }
+        // Idle: the clipboard is still served (the host pasting our text back).
+        connection.pump(
+            connection.restoreAt,
+            [&] {
+                std::lock_guard lock(mutex_);
+                return ending_ || !queue_.empty();
+            },
+            wakeFd_,
+            [&] {
+                std::uint64_t count = 0;
+                (void)!read(wakeFd_, &count, sizeof count);
+            });
+        if (connection.broken) {
+            std::fputs("lumivox: the Wayland connection for the phrases broke\n", stderr);
+            return;
+        }
+        connection.restoreIfDue();
+    }
+}
+
+}  // namespace lumivox::platform::wayland

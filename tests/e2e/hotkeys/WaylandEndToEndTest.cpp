@@ -1,0 +1,132 @@
+// The real program as a native Wayland client of a private headless sway, with a
+// native chat box (GTK 3 or Qt) that has the focus. sway runs `lumivox --phrase 3`
+// for F3, which comes from a virtual keyboard (wtype): what arrives in the chat
+// box, and what the clipboard holds afterwards.
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "base/Encoding.hpp"
+#include "tests/support/HeadlessSway.hpp"
+#include "tests/support/TestSupport.hpp"
+#include "tests/support/TestWebSite.hpp"
+
+namespace lumivox::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+const std::string kSeparator = "\xA3\xA4\xA3\xA4\xA3\xA4\xA3\xA4\xA3\xA4\xA3\xA4%%%%%%%";
+const std::string kPhrase3 = "第一行\r\n第二行😀";  // Chinese, a line break, an emoji
+// Enter, the phrase with the program's CR LF as LF, Enter.
+const std::string kSent3 = "\n第一行\n第二行😀\n";
+
+struct ChatBox {
+    const char* name;
+    const char* title;
+    std::vector<std::string> (*command)(const fs::path& program, const fs::path& folder);
+    const char* program;  // under the source or build tree
+    bool inSource;
+};
+
+const ChatBox kChatBoxes[] = {
+    {"Gtk3", "GtkPhraseTarget",
+     [](const fs::path& program, const fs::path& folder) {
+         // Debian's own Python, which has the GTK bindings.
+         return std::vector<std::string>{"/usr/bin/python3", program.string(), folder.string()};
+     },
+     "tests/e2e/hotkeys/gtk_phrase_target.py", true},
+    {"Qt", "PhraseTarget",
+     [](const fs::path& program, const fs::path& folder) {
+         return std::vector<std::string>{program.string(), folder.string()};
+     },
+     "tests/e2e/hotkeys/hotkeys_phrase_target", false},
+};
+
+void PrintTo(const ChatBox& box, std::ostream* out) {
+    *out << box.name;
+}
+
+class WaylandPhrases : public ::testing::TestWithParam<ChatBox> {
+  protected:
+    // The program with phrase 3 set, F3 bound by sway to `lumivox --phrase 3`,
+    // then the chat box, which has the focus.
+    void start() {
+        ASSERT_TRUE(sway_.ok()) << "sway did not start:\n" << sway_.log();
+        const fs::path config = sway_.userFolder(".config/Lumivox");
+        std::string file;
+        for (int n = 1; n <= 12; ++n) {
+            file += (n == 3 ? utf8ToGbk(kPhrase3) : "p" + std::to_string(n)) + kSeparator;
+        }
+        std::ofstream(config / "快捷键配置.txt", std::ios::binary) << file;
+        ASSERT_EQ(chown((config / "快捷键配置.txt").c_str(), getuid() == 0 ? 65534 : getuid(),
+                        getuid() == 0 ? 65534 : getuid()),
+                  0);
+        program_ = sway_.reachable(binaryDir() / "lumivox");
+        auto env = sway_.environment();
+        env["LUMIVOX_SERVER"] = runOnVersionHost();
+        lumivox_ = std::make_unique<Subprocess>(sway_.asUser({program_.string()}), env,
+                                                work_ / "out.txt", work_ / "err.txt");
+        ASSERT_TRUE(waitUntil([&] { return sway_.focusedTitle() == "LumivoxV1.0"; }, 60s))
+            << log();
+        ASSERT_EQ(sway_.run("swaymsg 'bindsym F3 exec " + program_.string() + " --phrase 3'").status,
+                  0);
+
+        const ChatBox& box = GetParam();
+        box_ = sway_.userFolder("box");
+        const fs::path target = sway_.reachable(
+            box.inSource ? sourceDir() / box.program : binaryDir() / box.program);
+        target_ = std::make_unique<Subprocess>(sway_.asUser(box.command(target, box_)), env,
+                                               work_ / "target-out.txt", work_ / "target-err.txt");
+        ASSERT_TRUE(waitUntil([&] { return sway_.focusedTitle() == box.title; }, 60s)) << log();
+    }
+
+    std::string boxText() { return wholeFile(box_ / "text.txt"); }
+    // Waits for the chat box's text, then checks that nothing more arrives.
+    void expectBoxText(const std::string& text) {
+        EXPECT_TRUE(waitUntil([&] { return boxText() == text; }, 20s))
+            << "chat box shows [" << boxText() << "]\n"
+            << log();
+        std::this_thread::sleep_for(500ms);
+        EXPECT_EQ(boxText(), text);
+    }
+    std::string clipboard() { return sway_.run("wl-paste -n").output; }
+
+    std::string log() {
+        return "program: " + wholeFile(work_ / "err.txt") +
+               "\nchat box: " + wholeFile(work_ / "target-err.txt") + "\nfocus: " +
+               sway_.focusedTitle();
+    }
+
+    HeadlessSway sway_;
+    TempDir work_;
+    fs::path program_, box_;
+    std::unique_ptr<Subprocess> lumivox_, target_;
+};
+
+TEST_P(WaylandPhrases, BoundKeySendsThePhraseOncePerPressAndGivesTheClipboardBack) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    // The host copied something elsewhere before.
+    ASSERT_EQ(sway_.run("printf 'earlier text' | wl-copy").status, 0);
+    ASSERT_TRUE(waitUntil([&] { return clipboard() == "earlier text"; }, 10s));
+
+    // The hotkeys were never switched on: the desktop's key works all the same.
+    ASSERT_EQ(sway_.run("wtype -k F3").status, 0);
+    expectBoxText(kSent3);
+    // Back once the chat box is surely done with the phrase.
+    EXPECT_TRUE(waitUntil([&] { return clipboard() == "earlier text"; }, 5s)) << clipboard();
+
+    ASSERT_EQ(sway_.run("wtype -k F3").status, 0);
+    expectBoxText(kSent3 + kSent3);
+    EXPECT_TRUE(waitUntil([&] { return clipboard() == "earlier text"; }, 5s)) << clipboard();
+}
+
+INSTANTIATE_TEST_SUITE_P(ChatBoxes, WaylandPhrases, ::testing::ValuesIn(kChatBoxes),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace lumivox::testing

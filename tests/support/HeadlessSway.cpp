@@ -1,0 +1,140 @@
+#include "tests/support/HeadlessSway.hpp"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <regex>
+
+namespace lumivox::testing {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr uid_t kNobody = 65534;
+
+std::string quoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) {
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return out + "'";
+}
+
+}  // namespace
+
+HeadlessSway::HeadlessSway() : uid_(geteuid() == 0 ? kNobody : geteuid()) {
+    runtime_ = root_.path() / "runtime";
+    home_ = root_.path() / "home";
+    fs::create_directories(runtime_);
+    fs::create_directories(home_ / ".config");
+    fs::create_directories(root_.path() / "bin");
+    chmod(runtime_.c_str(), 0700);
+    chmod(root_.path().c_str(), 0755);
+    for (const fs::path& folder :
+         {root_.path(), runtime_, home_, home_ / ".config", root_.path() / "bin"}) {
+        if (chown(folder.c_str(), uid_, uid_) != 0) {
+            return;
+        }
+    }
+    const fs::path config = root_.path() / "sway.conf";
+    std::ofstream(config) << "output HEADLESS-1 resolution 1280x1024\n";
+    chmod(config.c_str(), 0644);
+    std::map<std::string, std::string> env = environment();
+    env.erase("WAYLAND_DISPLAY");
+    env.erase("SWAYSOCK");
+    env["WLR_BACKENDS"] = "headless";
+    env["WLR_LIBINPUT_NO_DEVICES"] = "1";
+    env["WLR_RENDERER"] = "pixman";
+    sway_ = std::make_unique<Subprocess>(asUser({"sway", "-c", config.string()}), env,
+                                         root_.path() / "sway.out", root_.path() / "sway.log");
+    const bool up = waitUntil(
+        [&] {
+            std::error_code error;
+            for (const auto& entry : fs::directory_iterator(runtime_, error)) {
+                const std::string name = entry.path().filename().string();
+                if (name.starts_with("wayland-") && !name.ends_with(".lock")) {
+                    display_ = name;
+                } else if (name.starts_with("sway-ipc.")) {
+                    swaySocket_ = entry.path().string();
+                }
+            }
+            return !display_.empty() && !swaySocket_.empty() && sway_->running();
+        },
+        20s);
+    if (!up || run("swaymsg -t get_version").status != 0) {
+        display_.clear();
+    }
+}
+
+HeadlessSway::~HeadlessSway() {
+    sway_.reset();
+}
+
+std::string HeadlessSway::log() const {
+    return wholeFile(root_.path() / "sway.log");
+}
+
+std::map<std::string, std::string> HeadlessSway::environment() const {
+    return {{"XDG_RUNTIME_DIR", runtime_.string()},
+            {"WAYLAND_DISPLAY", display_},
+            {"SWAYSOCK", swaySocket_},
+            {"HOME", home_.string()},
+            {"XDG_CONFIG_HOME", (home_ / ".config").string()},
+            {"LANG", "C.UTF-8"},
+            {"QT_QPA_PLATFORM", "wayland"},
+            {"GDK_BACKEND", "wayland"},
+            {"DISPLAY", ""},
+            {"NO_AT_BRIDGE", "1"}};
+}
+
+std::vector<std::string> HeadlessSway::asUser(const std::vector<std::string>& argv) const {
+    if (geteuid() != 0) {
+        return argv;
+    }
+    std::vector<std::string> line = {"setpriv", "--reuid=" + std::to_string(uid_),
+                                     "--regid=" + std::to_string(uid_), "--clear-groups", "--"};
+    line.insert(line.end(), argv.begin(), argv.end());
+    return line;
+}
+
+CommandResult HeadlessSway::run(const std::string& command) const {
+    std::string line;
+    for (const auto& [key, value] : environment()) {
+        line += key + "=" + quoted(value) + " ";
+    }
+    std::string prefix;
+    for (const std::string& part : asUser({})) {
+        prefix += part + " ";
+    }
+    return runCommand(prefix + "env " + line + "sh -c " + quoted(command));
+}
+
+fs::path HeadlessSway::reachable(const fs::path& program) const {
+    if (run("test -x " + quoted(program.string())).status == 0) {
+        return program;
+    }
+    const fs::path copy = root_.path() / "bin" / program.filename();
+    fs::copy_file(program, copy, fs::copy_options::overwrite_existing);
+    chmod(copy.c_str(), 0755);
+    return copy;
+}
+
+fs::path HeadlessSway::userFolder(const std::string& name) const {
+    const fs::path folder = home_ / name;
+    fs::create_directories(folder);
+    (void)!chown(folder.c_str(), uid_, uid_);
+    return folder;
+}
+
+std::string HeadlessSway::focusedTitle() const {
+    // The focused node of the tree, as swaymsg prints it: "name" comes after "focused": true.
+    const std::string tree = run("swaymsg -t get_tree").output;
+    std::smatch m;
+    const std::regex focused(R"re("focused": true,[\s\S]*?"name": "([^"]*)")re");
+    return std::regex_search(tree, m, focused) ? m[1].str() : std::string();
+}
+
+}  // namespace lumivox::testing
