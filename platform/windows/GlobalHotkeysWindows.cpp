@@ -10,11 +10,16 @@
 namespace lumivox::platform {
 namespace {
 
+// MOD_NOREPEAT (Windows 7 on), spelled out for headers that lack it.
+constexpr UINT kNoRepeat = 0x4000;
+
 class WindowsHotkeys final : public GlobalHotkeys {
   public:
     bool registerHotkey(int identifier, unsigned modifierFlags, int virtualKey) override {
         if (window() == nullptr || registered_.count(identifier) != 0 ||
-            !RegisterHotKey(window(), identifier, modifierFlags, static_cast<UINT>(virtualKey))) {
+            // MOD_NOREPEAT: a held key fires once, not once per auto-repeat.
+            !RegisterHotKey(window(), identifier, modifierFlags | kNoRepeat,
+                            static_cast<UINT>(virtualKey))) {
             return false;
         }
         registered_.insert(identifier);
