@@ -104,6 +104,7 @@ void HotkeyPhraseSender::sendNext() {
         }
         sending_ = true;
         read_ = false;
+        ++quietTurn_;  // a give-back still to come waits for this phrase
         simulateKeys(keys_, kEnter);
         simulateKeys(keys_, kControl, kKeyV);
         // Some toolkits (GTK, Tk) ask for the text and go on handling keys while
@@ -127,10 +128,12 @@ void HotkeyPhraseSender::phraseRead(std::uint64_t turn) {
                 finishPhrase(turn);
             }
         });
-    } else if (turn == unreadTurn_) {
-        // A target that read the phrase only after its Enter: it has it now.
-        unreadTurn_ = 0;
-        clipboard_.giveBack();
+    }
+    // Some targets read again (Firefox reads twice for one paste, the second
+    // time up to a second later under load): every read puts the give-back off.
+    ++quietTurn_;
+    if (!sending_) {
+        giveBackWhenQuiet();
     }
 }
 
@@ -140,15 +143,22 @@ void HotkeyPhraseSender::finishPhrase(std::uint64_t turn) {
     }
     sending_ = false;
     simulateKeys(keys_, kEnter);
+    // Never read: the phrase stays, so that a late paste still finds it rather
+    // than what the host copied; a read after all gives the clipboard back then.
     if (read_) {
-        unreadTurn_ = 0;
-        clipboard_.giveBack();
-    } else {
-        // Never read: the phrase stays, so that a late paste still finds it
-        // rather than what the host copied.
-        unreadTurn_ = turn;
+        giveBackWhenQuiet();
     }
     sendNext();
+}
+
+void HotkeyPhraseSender::giveBackWhenQuiet() {
+    std::weak_ptr<int> alive = alive_;
+    platform::runOnGuiThreadLater(timing_.quietMs, [this, alive, quiet = quietTurn_] {
+        // Not after a later read, nor while another phrase is on the clipboard.
+        if (alive.lock() && quiet == quietTurn_ && !sending_) {
+            clipboard_.giveBack();
+        }
+    });
 }
 
 void HotkeyPhraseSender::tellHostUnsent(const Press& press) {

@@ -24,9 +24,11 @@ using HotkeySlots = std::array<std::int32_t, kHotkeyCount>;
 
 // When the last Enter of a phrase goes out: settleMs after the target has read
 // the phrase from the clipboard, or boundMs after the Ctrl+V when it never does.
+// The host's clipboard comes back once no program has read the phrase for quietMs.
 struct PasteTiming {
     int settleMs = 20;
     int boundMs = 600;
+    int quietMs = 1500;
 };
 
 class HotkeyPhraseSender {
@@ -59,6 +61,7 @@ class HotkeyPhraseSender {
     void sendNext();
     void phraseRead(std::uint64_t turn);
     void finishPhrase(std::uint64_t turn);
+    void giveBackWhenQuiet();
     void tellHostUnsent(const Press& press);
 
     HotkeyService& service_;
@@ -72,7 +75,7 @@ class HotkeyPhraseSender {
     bool sending_ = false;
     bool read_ = false;               // the phrase on its way has been read
     std::uint64_t turn_ = 0;          // the phrase on its way; timers of older ones do nothing
-    std::uint64_t unreadTurn_ = 0;    // a phrase sent without being read, clipboard kept
+    std::uint64_t quietTurn_ = 0;     // bumped by every read: older give-backs wait on
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);  // timers outliving this do nothing
 };
 

@@ -4,9 +4,11 @@
 // that it runs once the answer has gone out.
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include <QAbstractNativeEventFilter>
 #include <QClipboard>
@@ -61,9 +63,10 @@ class X11PasteClipboard final : public PasteClipboard, public QAbstractNativeEve
         xcb_connection_t* connection = x11::connection();
         if (connection != nullptr && clipboardAtom_ == XCB_NONE) {
             clipboardAtom_ = atom(connection, "CLIPBOARD");
-            targetsAtom_ = atom(connection, "TARGETS");
-            timestampAtom_ = atom(connection, "TIMESTAMP");
-            multipleAtom_ = atom(connection, "MULTIPLE");
+            for (const char* name : {"UTF8_STRING", "text/plain;charset=utf-8", "text/plain",
+                                     "STRING", "TEXT", "COMPOUND_TEXT"}) {
+                textTargets_.push_back(atom(connection, name));
+            }
             QCoreApplication::instance()->installNativeEventFilter(this);
         }
         // The program's line break is CR LF; X11 text breaks lines with LF alone.
@@ -107,9 +110,12 @@ class X11PasteClipboard final : public PasteClipboard, public QAbstractNativeEve
             return false;
         }
         auto* request = reinterpret_cast<xcb_selection_request_event_t*>(event);
-        if (request->selection != clipboardAtom_ || request->target == targetsAtom_ ||
-            request->target == timestampAtom_ || request->target == multipleAtom_) {
-            return false;  // asking what we offer is not reading it
+        // Only a request for the text itself is a read: asking what we offer
+        // (TARGETS) or for a format we lack (a browser asks for HTML first) is not.
+        if (request->selection != clipboardAtom_ ||
+            std::find(textTargets_.begin(), textTargets_.end(), request->target) ==
+                textTargets_.end()) {
+            return false;
         }
         // Qt answers after this filter returns; the report waits until it has.
         QMetaObject::invokeMethod(
@@ -135,8 +141,8 @@ class X11PasteClipboard final : public PasteClipboard, public QAbstractNativeEve
     std::unique_ptr<QMimeData> saved_;
     const QMimeData* offered_ = nullptr;  // owned by Qt's clipboard; compared, never read
     std::function<void()> onRead_;
-    xcb_atom_t clipboardAtom_ = XCB_NONE, targetsAtom_ = XCB_NONE, timestampAtom_ = XCB_NONE,
-               multipleAtom_ = XCB_NONE;
+    xcb_atom_t clipboardAtom_ = XCB_NONE;
+    std::vector<xcb_atom_t> textTargets_;  // the targets Qt answers with the text
 };
 
 }  // namespace

@@ -241,6 +241,7 @@ class RealChatBoxes : public HotkeyEndToEnd {
         env["HOME"] = folder.string();
         const std::string script = (sourceDir() / "tests/e2e/hotkeys/chat_boxes.py").string();
         std::vector<std::string> command;
+        fs::path ready;  // made by the chat page once it has loaded
         if (kind == "qt") {
             title_ = "PhraseTarget";
             command = {(binaryDir() / "tests/e2e/hotkeys/hotkeys_phrase_target").string(),
@@ -252,16 +253,15 @@ class RealChatBoxes : public HotkeyEndToEnd {
             }
             command = {"/usr/bin/python3", script, "gtk", folder.string()};
         } else {
-            if (!server_) {
-                server_ = std::make_unique<Subprocess>(
-                    std::vector<std::string>{"/usr/bin/python3", script, "serve",
-                                             pageDir_.path().string()},
-                    env, work_ / "server-out.txt", work_ / "server-err.txt");
-                EXPECT_TRUE(waitUntil([&] { return fs::exists(pageDir_ / "port"); }, 20s));
-            }
-            const std::string url = "http://127.0.0.1:" + readFile(pageDir_ / "port") +
+            // The page's server writes the messages into this chat box's folder.
+            server_ = std::make_unique<Subprocess>(
+                std::vector<std::string>{"/usr/bin/python3", script, "serve", folder.string()},
+                env, folder / "server-out.txt", folder / "server-err.txt");
+            ASSERT_TRUE(waitUntil([&] { return fs::exists(folder / "port"); }, 20s));
+            const std::string url = "http://127.0.0.1:" + readFile(folder / "port") +
                                     "/chat.html#" + kind.substr(kind.find('-') + 1);
             title_ = "ChatPage";
+            ready = folder / "ready";
             const fs::path profile = folder / "profile";
             fs::create_directories(profile);
             if (kind.starts_with("chromium")) {
@@ -278,7 +278,8 @@ class RealChatBoxes : public HotkeyEndToEnd {
                                                 folder / "err.txt");
         ASSERT_TRUE(waitUntil([&] { return !visibleWindow().empty(); }, 90s))
             << readFile(folder / "err.txt");
-        std::this_thread::sleep_for(1500ms);  // a browser focuses the box once the page has run
+        ASSERT_TRUE(ready.empty() || waitUntil([&] { return fs::exists(ready); }, 60s));
+        std::this_thread::sleep_for(500ms);
         x("xdotool windowfocus --sync " + visibleWindow());
         std::this_thread::sleep_for(500ms);
     }
@@ -310,7 +311,6 @@ class RealChatBoxes : public HotkeyEndToEnd {
     }
 
     std::string title_;
-    TempDir pageDir_;
     std::unique_ptr<Subprocess> server_, chatBox_;
 };
 
@@ -332,7 +332,9 @@ TEST_F(RealChatBoxes, EachPressSendsItsPhraseOnceWholeAndTheHostsClipboardComesB
         // What the host copied last, held by another client.
         x("sh -c 'printf \"host copied this\" | xclip -selection clipboard' >/dev/null 2>&1");
         std::vector<double> ms = pressF3(folder.path(), 20, phrase);
-        std::this_thread::sleep_for(700ms);
+        // Back once nothing has read the phrase for a while; reading it here
+        // earlier would put that off, so it is read once.
+        std::this_thread::sleep_for(2500ms);
         EXPECT_EQ(messages(folder.path()).size(), 20u) << "a message came twice or late";
         EXPECT_EQ(x("xclip -o -selection clipboard"), "host copied this");
         if (!ms.empty()) {
@@ -342,6 +344,7 @@ TEST_F(RealChatBoxes, EachPressSendsItsPhraseOnceWholeAndTheHostsClipboardComesB
                         ms.size());
         }
         chatBox_.reset();
+        server_.reset();
         ASSERT_TRUE(waitUntil([&] { return visibleWindow().empty(); }, 20s));
     }
     EXPECT_TRUE(program_->running());

@@ -4,7 +4,8 @@
   chat_boxes.py gtk FOLDER     a GTK 3 text view (GTK pastes asynchronously)
   chat_boxes.py serve FOLDER   a local chat page for a browser: a textarea
                                (chat.html#textarea) and a contenteditable box
-                               (chat.html#editable); its port goes to FOLDER/port
+                               (chat.html#editable); its port goes to FOLDER/port,
+                               and FOLDER/ready is made when a page has loaded
 
 Every message sent is appended to FOLDER/messages.log as one line:
 "<CLOCK_MONOTONIC ns> <text, backslash and line feed escaped>". Enter on an
@@ -65,6 +66,7 @@ box.addEventListener("keydown", (event) => {
   if (text.trim() !== "") fetch("/message", {method: "POST", body: text});
 });
 box.focus();
+fetch("/ready", {method: "POST", body: location.hash});
 </script>
 """
 
@@ -83,7 +85,11 @@ def serve(folder):
 
         def do_POST(self):
             length = int(self.headers.get("Content-Length", "0"))
-            log(folder, self.rfile.read(length).decode("utf-8"))
+            body = self.rfile.read(length).decode("utf-8")
+            if self.path == "/ready":
+                open(os.path.join(folder, "ready"), "w").close()
+            else:
+                log(folder, body)
             self.send_response(204)
             self.end_headers()
 
