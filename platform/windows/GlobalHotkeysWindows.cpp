@@ -3,7 +3,9 @@
 // to the window, which hands the identifier to the listener.
 #include <windows.h>
 
+#include <algorithm>
 #include <set>
+#include <vector>
 
 #include "platform/GlobalHotkeys.hpp"
 
@@ -53,11 +55,26 @@ class WindowsHotkeys final : public GlobalHotkeys {
   private:
     static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam) {
+        auto* self = reinterpret_cast<WindowsHotkeys*>(GetWindowLongPtrW(window, GWLP_USERDATA));
         if (message == WM_HOTKEY) {
-            auto* self =
-                reinterpret_cast<WindowsHotkeys*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-            if (self != nullptr && self->listener_) {
-                self->listener_(static_cast<int>(wParam));
+            // MOD_NOREPEAT is not honoured everywhere (Wine reports every
+            // repeat): a key already down is a repeat, whatever the system says.
+            const auto key = static_cast<int>(HIWORD(lParam));
+            if (self != nullptr && std::find(self->held_.begin(), self->held_.end(), key) ==
+                                       self->held_.end()) {
+                self->held_.push_back(key);
+                SetTimer(window, kReleaseTimer, kReleasePollMs, nullptr);
+                if (self->listener_) {
+                    HotkeyListener listener = self->listener_;
+                    listener(static_cast<int>(wParam));
+                }
+            }
+            return 0;
+        }
+        if (message == WM_TIMER && wParam == kReleaseTimer && self != nullptr) {
+            std::erase_if(self->held_, [](int key) { return (GetAsyncKeyState(key) & 0x8000) == 0; });
+            if (self->held_.empty()) {
+                KillTimer(window, kReleaseTimer);
             }
             return 0;
         }
@@ -81,7 +98,11 @@ class WindowsHotkeys final : public GlobalHotkeys {
         return window_;
     }
 
+    static constexpr UINT_PTR kReleaseTimer = 1;
+    static constexpr UINT kReleasePollMs = 25;
+
     HWND window_ = nullptr;
+    std::vector<int> held_;  // hotkeys down and not yet seen released
     std::set<int> registered_;
     HotkeyListener listener_;
 };
