@@ -249,6 +249,21 @@ class RealChatBoxes : public HotkeyEndToEnd {
         } else if (kind.starts_with("gtk")) {
             title_ = "GtkChatBox";
             if (kind == "gtk-ibus") {
+                // An input method between the keys and the box: ibus with a
+                // keyboard engine, through GTK's ibus module.
+                inputMethod_ = std::make_unique<Subprocess>(
+                    std::vector<std::string>{"ibus-daemon", "--xim", "--replace",
+                                             "--panel=disable"},
+                    env, folder / "ibus-out.txt", folder / "ibus-err.txt");
+                std::string prefix = "HOME=" + folder.string() + " ";
+                ASSERT_TRUE(waitUntil(
+                    [&] {
+                        return runCommand(prefix + "DISPLAY=" + xvfb_.display() +
+                                          " ibus engine xkb:us::eng >/dev/null 2>&1")
+                                   .status == 0;
+                    },
+                    30s))
+                    << readFile(folder / "ibus-err.txt");
                 env["GTK_IM_MODULE"] = "ibus";
             }
             command = {"/usr/bin/python3", script, "gtk", folder.string()};
@@ -311,7 +326,7 @@ class RealChatBoxes : public HotkeyEndToEnd {
     }
 
     std::string title_;
-    std::unique_ptr<Subprocess> server_, chatBox_;
+    std::unique_ptr<Subprocess> server_, chatBox_, inputMethod_;
 };
 
 TEST_F(RealChatBoxes, EachPressSendsItsPhraseOnceWholeAndTheHostsClipboardComesBack) {
@@ -323,7 +338,7 @@ TEST_F(RealChatBoxes, EachPressSendsItsPhraseOnceWholeAndTheHostsClipboardComesB
     const char* settle = std::getenv("LUMIVOX_PASTE_SETTLE_MS");
     const char* only = std::getenv("LUMIVOX_CHAT_BOXES");  // a subset, for measuring
     std::string kinds = only ? only : "gtk qt chromium-textarea chromium-editable "
-                                      "firefox-textarea firefox-editable";
+                                      "firefox-textarea firefox-editable gtk-ibus";
     std::istringstream list(kinds);
     for (std::string kind; list >> kind;) {
         SCOPED_TRACE(kind);
@@ -345,6 +360,7 @@ TEST_F(RealChatBoxes, EachPressSendsItsPhraseOnceWholeAndTheHostsClipboardComesB
         }
         chatBox_.reset();
         server_.reset();
+        inputMethod_.reset();
         ASSERT_TRUE(waitUntil([&] { return visibleWindow().empty(); }, 20s));
     }
     EXPECT_TRUE(program_->running());

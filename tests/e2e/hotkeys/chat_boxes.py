@@ -27,6 +27,7 @@ def log(folder, text):
 def gtk(folder):
     import gi
 
+    gi.require_version("Gdk", "3.0")
     gi.require_version("Gtk", "3.0")
     from gi.repository import Gdk, Gtk
 
