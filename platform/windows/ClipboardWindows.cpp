@@ -11,6 +11,7 @@
 
 #include "platform/Clipboard.hpp"
 #include "platform/PasteClipboard.hpp"
+#include "platform/windows/HelperWindow.hpp"
 #include "platform/windows/WideText.hpp"
 
 namespace lumivox::platform {
@@ -193,16 +194,7 @@ class WindowsClipboard final : public PasteClipboard {
     // A hidden window of the GUI thread, made on first use: the clipboard's owner.
     HWND window() {
         if (window_ == nullptr) {
-            WNDCLASSW windowClass{};
-            windowClass.lpfnWndProc = &windowProcedure;
-            windowClass.hInstance = GetModuleHandleW(nullptr);
-            windowClass.lpszClassName = L"LumivoxClipboard";
-            RegisterClassW(&windowClass);
-            window_ = CreateWindowExW(0, L"LumivoxClipboard", L"", WS_POPUP, 0, 0, 0, 0, nullptr,
-                                      nullptr, windowClass.hInstance, nullptr);
-            if (window_ != nullptr) {
-                SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-            }
+            window_ = makeHelperWindow(L"LumivoxClipboard", &windowProcedure, this, nullptr);
         }
         return window_;
     }

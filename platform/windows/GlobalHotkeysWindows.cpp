@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/GlobalHotkeys.hpp"
+#include "platform/windows/HelperWindow.hpp"
 
 namespace lumivox::platform {
 namespace {
@@ -84,16 +85,7 @@ class WindowsHotkeys final : public GlobalHotkeys {
     // Made on first use, on the thread that uses it (the GUI thread).
     HWND window() {
         if (window_ == nullptr) {
-            WNDCLASSW windowClass{};
-            windowClass.lpfnWndProc = &windowProcedure;
-            windowClass.hInstance = GetModuleHandleW(nullptr);
-            windowClass.lpszClassName = L"LumivoxHotkeys";
-            RegisterClassW(&windowClass);
-            window_ = CreateWindowExW(0, L"LumivoxHotkeys", L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                      nullptr, windowClass.hInstance, nullptr);
-            if (window_ != nullptr) {
-                SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-            }
+            window_ = makeHelperWindow(L"LumivoxHotkeys", &windowProcedure, this, HWND_MESSAGE);
         }
         return window_;
     }
