@@ -190,15 +190,22 @@ TEST_F(WineProgramHotkeys, EachPressSendsItsPhraseOnceAndTheHostsClipboardComesB
         const bool arrived = waitUntil([&] { return messages().size() > before; }, 5s);
         ASSERT_TRUE(arrived) << "press " << i + 1 << ": no message at its own press; sent: "
                              << keysSent();
-        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - pressed).count());
         const std::string line = messages()[before];
+        // The chat box stamps the message on the performance counter, the clock
+        // of steady_clock here.
+        const long long sentNs = std::stoll(line.substr(0, line.find(' ')));
+        ms.push_back(static_cast<double>(
+                         sentNs - std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                      pressed.time_since_epoch())
+                                      .count()) /
+                     1e6);
         EXPECT_EQ(line.substr(line.find(' ') + 1), "第一行\\n第二行～") << "press " << i + 1;
     }
     Sleep(2500);  // the give-back waits until nothing has read the phrase for a while
     EXPECT_EQ(messages().size(), 20u) << "a message came twice";
     EXPECT_EQ(platform::narrow(clipboardText()), "host copied this");
     std::sort(ms.begin(), ms.end());
-    std::printf("F3 to message seen, Lumivox.exe under Wine: median %.0f ms, max %.0f ms\n",
+    std::printf("F3 to message sent, Lumivox.exe under Wine: median %.0f ms, max %.0f ms\n",
                 ms[ms.size() / 2], ms.back());
 }
 
