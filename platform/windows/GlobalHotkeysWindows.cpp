@@ -63,8 +63,11 @@ class WindowsHotkeys final : public GlobalHotkeys {
             const auto key = static_cast<int>(HIWORD(lParam));
             if (self != nullptr && std::find(self->held_.begin(), self->held_.end(), key) ==
                                        self->held_.end()) {
-                self->held_.push_back(key);
-                SetTimer(window, kReleaseTimer, kReleasePollMs, nullptr);
+                // A key up again already (a quick tap) repeats nothing.
+                if ((GetAsyncKeyState(key) & 0x8000) != 0) {
+                    self->held_.push_back(key);
+                    SetTimer(window, kReleaseTimer, kReleasePollMs, nullptr);
+                }
                 if (self->listener_) {
                     HotkeyListener listener = self->listener_;
                     listener(static_cast<int>(wParam));
