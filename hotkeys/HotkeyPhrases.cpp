@@ -72,8 +72,8 @@ void HotkeyPhraseSender::sendHotkeyPhrase(Window& window, std::int32_t identifie
     for (int k = 0; k < kHotkeyCount; ++k) {
         if (identifier != 0 && slots_[k] == identifier) {
             // The phrase as it is at the press, edits unsaved included.
-            waiting_.push_back({&window.forms(), std::string(window.layoutName()), k,
-                                window.text(phraseBox(k))});
+            waiting_.push_back(
+                {&window.forms(), std::string(window.layoutName()), k, window.text(phraseBox(k))});
             if (!sending_) {
                 sendNext();
             }
@@ -163,9 +163,8 @@ void HotkeyPhraseSender::giveBackWhenQuiet() {
 
 void HotkeyPhraseSender::tellHostUnsent(const Press& press) {
     if (Window* window = press.forms->openWindow(press.layout)) {
-        window->setCaption(kHintLabel,
-                           Text(utf8ToGbk("剪贴板被其他程序占用，" + keyName(press.key) +
-                                          "的数据没有发送！")));
+        window->setCaption(kHintLabel, Text(utf8ToGbk("剪贴板被其他程序占用，" +
+                                                      keyName(press.key) + "的数据没有发送！")));
         hintChanged_ = true;
     }
 }

@@ -69,13 +69,13 @@ class HotkeyPhraseSender {
     platform::PasteClipboard& clipboard_;
     PasteTiming timing_;
     HotkeySlots slots_{};
-    bool on_ = false;  // switched on and not off since
+    bool on_ = false;           // switched on and not off since
     bool hintChanged_ = false;  // the hint line tells of a phrase not sent
     std::deque<Press> waiting_;
     bool sending_ = false;
-    bool read_ = false;               // the phrase on its way has been read
-    std::uint64_t turn_ = 0;          // the phrase on its way; timers of older ones do nothing
-    std::uint64_t quietTurn_ = 0;     // bumped by every read: older give-backs wait on
+    bool read_ = false;            // the phrase on its way has been read
+    std::uint64_t turn_ = 0;       // the phrase on its way; timers of older ones do nothing
+    std::uint64_t quietTurn_ = 0;  // bumped by every read: older give-backs wait on
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);  // timers outliving this do nothing
 };
 

@@ -61,8 +61,8 @@ class WindowsHotkeys final : public GlobalHotkeys {
             // MOD_NOREPEAT is not honoured everywhere (Wine reports every
             // repeat): a key already down is a repeat, whatever the system says.
             const auto key = static_cast<int>(HIWORD(lParam));
-            if (self != nullptr && std::find(self->held_.begin(), self->held_.end(), key) ==
-                                       self->held_.end()) {
+            if (self != nullptr &&
+                std::find(self->held_.begin(), self->held_.end(), key) == self->held_.end()) {
                 // A key up again already (a quick tap) repeats nothing.
                 if ((GetAsyncKeyState(key) & 0x8000) != 0) {
                     self->held_.push_back(key);
@@ -76,7 +76,8 @@ class WindowsHotkeys final : public GlobalHotkeys {
             return 0;
         }
         if (message == WM_TIMER && wParam == kReleaseTimer && self != nullptr) {
-            std::erase_if(self->held_, [](int key) { return (GetAsyncKeyState(key) & 0x8000) == 0; });
+            std::erase_if(self->held_,
+                          [](int key) { return (GetAsyncKeyState(key) & 0x8000) == 0; });
             if (self->held_.empty()) {
                 KillTimer(window, kReleaseTimer);
             }

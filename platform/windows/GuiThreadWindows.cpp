@@ -101,7 +101,8 @@ void runOnGuiThreadLater(int delayMs, std::function<void()> work) {
         return;
     }
     const UINT_PTR timer = ++lastTimer;
-    if (SetTimer(window, timer, static_cast<UINT>(delayMs < USER_TIMER_MINIMUM ? USER_TIMER_MINIMUM : delayMs),
+    if (SetTimer(window, timer,
+                 static_cast<UINT>(delayMs < USER_TIMER_MINIMUM ? USER_TIMER_MINIMUM : delayMs),
                  nullptr) != 0) {
         laterWork[timer] = std::move(work);
     }

@@ -210,7 +210,6 @@ TEST_F(HotkeyEndToEnd, KeyHeldByAnotherClientIsRefusedWhileTheOthersWork) {
     xcb_disconnect(other);
 }
 
-
 // Real chat boxes whose Enter sends the message: GTK and Tk ask the clipboard
 // owner for the text after Ctrl+V and go on handling keys meanwhile, browsers
 // read it in their own way. Each is a target of its own, started on the display
@@ -270,8 +269,8 @@ class RealChatBoxes : public HotkeyEndToEnd {
         } else {
             // The page's server writes the messages into this chat box's folder.
             server_ = std::make_unique<Subprocess>(
-                std::vector<std::string>{"/usr/bin/python3", script, "serve", folder.string()},
-                env, folder / "server-out.txt", folder / "server-err.txt");
+                std::vector<std::string>{"/usr/bin/python3", script, "serve", folder.string()}, env,
+                folder / "server-out.txt", folder / "server-err.txt");
             ASSERT_TRUE(waitUntil([&] { return fs::exists(folder / "port"); }, 20s));
             const std::string url = "http://127.0.0.1:" + readFile(folder / "port") +
                                     "/chat.html#" + kind.substr(kind.find('-') + 1);
@@ -280,17 +279,24 @@ class RealChatBoxes : public HotkeyEndToEnd {
             const fs::path profile = folder / "profile";
             fs::create_directories(profile);
             if (kind.starts_with("chromium")) {
-                command = {"chromium", "--no-sandbox", "--disable-gpu", "--no-first-run",
-                           "--disable-background-networking", "--disable-component-update",
-                           "--disable-sync", "--user-data-dir=" + profile.string(),
-                           "--window-position=0,0", "--window-size=800,600", url};
+                command = {"chromium",
+                           "--no-sandbox",
+                           "--disable-gpu",
+                           "--no-first-run",
+                           "--disable-background-networking",
+                           "--disable-component-update",
+                           "--disable-sync",
+                           "--user-data-dir=" + profile.string(),
+                           "--window-position=0,0",
+                           "--window-size=800,600",
+                           url};
             } else {
-                command = {"firefox-esr", "--no-remote", "--new-instance", "--profile",
-                           profile.string(), url};
+                command = {"firefox-esr", "--no-remote",    "--new-instance",
+                           "--profile",   profile.string(), url};
             }
         }
-        chatBox_ = std::make_unique<Subprocess>(command, env, folder / "out.txt",
-                                                folder / "err.txt");
+        chatBox_ =
+            std::make_unique<Subprocess>(command, env, folder / "out.txt", folder / "err.txt");
         ASSERT_TRUE(waitUntil([&] { return !visibleWindow().empty(); }, 90s))
             << readFile(folder / "err.txt");
         ASSERT_TRUE(ready.empty() || waitUntil([&] { return fs::exists(ready); }, 60s));
@@ -306,10 +312,8 @@ class RealChatBoxes : public HotkeyEndToEnd {
             const std::size_t before = messages(folder).size();
             const long long pressed = monotonicNs();
             x("xdotool key F3");
-            const bool arrived =
-                waitUntil([&] { return messages(folder).size() > before; }, 5s);
-            EXPECT_TRUE(arrived) << "press " << i + 1 << ": no message at its own press\n"
-                                 << log();
+            const bool arrived = waitUntil([&] { return messages(folder).size() > before; }, 5s);
+            EXPECT_TRUE(arrived) << "press " << i + 1 << ": no message at its own press\n" << log();
             if (!arrived) {
                 break;
             }
@@ -337,8 +341,9 @@ TEST_F(RealChatBoxes, EachPressSendsItsPhraseOnceWholeAndTheHostsClipboardComesB
     const std::string phrase = "第一行\\n第二行😀";
     const char* settle = std::getenv("LUMIVOX_PASTE_SETTLE_MS");
     const char* only = std::getenv("LUMIVOX_CHAT_BOXES");  // a subset, for measuring
-    std::string kinds = only ? only : "gtk qt chromium-textarea chromium-editable "
-                                      "firefox-textarea firefox-editable gtk-ibus";
+    std::string kinds = only ? only
+                             : "gtk qt chromium-textarea chromium-editable "
+                               "firefox-textarea firefox-editable gtk-ibus";
     std::istringstream list(kinds);
     for (std::string kind; list >> kind;) {
         SCOPED_TRACE(kind);

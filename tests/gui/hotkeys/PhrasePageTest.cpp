@@ -4,8 +4,8 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMessageBox>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 
 #include "base/Encoding.hpp"
 #include "hotkeys/HotkeyPhrases.hpp"
@@ -57,7 +57,8 @@ TEST_F(PhrasePage, SwitchingOnAndOffRegistersEachKeyOnceAndSaysSo) {
     FormWindow& window = mainWindow();
     const std::string on = "温馨提示：|快捷键开启成功！鼠标点击聊天框！按F1-12即可发送指定数据！";
     const std::string onWithoutF7 =
-        "温馨提示：|快捷键F7已被其他程序占用，按了不会发送数据！其余快捷键开启成功！鼠标点击聊天框！";
+        "温馨提示：|"
+        "快捷键F7已被其他程序占用，按了不会发送数据！其余快捷键开启成功！鼠标点击聊天框！";
     const std::string off = "温馨提示：|快捷键关闭成功！谢谢使用！";
 
     page_.switchHotkeysOn(window);
@@ -96,8 +97,7 @@ TEST_F(PhrasePage, SwitchingOnAndOffRegistersEachKeyOnceAndSaysSo) {
     EXPECT_EQ(registeredKeys().size(), 12u);
     page_.switchHotkeysOff(window);
     EXPECT_FALSE(grabs_.listening);
-    EXPECT_EQ(messages_,
-              (std::vector<std::string>{onWithoutF7, onWithoutF7, off, off, on, off}));
+    EXPECT_EQ(messages_, (std::vector<std::string>{onWithoutF7, onWithoutF7, off, off, on, off}));
 }
 
 TEST_F(PhrasePage, HotkeySendsEnterThePhraseByPasteAndEnter) {
@@ -142,7 +142,7 @@ TEST_F(PhrasePage, HotkeyDuringAPasteWaitsForIt) {
     EXPECT_EQ(keys_.events.size(), 6u) << "the second phrase started before the first ended";
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("one"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !page_.sending(); }, 2000));
-    const std::vector<K> phrase = {{13, true}, {13, false}, {17, true},  {86, true},
+    const std::vector<K> phrase = {{13, true},  {13, false}, {17, true}, {86, true},
                                    {17, false}, {86, false}, {13, true}, {13, false}};
     std::vector<K> both = phrase;
     both.insert(both.end(), phrase.begin(), phrase.end());

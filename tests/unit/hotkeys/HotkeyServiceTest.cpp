@@ -2,8 +2,8 @@
 // order of injected keys, over a hotkey table that can refuse a key.
 #include <gtest/gtest.h>
 
-#include "base/Encoding.hpp"
 #include "FakeHotkeys.hpp"
+#include "base/Encoding.hpp"
 #include "hotkeys/HotkeyService.hpp"
 #include "hotkeys/SimulateKeys.hpp"
 

@@ -11,14 +11,14 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
-#include <memory>
-#include <sstream>
-#include <vector>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "base/Encoding.hpp"
 #include "base/TextOps.hpp"
@@ -43,7 +43,8 @@ std::string chatBoxPath;
 class WineProgramHotkeys : public ::testing::Test {
   protected:
     void start(const std::string& phrase3, bool enterSends) {
-        ASSERT_NE(std::getenv("LUMIVOX_DISPLAY"), nullptr) << "run through scripts/wine-with-display";
+        ASSERT_NE(std::getenv("LUMIVOX_DISPLAY"), nullptr)
+            << "run through scripts/wine-with-display";
         ASSERT_FALSE(programPath.empty() || chatBoxPath.empty());
         std::string url;
         fs::path www;
@@ -188,17 +189,17 @@ TEST_F(WineProgramHotkeys, EachPressSendsItsPhraseOnceAndTheHostsClipboardComesB
         const auto pressed = Clock::now();
         ASSERT_TRUE(xdotool(L"key F3"));
         const bool arrived = waitUntil([&] { return messages().size() > before; }, 5s);
-        ASSERT_TRUE(arrived) << "press " << i + 1 << ": no message at its own press; sent: "
-                             << keysSent();
+        ASSERT_TRUE(arrived) << "press " << i + 1
+                             << ": no message at its own press; sent: " << keysSent();
         const std::string line = messages()[before];
         // The chat box stamps the message on the performance counter, the clock
         // of steady_clock here.
         const long long sentNs = std::stoll(line.substr(0, line.find(' ')));
-        ms.push_back(static_cast<double>(
-                         sentNs - std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                      pressed.time_since_epoch())
-                                      .count()) /
-                     1e6);
+        ms.push_back(
+            static_cast<double>(sentNs - std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                             pressed.time_since_epoch())
+                                             .count()) /
+            1e6);
         EXPECT_EQ(line.substr(line.find(' ') + 1), "第一行\\n第二行～") << "press " << i + 1;
     }
     Sleep(2500);  // the give-back waits until nothing has read the phrase for a while
