@@ -142,8 +142,12 @@ class X11Hotkeys final : public GlobalHotkeys, public QAbstractNativeEventFilter
         if (std::find(held_.begin(), held_.end(), press->detail) != held_.end()) {
             return false;
         }
-        held_.push_back(press->detail);
-        watchHeldKeys();
+        // A key up again already (a quick tap, keys typed by a program) repeats
+        // nothing; a new tap within one poll would otherwise count as a repeat.
+        if (keyDown(connection, press->detail)) {
+            held_.push_back(press->detail);
+            watchHeldKeys();
+        }
         // The handler runs after Qt has finished with this event, outside its X
         // event processing; Qt takes the press's time as its own, so the
         // clipboard that the handler sets is owned as of this press.
@@ -170,15 +174,19 @@ class X11Hotkeys final : public GlobalHotkeys, public QAbstractNativeEventFilter
         releaseWatch_->start();
     }
 
+    static bool keyDown(xcb_connection_t* connection, xcb_keycode_t key) {
+        xcb_query_keymap_reply_t* keymap =
+            xcb_query_keymap_reply(connection, xcb_query_keymap(connection), nullptr);
+        const bool down = keymap != nullptr && (keymap->keys[key / 8] & (1u << (key % 8))) != 0;
+        std::free(keymap);
+        return down;
+    }
+
     void forgetReleasedKeys() {
         xcb_connection_t* connection = x11::connection();
-        xcb_query_keymap_reply_t* keymap =
-            connection ? xcb_query_keymap_reply(connection, xcb_query_keymap(connection), nullptr)
-                       : nullptr;
         std::erase_if(held_, [&](xcb_keycode_t key) {
-            return keymap == nullptr || (keymap->keys[key / 8] & (1u << (key % 8))) == 0;
+            return connection == nullptr || !keyDown(connection, key);
         });
-        std::free(keymap);
         if (held_.empty()) {
             releaseWatch_->stop();
         }
