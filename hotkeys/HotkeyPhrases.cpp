@@ -1,10 +1,12 @@
 #include "hotkeys/HotkeyPhrases.hpp"
 
+#include <cstdlib>
 #include <string>
 
 #include "base/Encoding.hpp"
 #include "forms/Window.hpp"
 #include "hotkeys/SimulateKeys.hpp"
+#include "platform/GuiThread.hpp"
 #include "platform/PhrasePaste.hpp"
 #include "platform/SystemOps.hpp"
 
@@ -12,13 +14,21 @@ namespace lumivox {
 namespace {
 
 constexpr std::string_view kReceiverLabel = "标签1";
+// The hotkey page's hint line: where a phrase that could not be sent is reported,
+// in view of the host and without taking the focus from the chat box.
+constexpr std::string_view kHintLabel = "透明标签3";
+constexpr std::string_view kHint = "【温馨提示】修改完成后请保存配置";
 constexpr int kEnter = 13, kControl = 17, kKeyV = 86;
 
 std::string phraseBox(int k) {
     return "快捷编辑框" + std::to_string(k + 1);
 }
 
-void tellHost(const char* message) {
+std::string keyName(int k) {
+    return "F" + std::to_string(k + 1);
+}
+
+void tellHost(const std::string& message) {
     showMessageBox(utf8ToGbk(message), kMessageBoxOk, utf8ToGbk("温馨提示："));
 }
 
@@ -33,8 +43,12 @@ void HotkeyPhraseSender::switchHotkeysOn(Window& window) {
             service_.removeGlobalHotkey(slots_[k]);
         }
     }
+    std::string refused;
     for (int k = 0; k < kHotkeyCount; ++k) {
         slots_[k] = service_.addGlobalHotkey(window, kReceiverLabel, 0, kFirstFunctionKey + k);
+        if (slots_[k] == 0) {
+            refused += (refused.empty() ? "" : "、") + keyName(k);
+        }
     }
     on_ = true;
     if (platform::desktopPhrasePaster() != nullptr) {
@@ -44,7 +58,14 @@ void HotkeyPhraseSender::switchHotkeysOn(Window& window) {
                  "“lumivox --phrase 1”到“lumivox --phrase 12”，按键即可发送指定数据。");
         return;
     }
-    tellHost("快捷键开启成功！鼠标点击聊天框！按F1-12即可发送指定数据！");
+    if (!service_.listening()) {
+        tellHost("这里的桌面不允许程序使用全局快捷键，F1-12无法发送数据！");
+    } else if (refused.empty()) {
+        tellHost("快捷键开启成功！鼠标点击聊天框！按F1-12即可发送指定数据！");
+    } else {
+        tellHost("快捷键" + refused + "已被其他程序占用，按了不会发送数据！其余快捷键开启成功！" +
+                 "鼠标点击聊天框！");
+    }
 }
 
 void HotkeyPhraseSender::switchHotkeysOff(Window&) {
@@ -73,16 +94,109 @@ void HotkeyPhraseSender::sendPhrase(Window& window, int k) {
         paster->pastePhrase(gbkToUtf8(window.text(phraseBox(k))));
         return;
     }
-    // No pause between the steps: the clipboard holds the phrase before the
-    // Ctrl+V is queued, and the target takes the keys in order.
+    // The phrase as it is at the press, edits unsaved included.
+    waiting_.push_back(
+        {&window.forms(), std::string(window.layoutName()), k, window.text(phraseBox(k))});
+    if (!sending_) {
+        sendNext();
+    }
+}
+
+void HotkeyPhraseSender::sendNext() {
+    while (!sending_ && !waiting_.empty()) {
+        Press press = std::move(waiting_.front());
+        waiting_.pop_front();
+        const std::uint64_t turn = ++turn_;
+        std::weak_ptr<int> alive = alive_;
+        // Not one key unless the phrase is on the clipboard: a Ctrl+V would post
+        // whatever the host copied last into the live chat.
+        if (!clipboard_.offerText(gbkToUtf8(press.phrase), [this, alive, turn] {
+                if (alive.lock()) {
+                    phraseRead(turn);
+                }
+            })) {
+            tellHostUnsent(press);
+            continue;
+        }
+        if (Window* window = press.forms->openWindow(press.layout); window && hintChanged_) {
+            window->setCaption(kHintLabel, Text(utf8ToGbk(kHint)));
+            hintChanged_ = false;
+        }
+        sending_ = true;
+        read_ = false;
+        ++quietTurn_;  // a give-back still to come waits for this phrase
+        simulateKeys(keys_, kEnter);
+        simulateKeys(keys_, kControl, kKeyV);
+        // Some toolkits (GTK, Tk) ask for the text and go on handling keys while
+        // they wait: the last Enter goes out once the target has read the phrase,
+        // from the event loop, which is also where the clipboard answers it.
+        platform::runOnGuiThreadLater(timing_.boundMs, [this, alive, turn] {
+            if (alive.lock()) {
+                finishPhrase(turn);
+            }
+        });
+    }
+}
+
+void HotkeyPhraseSender::phraseRead(std::uint64_t turn) {
+    std::weak_ptr<int> alive = alive_;
+    if (turn == turn_ && sending_ && !read_) {
+        read_ = true;
+        // The settle time lets the target put the answer into its box.
+        platform::runOnGuiThreadLater(timing_.settleMs, [this, alive, turn] {
+            if (alive.lock()) {
+                finishPhrase(turn);
+            }
+        });
+    }
+    // Some targets read again (Firefox reads twice for one paste, the second
+    // time up to a second later under load): every read puts the give-back off.
+    ++quietTurn_;
+    if (!sending_) {
+        giveBackWhenQuiet();
+    }
+}
+
+void HotkeyPhraseSender::finishPhrase(std::uint64_t turn) {
+    if (turn != turn_ || !sending_) {
+        return;  // finished already, by the read or by the bound
+    }
+    sending_ = false;
     simulateKeys(keys_, kEnter);
-    setClipboardText(window.text(phraseBox(k)));
-    simulateKeys(keys_, kControl, kKeyV);
-    simulateKeys(keys_, kEnter);
+    // Never read: the phrase stays, so that a late paste still finds it rather
+    // than what the host copied; a read after all gives the clipboard back then.
+    if (read_) {
+        giveBackWhenQuiet();
+    }
+    sendNext();
+}
+
+void HotkeyPhraseSender::giveBackWhenQuiet() {
+    std::weak_ptr<int> alive = alive_;
+    platform::runOnGuiThreadLater(timing_.quietMs, [this, alive, quiet = quietTurn_] {
+        // Not after a later read, nor while another phrase is on the clipboard.
+        if (alive.lock() && quiet == quietTurn_ && !sending_) {
+            clipboard_.giveBack();
+        }
+    });
+}
+
+void HotkeyPhraseSender::tellHostUnsent(const Press& press) {
+    if (Window* window = press.forms->openWindow(press.layout)) {
+        window->setCaption(kHintLabel, Text(utf8ToGbk("剪贴板被其他程序占用，" +
+                                                      keyName(press.key) + "的数据没有发送！")));
+        hintChanged_ = true;
+    }
 }
 
 HotkeyPhraseSender& hotkeyPhraseSender() {
-    static HotkeyPhraseSender sender(hotkeyService(), platform::systemKeyInjector());
+    PasteTiming timing;
+    // Tuning knob for measuring the latency trade of the settle time.
+    if (const char* settle = std::getenv("LUMIVOX_PASTE_SETTLE_MS")) {
+        timing.settleMs = std::atoi(settle);
+    }
+    static HotkeyPhraseSender sender(hotkeyService(), platform::systemKeyInjector(),
+                                     platform::systemPasteClipboard(), timing);
     return sender;
 }
 

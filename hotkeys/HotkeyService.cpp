@@ -57,7 +57,11 @@ std::int32_t HotkeyService::addGlobalHotkey(Receiver receiver, int modifiers, in
 
 bool HotkeyService::removeGlobalHotkey(std::int32_t identifier) {
     const bool removed = platform_.unregisterHotkey(identifier);
-    --activeCount_;
+    // Never below 0: a removal before any registration (switching off before
+    // switching on) would otherwise keep the count from reaching 0 ever again.
+    if (activeCount_ > 0) {
+        --activeCount_;
+    }
     if (listening_ && activeCount_ == 0) {
         listening_ = false;
         return platform_.stopListening();

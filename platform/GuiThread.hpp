@@ -15,5 +15,8 @@ bool runOnGuiThread(const std::function<void()>& work);
 // waiting for work it has not started get false at once. Called as the program
 // ends; the end of the application's message loop does the same by itself.
 void endGuiThreadCalls();
+// Runs the work once on the GUI thread, from its event loop, no sooner than
+// delayMs from now. Call on the GUI thread; the caller never waits.
+void runOnGuiThreadLater(int delayMs, std::function<void()> work);
 
 }  // namespace lumivox::platform

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <map>
 
 #include "platform/GuiThread.hpp"
 #include "platform/GuiThreadCalls.hpp"
@@ -22,12 +23,26 @@ GuiThreadCalls& calls() {
 std::atomic<DWORD> guiThread{0};
 std::atomic<HWND> callsWindow{nullptr};
 
+// Work waiting for its timer on callsWindow, by timer number. GUI thread only.
+std::map<UINT_PTR, std::function<void()>> laterWork;
+UINT_PTR lastTimer = 0;
+
 LRESULT CALLBACK callsProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kRunCall) {
         // The message owns one reference to the call.
         auto* call = reinterpret_cast<std::shared_ptr<GuiThreadCall>*>(lParam);
         calls().run(*call);
         delete call;
+        return 0;
+    }
+    if (message == WM_TIMER) {
+        KillTimer(window, wParam);
+        auto entry = laterWork.find(wParam);
+        if (entry != laterWork.end()) {
+            std::function<void()> work = std::move(entry->second);
+            laterWork.erase(entry);
+            work();
+        }
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -78,6 +93,19 @@ bool runOnGuiThread(const std::function<void()>& work) {
 
 void endGuiThreadCalls() {
     calls().end();
+}
+
+void runOnGuiThreadLater(int delayMs, std::function<void()> work) {
+    const HWND window = callsWindow;
+    if (window == nullptr) {
+        return;
+    }
+    const UINT_PTR timer = ++lastTimer;
+    if (SetTimer(window, timer,
+                 static_cast<UINT>(delayMs < USER_TIMER_MINIMUM ? USER_TIMER_MINIMUM : delayMs),
+                 nullptr) != 0) {
+        laterWork[timer] = std::move(work);
+    }
 }
 
 }  // namespace lumivox::platform

@@ -10,6 +10,7 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
+#include <QTimer>
 
 #include "platform/GlobalHotkeys.hpp"
 #include "platform/linux/VirtualKeys.hpp"
@@ -135,6 +136,18 @@ class X11Hotkeys final : public GlobalHotkeys, public QAbstractNativeEventFilter
         // us instead of reaching the focused window.
         xcb_ungrab_keyboard(connection, XCB_CURRENT_TIME);
         xcb_flush(connection);
+        // A held key repeats, and each repeat is a new press that the passive
+        // grab brings here; the release goes to the focused window, so the key's
+        // state is polled until it is up. One report per press.
+        if (std::find(held_.begin(), held_.end(), press->detail) != held_.end()) {
+            return false;
+        }
+        // A key up again already (a quick tap, keys typed by a program) repeats
+        // nothing; a new tap within one poll would otherwise count as a repeat.
+        if (keyDown(connection, press->detail)) {
+            held_.push_back(press->detail);
+            watchHeldKeys();
+        }
         // The handler runs after Qt has finished with this event, outside its X
         // event processing; Qt takes the press's time as its own, so the
         // clipboard that the handler sets is owned as of this press.
@@ -152,6 +165,35 @@ class X11Hotkeys final : public GlobalHotkeys, public QAbstractNativeEventFilter
     }
 
   private:
+    void watchHeldKeys() {
+        if (releaseWatch_ == nullptr) {
+            releaseWatch_ = new QTimer(QCoreApplication::instance());
+            releaseWatch_->setInterval(kReleasePollMs);
+            QObject::connect(releaseWatch_, &QTimer::timeout, [this] { forgetReleasedKeys(); });
+        }
+        releaseWatch_->start();
+    }
+
+    static bool keyDown(xcb_connection_t* connection, xcb_keycode_t key) {
+        xcb_query_keymap_reply_t* keymap =
+            xcb_query_keymap_reply(connection, xcb_query_keymap(connection), nullptr);
+        const bool down = keymap != nullptr && (keymap->keys[key / 8] & (1u << (key % 8))) != 0;
+        std::free(keymap);
+        return down;
+    }
+
+    void forgetReleasedKeys() {
+        xcb_connection_t* connection = x11::connection();
+        std::erase_if(held_, [&](xcb_keycode_t key) {
+            return connection == nullptr || !keyDown(connection, key);
+        });
+        if (held_.empty()) {
+            releaseWatch_->stop();
+        }
+    }
+
+    static constexpr int kReleasePollMs = 25;
+
     struct Grab {
         int identifier;
         xcb_keycode_t keycode;
@@ -178,6 +220,8 @@ class X11Hotkeys final : public GlobalHotkeys, public QAbstractNativeEventFilter
     std::uint16_t lockMask_ = XCB_MOD_MASK_LOCK;
     HotkeyListener listener_;
     bool listening_ = false;
+    std::vector<xcb_keycode_t> held_;  // hotkeys pressed and not yet released
+    QTimer* releaseWatch_ = nullptr;   // polls held_ while it is not empty
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QThread>
+#include <QTimer>
 
 #include "platform/GuiThread.hpp"
 #include "platform/GuiThreadCalls.hpp"
@@ -49,6 +50,12 @@ bool runOnGuiThread(const std::function<void()>& work) {
 
 void endGuiThreadCalls() {
     calls().end();
+}
+
+void runOnGuiThreadLater(int delayMs, std::function<void()> work) {
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        QTimer::singleShot(delayMs, Qt::PreciseTimer, app, std::move(work));
+    }
 }
 
 }  // namespace lumivox::platform

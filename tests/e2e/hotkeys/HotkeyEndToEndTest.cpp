@@ -5,9 +5,14 @@
 
 #include <X11/keysym.h>
 
+#include <time.h>
+
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -35,6 +40,18 @@ class HotkeyEndToEnd : public ::testing::Test {
     // Starts the program with phrases p1..p12 (phrase 3 kPhrase3) in its settings
     // file, and the target application, which then has the focus.
     void start() {
+        ASSERT_NO_FATAL_FAILURE(startProgram());
+        target_ = std::make_unique<Subprocess>(
+            std::vector<std::string>{
+                (binaryDir() / "tests/e2e/hotkeys/hotkeys_phrase_target").string(),
+                targetDir_.path().string()},
+            xvfb_.environment(), work_ / "target-out.txt", work_ / "target-err.txt");
+        ASSERT_TRUE(waitUntil([&] { return xvfb_.geometry("PhraseTarget").viewable; }, 60s))
+            << log();
+        // The hotkey page, where the switches are.
+        click(58, 94);
+    }
+    void startProgram() {
         ASSERT_TRUE(xvfb_.ok()) << "no X server";
         fs::create_directories(config_ / "Lumivox");
         std::string file;
@@ -51,15 +68,6 @@ class HotkeyEndToEnd : public ::testing::Test {
         // focus or a click given to it before then is lost.
         ASSERT_TRUE(waitUntil([&] { return xvfb_.geometry("LumivoxV1.0").viewable; }, 60s))
             << log();
-        target_ = std::make_unique<Subprocess>(
-            std::vector<std::string>{
-                (binaryDir() / "tests/e2e/hotkeys/hotkeys_phrase_target").string(),
-                targetDir_.path().string()},
-            env, work_ / "target-out.txt", work_ / "target-err.txt");
-        ASSERT_TRUE(waitUntil([&] { return xvfb_.geometry("PhraseTarget").viewable; }, 60s))
-            << log();
-        // The hotkey page, where the switches are.
-        click(58, 94);
     }
 
     std::string x(const std::string& command) {
@@ -200,6 +208,189 @@ TEST_F(HotkeyEndToEnd, KeyHeldByAnotherClientIsRefusedWhileTheOthersWork) {
     pressInTarget("Caps_Lock F2 Num_Lock F2 Caps_Lock F2 Num_Lock");
     expectTargetText("\np8\n\np1\n\np2\n\np2\n\np2\n");
     xcb_disconnect(other);
+}
+
+// Real chat boxes whose Enter sends the message: GTK and Tk ask the clipboard
+// owner for the text after Ctrl+V and go on handling keys meanwhile, browsers
+// read it in their own way. Each is a target of its own, started on the display
+// while the program runs with the hotkeys on.
+class RealChatBoxes : public HotkeyEndToEnd {
+  protected:
+    struct Message {
+        long long ns;
+        std::string text;  // line feeds as \n
+    };
+    static long long monotonicNs() {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        return now.tv_sec * 1000000000LL + now.tv_nsec;
+    }
+    std::vector<Message> messages(const fs::path& folder) {
+        std::vector<Message> all;
+        std::istringstream lines(readFile(folder / "messages.log"));
+        for (std::string line; std::getline(lines, line);) {
+            const std::size_t space = line.find(' ');
+            all.push_back({std::stoll(line.substr(0, space)), line.substr(space + 1)});
+        }
+        return all;
+    }
+    // Starts a chat box; it has the keyboard focus once this returns.
+    void startChatBox(const std::string& kind, const fs::path& folder) {
+        auto env = xvfb_.environment();
+        env["HOME"] = folder.string();
+        const std::string script = (sourceDir() / "tests/e2e/hotkeys/chat_boxes.py").string();
+        std::vector<std::string> command;
+        fs::path ready;  // made by the chat page once it has loaded
+        if (kind == "qt") {
+            title_ = "PhraseTarget";
+            command = {(binaryDir() / "tests/e2e/hotkeys/hotkeys_phrase_target").string(),
+                       folder.string(), "chat"};
+        } else if (kind.starts_with("gtk")) {
+            title_ = "GtkChatBox";
+            if (kind == "gtk-ibus") {
+                // An input method between the keys and the box: ibus with a
+                // keyboard engine, through GTK's ibus module.
+                inputMethod_ = std::make_unique<Subprocess>(
+                    std::vector<std::string>{"ibus-daemon", "--xim", "--replace",
+                                             "--panel=disable"},
+                    env, folder / "ibus-out.txt", folder / "ibus-err.txt");
+                std::string prefix = "HOME=" + folder.string() + " ";
+                ASSERT_TRUE(waitUntil(
+                    [&] {
+                        return runCommand(prefix + "DISPLAY=" + xvfb_.display() +
+                                          " ibus engine xkb:us::eng >/dev/null 2>&1")
+                                   .status == 0;
+                    },
+                    30s))
+                    << readFile(folder / "ibus-err.txt");
+                env["GTK_IM_MODULE"] = "ibus";
+            }
+            command = {"/usr/bin/python3", script, "gtk", folder.string()};
+        } else {
+            // The page's server writes the messages into this chat box's folder.
+            server_ = std::make_unique<Subprocess>(
+                std::vector<std::string>{"/usr/bin/python3", script, "serve", folder.string()}, env,
+                folder / "server-out.txt", folder / "server-err.txt");
+            ASSERT_TRUE(waitUntil([&] { return fs::exists(folder / "port"); }, 20s));
+            const std::string url = "http://127.0.0.1:" + readFile(folder / "port") +
+                                    "/chat.html#" + kind.substr(kind.find('-') + 1);
+            title_ = "ChatPage";
+            ready = folder / "ready";
+            const fs::path profile = folder / "profile";
+            fs::create_directories(profile);
+            if (kind.starts_with("chromium")) {
+                command = {"chromium",
+                           "--no-sandbox",
+                           "--disable-gpu",
+                           "--no-first-run",
+                           "--disable-background-networking",
+                           "--disable-component-update",
+                           "--disable-sync",
+                           "--user-data-dir=" + profile.string(),
+                           "--window-position=0,0",
+                           "--window-size=800,600",
+                           url};
+            } else {
+                command = {"firefox-esr", "--no-remote",    "--new-instance",
+                           "--profile",   profile.string(), url};
+            }
+        }
+        chatBox_ =
+            std::make_unique<Subprocess>(command, env, folder / "out.txt", folder / "err.txt");
+        ASSERT_TRUE(waitUntil([&] { return !visibleWindow().empty(); }, 90s))
+            << readFile(folder / "err.txt");
+        ASSERT_TRUE(ready.empty() || waitUntil([&] { return fs::exists(ready); }, 60s));
+        std::this_thread::sleep_for(500ms);
+        x("xdotool windowfocus --sync " + visibleWindow());
+        std::this_thread::sleep_for(500ms);
+    }
+    // F3 pressed `presses` times, each once the last message has come; the time
+    // from each press to its message.
+    std::vector<double> pressF3(const fs::path& folder, int presses, const std::string& phrase) {
+        std::vector<double> ms;
+        for (int i = 0; i < presses; ++i) {
+            const std::size_t before = messages(folder).size();
+            const long long pressed = monotonicNs();
+            x("xdotool key F3");
+            const bool arrived = waitUntil([&] { return messages(folder).size() > before; }, 5s);
+            EXPECT_TRUE(arrived) << "press " << i + 1 << ": no message at its own press\n" << log();
+            if (!arrived) {
+                break;
+            }
+            const Message got = messages(folder)[before];
+            EXPECT_EQ(got.text, phrase) << "press " << i + 1;
+            ms.push_back(static_cast<double>(got.ns - pressed) / 1e6);
+        }
+        return ms;
+    }
+
+    std::string visibleWindow() {
+        const std::string ids = x("xdotool search --onlyvisible --name '" + title_ + "'");
+        return ids.substr(0, ids.find('\n'));
+    }
+
+    std::string title_;
+    std::unique_ptr<Subprocess> server_, chatBox_, inputMethod_;
+};
+
+TEST_F(RealChatBoxes, EachPressSendsItsPhraseOnceWholeAndTheHostsClipboardComesBack) {
+    ASSERT_NO_FATAL_FAILURE(startProgram());
+    click(58, 94);
+    switchOn();
+    // Chinese, an emoji and a line break; the boxes send it as one message.
+    const std::string phrase = "第一行\\n第二行😀";
+    const char* settle = std::getenv("LUMIVOX_PASTE_SETTLE_MS");
+    const char* only = std::getenv("LUMIVOX_CHAT_BOXES");  // a subset, for measuring
+    std::string kinds = only ? only
+                             : "gtk qt chromium-textarea chromium-editable "
+                               "firefox-textarea firefox-editable gtk-ibus";
+    std::istringstream list(kinds);
+    for (std::string kind; list >> kind;) {
+        SCOPED_TRACE(kind);
+        TempDir folder;
+        ASSERT_NO_FATAL_FAILURE(startChatBox(kind, folder.path()));
+        // What the host copied last, held by another client.
+        x("sh -c 'printf \"host copied this\" | xclip -selection clipboard' >/dev/null 2>&1");
+        std::vector<double> ms = pressF3(folder.path(), 20, phrase);
+        // Back once nothing has read the phrase for a while; reading it here
+        // earlier would put that off, so it is read once.
+        std::this_thread::sleep_for(2500ms);
+        EXPECT_EQ(messages(folder.path()).size(), 20u) << "a message came twice or late";
+        EXPECT_EQ(x("xclip -o -selection clipboard"), "host copied this");
+        if (!ms.empty()) {
+            std::sort(ms.begin(), ms.end());
+            std::printf("F3 to message sent, %s, settle %s ms: median %.1f ms, max %.1f ms (%zu)\n",
+                        kind.c_str(), settle ? settle : "default", ms[ms.size() / 2], ms.back(),
+                        ms.size());
+        }
+        chatBox_.reset();
+        server_.reset();
+        inputMethod_.reset();
+        ASSERT_TRUE(waitUntil([&] { return visibleWindow().empty(); }, 20s));
+    }
+    EXPECT_TRUE(program_->running());
+}
+
+// A held F3 repeats; it sends one phrase all the same. The server repeats no
+// injected key by itself, so the repeats are pressed as a keyboard's come: more
+// presses of the key that is down, then one release.
+TEST_F(RealChatBoxes, AHeldKeySendsOnePhrase) {
+    ASSERT_NO_FATAL_FAILURE(startProgram());
+    click(58, 94);
+    switchOn();
+    TempDir folder;
+    ASSERT_NO_FATAL_FAILURE(startChatBox("qt", folder.path()));
+    std::string held = "xdotool keydown F3";
+    for (int repeat = 0; repeat < 15; ++repeat) {
+        held += " sleep 0.04 keydown F3";
+    }
+    x(held + " keyup F3");
+    EXPECT_TRUE(waitUntil([&] { return !messages(folder.path()).empty(); }, 5s)) << log();
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(messages(folder.path()).size(), 1u);
+    // Pressed again after the release: the next phrase.
+    x("xdotool key F3");
+    EXPECT_TRUE(waitUntil([&] { return messages(folder.path()).size() == 2; }, 5s)) << log();
 }
 
 }  // namespace

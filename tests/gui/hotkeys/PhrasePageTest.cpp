@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QTest>
 #include <QTimer>
 
 #include "base/Encoding.hpp"
@@ -44,7 +45,9 @@ class PhrasePage : public GuiTest {
     FakeHotkeys grabs_;
     RecordingKeys keys_;
     HotkeyService service_{grabs_};
-    HotkeyPhraseSender page_{service_, keys_};
+    // The clipboard is the real one of the offscreen platform, where nobody reads
+    // it: every last Enter comes at the bound.
+    HotkeyPhraseSender page_{service_, keys_, platform::systemPasteClipboard(), {5, 40}};
     QTimer closer_;
     std::vector<std::string> messages_;
 };
@@ -53,6 +56,9 @@ TEST_F(PhrasePage, SwitchingOnAndOffRegistersEachKeyOnceAndSaysSo) {
     grabs_.heldByOthers.insert({0, kF7});
     FormWindow& window = mainWindow();
     const std::string on = "温馨提示：|快捷键开启成功！鼠标点击聊天框！按F1-12即可发送指定数据！";
+    const std::string onWithoutF7 =
+        "温馨提示：|"
+        "快捷键F7已被其他程序占用，按了不会发送数据！其余快捷键开启成功！鼠标点击聊天框！";
     const std::string off = "温馨提示：|快捷键关闭成功！谢谢使用！";
 
     page_.switchHotkeysOn(window);
@@ -80,14 +86,18 @@ TEST_F(PhrasePage, SwitchingOnAndOffRegistersEachKeyOnceAndSaysSo) {
     EXPECT_EQ(service_.activeCount(), 0);
     EXPECT_EQ(page_.hotkeySlots(), expected);
 
-    // Off while off: nothing to remove, the message all the same. On again continues.
+    // Off while off: nothing to remove, the message all the same, the count stays
+    // at 0. On again continues, and off again stops the reports.
     page_.switchHotkeysOff(window);
+    EXPECT_EQ(service_.activeCount(), 0);
     grabs_.heldByOthers.clear();
     page_.switchHotkeysOn(window);
     EXPECT_EQ(page_.hotkeySlots()[0], 33025);
     EXPECT_EQ(page_.hotkeySlots()[6], 33031);
     EXPECT_EQ(registeredKeys().size(), 12u);
-    EXPECT_EQ(messages_, (std::vector<std::string>{on, on, off, off, on}));
+    page_.switchHotkeysOff(window);
+    EXPECT_FALSE(grabs_.listening);
+    EXPECT_EQ(messages_, (std::vector<std::string>{onWithoutF7, onWithoutF7, off, off, on, off}));
 }
 
 TEST_F(PhrasePage, HotkeySendsEnterThePhraseByPasteAndEnter) {
@@ -114,9 +124,30 @@ TEST_F(PhrasePage, HotkeySendsEnterThePhraseByPasteAndEnter) {
         QGuiApplication::clipboard()->setText(QStringLiteral("before"));
         keys_.events.clear();
         page_.sendHotkeyPhrase(window, c.identifier);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !page_.sending(); }, 2000));
         EXPECT_EQ(keys_.events, c.keys);
         EXPECT_EQ(QGuiApplication::clipboard()->text(), c.clipboard);
     }
+}
+
+// A second hotkey while a phrase waits for its last Enter: it follows whole,
+// never in between; the GUI thread runs on meanwhile.
+TEST_F(PhrasePage, HotkeyDuringAPasteWaitsForIt) {
+    FormWindow& window = mainWindow();
+    page_.switchHotkeysOn(window);
+    window.setText("快捷编辑框1", "one");
+    window.setText("快捷编辑框2", "two");
+    page_.sendHotkeyPhrase(window, page_.hotkeySlots()[0]);
+    page_.sendHotkeyPhrase(window, page_.hotkeySlots()[1]);
+    EXPECT_EQ(keys_.events.size(), 6u) << "the second phrase started before the first ended";
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("one"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !page_.sending(); }, 2000));
+    const std::vector<K> phrase = {{13, true},  {13, false}, {17, true}, {86, true},
+                                   {17, false}, {86, false}, {13, true}, {13, false}};
+    std::vector<K> both = phrase;
+    both.insert(both.end(), phrase.begin(), phrase.end());
+    EXPECT_EQ(keys_.events, both);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("two"));
 }
 
 // Without an X display (offscreen here, as in a Wayland session without
@@ -124,13 +155,16 @@ TEST_F(PhrasePage, HotkeySendsEnterThePhraseByPasteAndEnter) {
 TEST_F(PhrasePage, WithoutAnX11DisplayEveryKeyIsRefused) {
     FormWindow& window = mainWindow();
     HotkeyService service(platform::systemGlobalHotkeys());
-    HotkeyPhraseSender page(service, platform::systemKeyInjector());
+    HotkeyPhraseSender page(service, platform::systemKeyInjector(),
+                            platform::systemPasteClipboard());
     page.switchHotkeysOn(window);
     EXPECT_EQ(page.hotkeySlots(), HotkeySlots{});
     EXPECT_FALSE(service.listening());
     EXPECT_FALSE(platform::systemKeyInjector().injectKey(13, true));
     page.switchHotkeysOff(window);
-    EXPECT_EQ(messages_.size(), 2u);
+    EXPECT_EQ(messages_, (std::vector<std::string>{
+                             "温馨提示：|这里的桌面不允许程序使用全局快捷键，F1-12无法发送数据！",
+                             "温馨提示：|快捷键关闭成功！谢谢使用！"}));
 }
 
 }  // namespace

@@ -2,6 +2,10 @@
 // multi-line edit box that takes the keyboard focus at once. Every change of
 // its text is written whole (UTF-8) to the file named on the command line, so a
 // test reads what a chat box would have received. Ends when its window closes.
+// Started as "--send <output>" it is a chat box whose Enter sends: the text
+// goes to "<output>.messages" as a line "<ns on the performance counter> <text,
+// backslash and line breaks escaped>" (nothing for an empty box) and the box
+// is cleared.
 #include <windows.h>
 
 #include <string>
@@ -12,6 +16,43 @@ namespace {
 
 std::wstring g_outputPath;
 HWND g_edit = nullptr;
+bool g_enterSends = false;
+
+long long counterNs() {
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<long long>(static_cast<double>(now.QuadPart) * 1e9 /
+                                  static_cast<double>(frequency.QuadPart));
+}
+
+// Enter in send mode: the box's text as one message line, then an empty box.
+void sendMessage() {
+    const int length = GetWindowTextLengthW(g_edit);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(g_edit, text.data(), length + 1)));
+    SetWindowTextW(g_edit, L"");
+    if (text.find_first_not_of(L" \r\n\t") == std::wstring::npos) {
+        return;
+    }
+    std::string line;
+    for (char c : lumivox::platform::narrow(text)) {
+        if (c == '\\') {
+            line += "\\\\";
+        } else if (c == '\n') {
+            line += "\\n";
+        } else if (c != '\r') {
+            line += c;
+        }
+    }
+    line = std::to_string(counterNs()) + " " + line + "\n";
+    const HANDLE file = CreateFileW((g_outputPath + L".messages").c_str(), FILE_APPEND_DATA,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    CloseHandle(file);
+}
 
 void saveText() {
     const int length = GetWindowTextLengthW(g_edit);
@@ -50,6 +91,15 @@ LRESULT CALLBACK editProcedure(HWND edit, UINT message, WPARAM wParam, LPARAM lP
         WriteFile(file, g_keys.data(), static_cast<DWORD>(g_keys.size()), &written, nullptr);
         CloseHandle(file);
     }
+    if (g_enterSends && wParam == VK_RETURN && (GetKeyState(VK_SHIFT) & 0x8000) == 0) {
+        if (message == WM_KEYDOWN) {
+            sendMessage();
+            return 0;
+        }
+        if (message == WM_CHAR) {
+            return 0;  // no line break from the Enter that sent
+        }
+    }
     return CallWindowProcW(g_editProcedure, edit, message, wParam, lParam);
 }
 
@@ -85,6 +135,10 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     g_outputPath = commandLine;
+    if (g_outputPath.starts_with(L"--send ")) {
+        g_enterSends = true;
+        g_outputPath = g_outputPath.substr(7);
+    }
     if (g_outputPath.empty())
         return 2;
     WNDCLASSW windowClass{};
