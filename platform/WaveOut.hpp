@@ -63,6 +63,11 @@ std::unique_ptr<WaveOut> openWaveOut(std::span<const std::uint8_t> format,
 using WaveOutOpener = std::function<std::unique_ptr<WaveOut>(
     std::span<const std::uint8_t> format, WaveOutDoneCallback callback, void* context)>;
 
+// Puts the calling thread, one that feeds a device, in the class of the
+// system's sound threads where the system allows it (Linux: real time, below
+// the sound server; not inherited by child processes); else leaves it as it is.
+void raiseSoundThreadPriority();
+
 // Times, since the process started, that a playing device ran out of samples
 // while more were still expected (a gap in the sound).
 std::uint64_t waveOutUnderrunCount();

@@ -99,6 +99,9 @@ void WaveVoice::unprepareAll() {
 }
 
 void WaveVoice::feed() {
+    // Its wake-ups refill the device and carry a stop: on a busy machine a thread
+    // of ordinary priority answers them late.
+    platform::raiseSoundThreadPriority();
     // Opened here, not by the caller: a sound server that is slow to answer
     // holds this thread, never the window's.
     device_ = openDevice_(format_, &WaveVoice::onBufferDone, this);

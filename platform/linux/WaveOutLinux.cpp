@@ -2,8 +2,10 @@
 // in one process-wide threaded main loop. A buffer is done once the server has
 // taken all of it; the target latency is kept small (the default attributes
 // would buffer about two seconds), and `close` lets what was taken finish.
+#include <pthread.h>
 #include <pulse/pulseaudio.h>
 #include <pulse/rtclock.h>
+#include <sched.h>
 
 #include <atomic>
 #include <deque>
@@ -23,7 +25,22 @@ constexpr pa_usec_t kDrainLimitUs = 3 * 1000 * 1000;
 // hold a caller for ever.
 constexpr pa_usec_t kOpenLimitUs = 3 * 1000 * 1000;
 
+// Real-time priority of the threads that feed sound: below the sound server's
+// own threads (PulseAudio asks for 5).
+constexpr int kSoundThreadPriority = 4;
+
 std::atomic<std::uint64_t> underruns{0};
+
+class Locked {
+public:
+    explicit Locked(pa_threaded_mainloop* loop) : loop_(loop) { pa_threaded_mainloop_lock(loop_); }
+    ~Locked() { pa_threaded_mainloop_unlock(loop_); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+
+private:
+    pa_threaded_mainloop* loop_;
+};
 
 // The process-wide connection. Made on the first open and kept for the life of
 // the process (never freed, so no device can outlive it); made again when the
@@ -108,21 +125,17 @@ private:
         loop_ = pa_threaded_mainloop_new();
         pa_threaded_mainloop_set_name(loop_, "lumivox-sound");
         pa_threaded_mainloop_start(loop_);
+        // This thread refills every stream within the 40 ms target latency; at
+        // an ordinary priority a busy machine starves it into gaps.
+        Locked lock(loop_);
+        pa_threaded_mainloop_once_unlocked(
+            loop_,
+            [](pa_threaded_mainloop*, void*) { raiseSoundThreadPriority(); },
+            nullptr);
     }
 
     pa_threaded_mainloop* loop_ = nullptr;
     pa_context* context_ = nullptr;
-};
-
-class Locked {
-public:
-    explicit Locked(pa_threaded_mainloop* loop) : loop_(loop) { pa_threaded_mainloop_lock(loop_); }
-    ~Locked() { pa_threaded_mainloop_unlock(loop_); }
-    Locked(const Locked&) = delete;
-    Locked& operator=(const Locked&) = delete;
-
-private:
-    pa_threaded_mainloop* loop_;
 };
 
 std::optional<pa_sample_format_t> paFormat(SampleKind kind) {
@@ -504,6 +517,14 @@ std::unique_ptr<WaveOut> openWaveOut(std::span<const std::uint8_t> formatBody,
         return nullptr;
     }
     return out;
+}
+
+void raiseSoundThreadPriority() {
+    sched_param param{};
+    param.sched_priority = kSoundThreadPriority;
+    // Refused without the right (no CAP_SYS_NICE, RLIMIT_RTPRIO too low): then
+    // the thread keeps its ordinary priority.
+    pthread_setschedparam(pthread_self(), SCHED_RR | SCHED_RESET_ON_FORK, &param);
 }
 
 std::uint64_t waveOutUnderrunCount() { return underruns.load(std::memory_order_relaxed); }

@@ -186,6 +186,10 @@ std::unique_ptr<WaveOut> openWaveOut(std::span<const std::uint8_t> format,
     return device;
 }
 
+void raiseSoundThreadPriority() {
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
+}
+
 std::uint64_t waveOutUnderrunCount() {
     return underruns.load();
 }

@@ -1,5 +1,6 @@
 #include "tests/support/SoundRecording.hpp"
 
+#include <sched.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,6 +11,11 @@
 
 namespace lumivox::testing {
 
+namespace {
+// Below the server's own threads (5), as a desktop's recording client would be.
+constexpr int kRecorderRealtimePriority = 3;
+}  // namespace
+
 SoundRecorder::SoundRecorder() {
     int pipeFds[2];
     if (pipe(pipeFds) != 0) {
@@ -17,6 +23,9 @@ SoundRecorder::SoundRecorder() {
     }
     pid_ = fork();
     if (pid_ == 0) {
+        sched_param param{};
+        param.sched_priority = kRecorderRealtimePriority;
+        sched_setscheduler(0, SCHED_RR, &param);  // refused without the right: ordinary
         dup2(pipeFds[1], STDOUT_FILENO);
         close(pipeFds[0]);
         close(pipeFds[1]);
@@ -204,6 +213,30 @@ double toneStrength(const std::vector<std::int16_t>& s, std::size_t from, std::s
     const double amplitude = 2 * std::sqrt(std::max(power, 0.0)) / n;
     const double level = rms(s, from, to) * std::numbers::sqrt2;
     return level > 0 ? std::min(1.0, amplitude / level) : 0;
+}
+
+Arrived withoutGaps(const std::vector<std::int16_t>& s, int threshold) {
+    // 2 ms: longer than a tone of 250 Hz and more stays near zero.
+    constexpr std::size_t kGap = 88;
+    Arrived arrived;
+    std::size_t quietFrom = 0;  // start of the quiet run before `i`
+    bool heardAny = false;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (std::abs(s[i]) <= threshold) {
+            continue;
+        }
+        // A loud sample: the quiet run before it stays unless it is a gap.
+        if (heardAny && i - quietFrom < kGap) {
+            arrived.sound.insert(arrived.sound.end(), s.begin() + static_cast<long>(quietFrom),
+                                 s.begin() + static_cast<long>(i));
+        } else if (heardAny) {
+            ++arrived.gaps;
+        }
+        heardAny = true;
+        arrived.sound.push_back(s[i]);
+        quietFrom = i + 1;
+    }
+    return arrived;
 }
 
 std::vector<ToneStretch> toneStretches(const std::vector<std::int16_t>& s, double threshold) {

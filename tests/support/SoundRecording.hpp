@@ -20,7 +20,9 @@ public:
     using Clock = std::chrono::steady_clock;
 
     // Starts parec on "out.monitor" of the server this process uses (PULSE_SERVER),
-    // and returns once the first samples arrived.
+    // and returns once the first samples arrived. parec runs in the real-time
+    // class where the system allows it, as a desktop's sound server does: on a
+    // busy machine its samples then arrive when they are made.
     SoundRecorder();
     ~SoundRecorder();
     SoundRecorder(const SoundRecorder&) = delete;
@@ -63,6 +65,16 @@ double zeroCrossingHz(const std::vector<std::int16_t>& s, std::size_t from, std:
 // Relative strength (0..1) of one frequency in the range (Goertzel).
 double toneStrength(const std::vector<std::int16_t>& s, std::size_t from, std::size_t to,
                     double hz);
+
+// The sound that arrived: `s` from its first to its last loud sample (above
+// `threshold`) without the runs of 2 ms and more at or below it between them,
+// and how many such gaps of silence were taken out. A stream the server found empty (an underrun) leaves such a
+// gap; the sound itself (its length, pitch and order of tones) is what is left.
+struct Arrived {
+    std::vector<std::int16_t> sound;
+    std::size_t gaps = 0;
+};
+Arrived withoutGaps(const std::vector<std::int16_t>& s, int threshold);
 
 // The loud stretches of a recording in order, each with its tone's frequency:
 // windows of 20 ms louder than `threshold` RMS, split where the frequency moves

@@ -147,6 +147,13 @@ PulseServer::PulseServer() {
                        .status == 0;
         },
         std::chrono::milliseconds(10000));
+    // Every thread of the server in the real-time class, above the program's own
+    // sound threads, as a desktop's sound server is on a busy machine; refused
+    // without the right, and then it runs as it started.
+    if (ok_) {
+        runCommand("chrt -a -r -p 6 \"$(cat '" + (runtimeDir_ / "pulse" / "pid").string() +
+                   "')\" >/dev/null 2>&1");
+    }
 }
 
 PulseServer::~PulseServer() {

@@ -199,20 +199,21 @@ TEST(WineSoundBoard, EffectButtonIsHeardAndStopSilencesIt) {
 
     // 官方音按钮49 "警报声", nearly a minute long.
     const POINT alarm = soundButton(49);
+    const std::size_t beforeAlarm = recording.now();
     clickAt(window, alarm.x, alarm.y);
-    Sleep(1000);
-    ASSERT_GT(peakOf(recording.since(recording.now() - static_cast<std::size_t>(kRate * 0.5)), 0,
-                     static_cast<std::size_t>(kRate * 0.5)),
-              1000)
+    std::vector<std::int16_t> heard;
+    ASSERT_GE(recording.firstLoud(beforeAlarm, static_cast<std::size_t>(kRate * 0.5), 10s, heard), 0)
         << "the alarm is not heard";
 
     // 官方音按钮51 "停止播放": after the server's latency, silence.
     const POINT stop = soundButton(51);
     clickAt(window, stop.x, stop.y);
     const std::size_t stopped = recording.now();
-    Sleep(2500);
-    const std::vector<std::int16_t> samples = recording.since(stopped);
     const std::size_t settle = static_cast<std::size_t>(kRate * 0.8);
+    // Waited for in recorded samples, not in time.
+    waitUntil([&] { return recording.now() > stopped + settle + static_cast<std::size_t>(kRate * 1.2); },
+              20s);
+    const std::vector<std::int16_t> samples = recording.since(stopped);
     ASSERT_GT(samples.size(), settle + static_cast<std::size_t>(kRate));
     EXPECT_LT(peakOf(samples, settle, samples.size()), 300)
         << "still playing after the stop button";
@@ -303,7 +304,7 @@ TEST(WineSoundBoard, SongSlotChosenInTheOpenFileDialogIsSavedAndPlays) {
     EXPECT_NEAR(pitchOf(samples, from, from + static_cast<std::size_t>(kRate * 0.4)), 550, 15);
     ASSERT_TRUE(hostClick(window, 152 + 25, 144 + 25));
     const std::size_t stopped = recording.now();
-    Sleep(1800);
+    waitUntil([&] { return recording.now() > stopped + static_cast<std::size_t>(kRate * 1.8); }, 20s);
     samples = recording.since(stopped);
     EXPECT_LT(peakOf(samples, static_cast<std::size_t>(kRate * 0.8), samples.size()), 300)
         << "still playing after the slot's stop button";
