@@ -331,11 +331,11 @@ def version_seeds():
 
 def text_seeds():
     saved = b"".join(gbk(p) + SEPARATOR for p in ["歌一", "/a/b.mp3", "无"])
-    write("util/corpus", "settings-gbk", bytes([len(SEPARATOR)]) + SEPARATOR + saved)
-    write("util/corpus", "version", b"\x03---1---http://h/x---n.exe")
-    write("util/corpus", "spaces", b"\x01, \t a, b ,c \t")
-    write("util/encoding_corpus", "gbk-settings", saved)
-    write("util/encoding_corpus", "utf8-path", "/home/主播/音乐/歌 ①.mp3".encode())
+    write("base/corpus", "settings-gbk", bytes([len(SEPARATOR)]) + SEPARATOR + saved)
+    write("base/corpus", "version", b"\x03---1---http://h/x---n.exe")
+    write("base/corpus", "spaces", b"\x01, \t a, b ,c \t")
+    write("base/encoding_corpus", "gbk-settings", saved)
+    write("base/encoding_corpus", "utf8-path", "/home/主播/音乐/歌 ①.mp3".encode())
 
 
 def dictionaries():

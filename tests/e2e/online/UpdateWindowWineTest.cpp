@@ -22,7 +22,7 @@
 #include "online/UpdateSignature.hpp"
 #include "platform/windows/WideText.hpp"
 #include "tests/e2e/online/WineNginx.hpp"
-#include "tests/e2e/shell/WineDriving.hpp"
+#include "tests/e2e/app/WineDriving.hpp"
 #include "tests/support/TestSupport.hpp"
 
 namespace lumivox::testing {

@@ -21,7 +21,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/windows/WideText.hpp"
-#include "tests/e2e/shell/WineDriving.hpp"
+#include "tests/e2e/app/WineDriving.hpp"
 #include "tests/support/TestSupport.hpp"
 
 namespace lumivox::testing {

@@ -9,7 +9,7 @@
 
 #include "base/Encoding.hpp"
 #include "hotkeys/HotkeyPhrases.hpp"
-#include "tests/gui/shell/GuiTest.hpp"
+#include "tests/gui/app/GuiTest.hpp"
 #include "tests/unit/hotkeys/FakeHotkeys.hpp"
 
 namespace lumivox::testing {

@@ -6,7 +6,7 @@
 #include "app/EventWiring.hpp"
 #include "base/Encoding.hpp"
 #include "hotkeys/PhraseSettings.hpp"
-#include "tests/gui/shell/GuiTest.hpp"
+#include "tests/gui/app/GuiTest.hpp"
 
 namespace lumivox::testing {
 namespace {

@@ -12,7 +12,7 @@
 #include "app/EventWiring.hpp"
 #include "base/Encoding.hpp"
 #include "sound/CustomSongSlots.hpp"
-#include "tests/gui/shell/GuiTest.hpp"
+#include "tests/gui/app/GuiTest.hpp"
 
 namespace lumivox::testing {
 namespace {

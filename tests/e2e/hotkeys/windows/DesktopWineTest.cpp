@@ -28,7 +28,7 @@
 #include "platform/GlobalHotkeys.hpp"
 #include "platform/MessageBox.hpp"
 #include "platform/windows/WideText.hpp"
-#include "tests/e2e/shell/WineDriving.hpp"
+#include "tests/e2e/app/WineDriving.hpp"
 #include "tests/support/TestSupport.hpp"
 
 namespace lumivox {

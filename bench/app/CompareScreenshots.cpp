@@ -1,8 +1,8 @@
-// How far the Windows build's pages (screenshots saved by shell_wine_e2e_tests
+// How far the Windows build's pages (screenshots saved by app_wine_e2e_tests
 // under Wine) differ from the Linux build's (scripts/screenshots), pixel by
 // pixel in the areas of the controls each page shows, and how far WIC's
 // decoding of the pictures differs from libjpeg's.
-//   shell_compare_screenshots <folder of the Wine BMPs> <folder of the Linux PNGs>
+//   app_compare_screenshots <folder of the Wine BMPs> <folder of the Linux PNGs>
 #include <cstdio>
 #include <cstdlib>
 #include <map>

@@ -22,7 +22,7 @@
 #include "forms/win32/Win32Pictures.hpp"
 #include "platform/DataFolder.hpp"
 #include "platform/windows/WideText.hpp"
-#include "tests/e2e/shell/WineDriving.hpp"
+#include "tests/e2e/app/WineDriving.hpp"
 #include "tests/support/TestSupport.hpp"
 
 namespace lumivox::testing {
@@ -113,7 +113,7 @@ TEST_F(WineProgram, FirstStartShowsTheWindowAndEndsWithEscape) {
     EXPECT_EQ(client.right, kClientWidth);
     EXPECT_EQ(client.bottom, kClientHeight);
     // A fixed frame with a caption bar, close and minimize buttons. (The icon
-    // is asked of the runtime's own windows in shell_win32_gui_tests: Wine
+    // is asked of the runtime's own windows in app_win32_gui_tests: Wine
     // answers WM_GETICON from another process with none.)
     const LONG style = GetWindowLongW(window, GWL_STYLE);
     EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME),

@@ -72,7 +72,7 @@ TEST(FileOps, FailedWriteLeavesThePreviousFileUntouched) {
     // A write that runs out of space (here a file-size limit of 1 KiB in a child
     // process) fails and the old settings stay.
     testing::CommandResult result = testing::runCommand(
-        "ulimit -f 1 && " + (testing::binaryDir() / "tests/unit/util/util_write_probe").string() +
+        "ulimit -f 1 && " + (testing::binaryDir() / "tests/unit/base/base_write_probe").string() +
         " '" + settings.string() + "' 4096 2>&1");
     EXPECT_EQ(result.status, 1) << result.output;
     EXPECT_EQ(contentsOf(settings), "old settings");
@@ -126,7 +126,7 @@ TEST(FileOps, WriteRefusesAReadOnlyTarget) {
         asUser = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
     }
     testing::CommandResult result = testing::runCommand(
-        asUser + (testing::binaryDir() / "tests/unit/util/util_write_probe").string() + " '" +
+        asUser + (testing::binaryDir() / "tests/unit/base/base_write_probe").string() + " '" +
         file.string() + "' 3 2>&1");
     EXPECT_EQ(result.status, 1) << result.output;
     EXPECT_EQ(contentsOf(file), "old settings");

@@ -20,7 +20,7 @@ TEST(EndProgram, RunsTheEndRoutinesOnTheGuiThreadAndExitsWithTheCode) {
         testing::TempDir dir;
         const auto marker = dir / "marker";
         testing::Subprocess probe(
-            {(testing::binaryDir() / "tests/gui/util/util_end_probe").string(), c.from,
+            {(testing::binaryDir() / "tests/gui/platform/platform_end_probe").string(), c.from,
              marker.string()});
         EXPECT_EQ(probe.wait(20000ms), c.exitCode) << c.from;
         std::ifstream in(marker);

@@ -23,7 +23,7 @@
 
 #include "platform/DataFolder.hpp"
 #include "platform/windows/WideText.hpp"
-#include "tests/e2e/shell/WineDriving.hpp"
+#include "tests/e2e/app/WineDriving.hpp"
 #include "tests/support/TestSupport.hpp"
 
 namespace lumivox::testing {

@@ -23,7 +23,7 @@ inline QApplication& guiApp() {
     static QApplication* app = [] {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         static int argc = 1;
-        static char name[] = "shell_gui_tests";
+        static char name[] = "app_gui_tests";
         static char* argv[] = {name, nullptr};
         auto* made = new QApplication(argc, argv);
         setUpApplicationLook();
