@@ -1,16 +1,18 @@
 // System-wide hotkeys on X11: a passive grab of the key on the root window for
 // every combination of the lock keys (Caps Lock, Num Lock), seen through a
-// native event filter on Qt's X connection.
+// native event filter on Qt's X connection. XInput 2 raw key events on the root
+// window tell a new press from a held key's repeat.
 #include <xcb/xcb.h>
+#include <xcb/xinput.h>
 
 #include <algorithm>
 #include <array>
+#include <bitset>
 #include <cstdlib>
 #include <vector>
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
-#include <QTimer>
 
 #include "platform/GlobalHotkeys.hpp"
 #include "platform/linux/VirtualKeys.hpp"
@@ -88,10 +90,12 @@ class X11Hotkeys final : public GlobalHotkeys, public QAbstractNativeEventFilter
     }
 
     bool startListening(HotkeyListener listener) override {
-        if (x11::connection() == nullptr) {
+        xcb_connection_t* connection = x11::connection();
+        if (connection == nullptr) {
             return false;
         }
         if (!listening_) {
+            watchRawKeys(connection, true);
             QCoreApplication::instance()->installNativeEventFilter(this);
             listening_ = true;
         }
@@ -106,8 +110,14 @@ class X11Hotkeys final : public GlobalHotkeys, public QAbstractNativeEventFilter
         if (QCoreApplication* app = QCoreApplication::instance()) {
             app->removeNativeEventFilter(this);
         }
+        if (xcb_connection_t* connection = x11::connection()) {
+            watchRawKeys(connection, false);
+        }
         listening_ = false;
         listener_ = {};
+        keysDown_.reset();
+        freshPresses_.reset();
+        releasePending_.reset();
         return true;
     }
 
@@ -116,7 +126,12 @@ class X11Hotkeys final : public GlobalHotkeys, public QAbstractNativeEventFilter
             return false;
         }
         auto* event = static_cast<xcb_generic_event_t*>(message);
-        if ((event->response_type & 0x7F) != XCB_KEY_PRESS) {
+        const std::uint8_t type = event->response_type & 0x7F;
+        if (type == XCB_GE_GENERIC) {
+            noteRawKey(reinterpret_cast<xcb_ge_generic_event_t*>(event));
+            return false;
+        }
+        if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE) {
             return false;
         }
         auto* press = reinterpret_cast<xcb_key_press_event_t*>(event);
@@ -124,6 +139,16 @@ class X11Hotkeys final : public GlobalHotkeys, public QAbstractNativeEventFilter
         if (connection == nullptr || press->event != x11::rootWindow(connection)) {
             return false;
         }
+        if (type == XCB_KEY_RELEASE) {
+            // Ours while our grab lasts, when no raw release reaches us; it may
+            // also be the first half of an auto-repeat's release and press pair.
+            releaseTimes_[press->detail] = press->time;
+            releasePending_.set(press->detail);
+            return false;
+        }
+        const bool autoRepeat =
+            releasePending_.test(press->detail) && releaseTimes_[press->detail] == press->time;
+        releasePending_.reset(press->detail);
         const std::uint16_t modifiers = press->state & kKeyModifierBits & ~lockMask_;
         auto grab = std::find_if(grabs_.begin(), grabs_.end(), [&](const Grab& g) {
             return g.keycode == press->detail && g.modifiers == modifiers;
@@ -136,18 +161,14 @@ class X11Hotkeys final : public GlobalHotkeys, public QAbstractNativeEventFilter
         // us instead of reaching the focused window.
         xcb_ungrab_keyboard(connection, XCB_CURRENT_TIME);
         xcb_flush(connection);
-        // A held key repeats, and each repeat is a new press that the passive
-        // grab brings here; the release goes to the focused window, so the key's
-        // state is polled until it is up. One report per press.
-        if (std::find(held_.begin(), held_.end(), press->detail) != held_.end()) {
+        // One report per press: a held key's repeats bring more presses here.
+        // The raw press of the same key event comes first on this connection, so
+        // a press counts only when its key went down since the last one counted.
+        // Without raw events (no XInput 2) every press but an auto-repeat counts.
+        if (autoRepeat || (rawKeysSeen_ && !freshPresses_.test(press->detail))) {
             return false;
         }
-        // A key up again already (a quick tap, keys typed by a program) repeats
-        // nothing; a new tap within one poll would otherwise count as a repeat.
-        if (keyDown(connection, press->detail)) {
-            held_.push_back(press->detail);
-            watchHeldKeys();
-        }
+        freshPresses_.reset(press->detail);
         // The handler runs after Qt has finished with this event, outside its X
         // event processing; Qt takes the press's time as its own, so the
         // clipboard that the handler sets is owned as of this press.
@@ -165,34 +186,54 @@ class X11Hotkeys final : public GlobalHotkeys, public QAbstractNativeEventFilter
     }
 
   private:
-    void watchHeldKeys() {
-        if (releaseWatch_ == nullptr) {
-            releaseWatch_ = new QTimer(QCoreApplication::instance());
-            releaseWatch_->setInterval(kReleasePollMs);
-            QObject::connect(releaseWatch_, &QTimer::timeout, [this] { forgetReleasedKeys(); });
+    // Raw key events reach a client that selects them on the root window
+    // whoever has the focus or a grab, in the order the keys went down and up.
+    void watchRawKeys(xcb_connection_t* connection, bool on) {
+        const xcb_query_extension_reply_t* input = xcb_get_extension_data(connection, &xcb_input_id);
+        if (input == nullptr || !input->present) {
+            return;
         }
-        releaseWatch_->start();
+        inputOpcode_ = input->major_opcode;
+        struct {
+            xcb_input_event_mask_t head;
+            std::uint32_t bits;
+        } mask{{XCB_INPUT_DEVICE_ALL_MASTER, 1},
+               on ? std::uint32_t{XCB_INPUT_XI_EVENT_MASK_RAW_KEY_PRESS |
+                                  XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE}
+                  : 0u};
+        xcb_generic_error_t* error = xcb_request_check(
+            connection, xcb_input_xi_select_events_checked(connection, x11::rootWindow(connection),
+                                                           1, &mask.head));
+        rawKeysSeen_ = on && error == nullptr;
+        std::free(error);
     }
 
-    static bool keyDown(xcb_connection_t* connection, xcb_keycode_t key) {
-        xcb_query_keymap_reply_t* keymap =
-            xcb_query_keymap_reply(connection, xcb_query_keymap(connection), nullptr);
-        const bool down = keymap != nullptr && (keymap->keys[key / 8] & (1u << (key % 8))) != 0;
-        std::free(keymap);
-        return down;
-    }
-
-    void forgetReleasedKeys() {
-        xcb_connection_t* connection = x11::connection();
-        std::erase_if(held_, [&](xcb_keycode_t key) {
-            return connection == nullptr || !keyDown(connection, key);
-        });
-        if (held_.empty()) {
-            releaseWatch_->stop();
+    void noteRawKey(const xcb_ge_generic_event_t* event) {
+        if (event->extension != inputOpcode_) {
+            return;
+        }
+        const auto* raw = reinterpret_cast<const xcb_input_raw_key_press_event_t*>(event);
+        const std::uint32_t key = raw->detail;
+        if (key >= keysDown_.size()) {
+            return;
+        }
+        if (raw->event_type == XCB_INPUT_RAW_KEY_PRESS) {
+            // A release we saw while grabbing, with no press of the same time
+            // after it, was a real one.
+            if (releasePending_.test(key)) {
+                keysDown_.reset(key);
+                releasePending_.reset(key);
+            }
+            // A press of a key that is down already is a repeat.
+            if (!keysDown_.test(key)) {
+                freshPresses_.set(key);
+            }
+            keysDown_.set(key);
+        } else if (raw->event_type == XCB_INPUT_RAW_KEY_RELEASE) {
+            keysDown_.reset(key);
+            releasePending_.reset(key);
         }
     }
-
-    static constexpr int kReleasePollMs = 25;
 
     struct Grab {
         int identifier;
@@ -220,8 +261,14 @@ class X11Hotkeys final : public GlobalHotkeys, public QAbstractNativeEventFilter
     std::uint16_t lockMask_ = XCB_MOD_MASK_LOCK;
     HotkeyListener listener_;
     bool listening_ = false;
-    std::vector<xcb_keycode_t> held_;  // hotkeys pressed and not yet released
-    QTimer* releaseWatch_ = nullptr;   // polls held_ while it is not empty
+    std::uint8_t inputOpcode_ = 0;  // the XInput extension's, on Qt's connection
+    bool rawKeysSeen_ = false;
+    std::bitset<256> keysDown_;       // by key code, from the raw events
+    std::bitset<256> freshPresses_;   // went down and not yet reported
+    // Core releases seen on the root window (while our grab lasts), not yet
+    // known to be real or an auto-repeat's.
+    std::bitset<256> releasePending_;
+    std::array<xcb_timestamp_t, 256> releaseTimes_{};
 };
 
 }  // namespace

@@ -5,9 +5,12 @@
 
 #include <X11/keysym.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <string>
 
 #include <gtest/gtest.h>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 
 #include "platform/GlobalHotkeys.hpp"
@@ -75,6 +78,43 @@ TEST(X11Hotkeys, RefusesWhatIsHeldAlreadyAndGivesBackWhatItHolds) {
     EXPECT_TRUE(otherGrabs(XCB_MOD_MASK_LOCK));
     EXPECT_TRUE(hotkeys.stopListening());
     xcb_disconnect(other);
+}
+
+// The program may get to a press late (a busy event loop, a loaded machine):
+// taps stay taps, and a held key's repeats stay one press, whatever was down or
+// up by the time the presses are read.
+TEST(X11Hotkeys, TapsReadLateAreTapsAndAHeldKeyIsOnePress) {
+    GlobalHotkeys& hotkeys = systemGlobalHotkeys();
+    int presses = 0;
+    ASSERT_TRUE(hotkeys.startListening([&](int identifier) { presses += identifier == 7; }));
+    ASSERT_TRUE(hotkeys.registerHotkey(7, 0, kF9));
+    struct Case {
+        const char* keys;  // typed while the event loop does not run
+        int newPresses;
+    };
+    const Case cases[] = {
+        {"key F9 key F9 keydown F9", 3},           // two taps, and the third still down
+        {"keydown F9 keydown F9 keydown F9", 0},   // its repeats
+        {"keyup F9 keydown F9 keyup F9", 1},       // released, then a tap
+        {"keydown F9 keydown F9 keyup F9 key F9", 2},  // held and repeated, then a tap
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.keys);
+        const int before = presses;
+        ASSERT_EQ(std::system(("xdotool " + std::string(c.keys)).c_str()), 0);
+        QElapsedTimer quiet;
+        quiet.start();
+        while (quiet.elapsed() < 400) {
+            const int seen = presses;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+            if (presses != seen) {
+                quiet.restart();
+            }
+        }
+        EXPECT_EQ(presses - before, c.newPresses);
+    }
+    EXPECT_TRUE(hotkeys.unregisterHotkey(7));
+    EXPECT_TRUE(hotkeys.stopListening());
 }
 
 TEST(X11Keys, CharacterLookupGivesTheKeyThatTypesIt) {
