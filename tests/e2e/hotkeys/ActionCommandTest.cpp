@@ -151,16 +151,17 @@ TEST(ActionCommand, PlayAndStopReachTheRunningCopyOfTheSameUser) {
     EXPECT_EQ(intruder.status, 1);
     EXPECT_NE(intruder.output.find("another user"), std::string::npos) << intruder.output;
 
-    // The alarm (about a minute long), then --stop silences it.
+    // The alarm (about a minute long), then --stop silences it: the quiet comes
+    // within seconds, not at the alarm's end. How soon depends on how fast the
+    // command starts, which a loaded machine decides.
     ASSERT_EQ(mine.command("--play 49").status, 0);
     ASSERT_TRUE(mine.soundsWithin(mine.recorder->sampleCount(), 5s));
     std::this_thread::sleep_for(1s);
-    const std::size_t mark = mine.recorder->sampleCount();
     ASSERT_EQ(mine.command("--stop").status, 0);
+    const std::size_t mark = mine.recorder->sampleCount();
     const long quiet = mine.recorder->waitForQuiet(
-        mark, kLoud / 4, static_cast<std::size_t>(kRecordRate / 2), 5s);
-    ASSERT_GE(quiet, 0) << "still sounding after --stop";
-    EXPECT_LT(static_cast<std::size_t>(quiet) - mark, static_cast<std::size_t>(kRecordRate));
+        mark, kLoud / 4, static_cast<std::size_t>(kRecordRate / 2), 10s);
+    ASSERT_GE(quiet, 0) << "still sounding 10 s after --stop";
 }
 
 }  // namespace
