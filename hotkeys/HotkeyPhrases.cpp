@@ -1,5 +1,6 @@
 #include "hotkeys/HotkeyPhrases.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -127,6 +128,7 @@ void HotkeyPhraseSender::sendNext() {
         ++quietTurn_;  // a give-back still to come waits for this phrase
         simulateKeys(keys_, kEnter);
         simulateKeys(keys_, kControl, kKeyV);
+        pastedAt_ = std::chrono::steady_clock::now();
         // Some toolkits (GTK, Tk) ask for the text and go on handling keys while
         // they wait: the last Enter goes out once the target has read the phrase,
         // from the event loop, which is also where the clipboard answers it.
@@ -142,8 +144,14 @@ void HotkeyPhraseSender::phraseRead(std::uint64_t turn) {
     std::weak_ptr<int> alive = alive_;
     if (turn == turn_ && sending_ && !read_) {
         read_ = true;
-        // The settle time lets the target put the answer into its box.
-        platform::runOnGuiThreadLater(timing_.settleMs, [this, alive, turn] {
+        // The settle time lets the target put the answer into its box; a target
+        // slow to ask (a loaded machine) gets as long again.
+        const auto asked = std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::steady_clock::now() - pastedAt_)
+                               .count();
+        const int settleMs = std::max<int>(
+            timing_.settleMs, static_cast<int>(std::min<long long>(asked, timing_.boundMs)));
+        platform::runOnGuiThreadLater(settleMs, [this, alive, turn] {
             if (alive.lock()) {
                 finishPhrase(turn);
             }

@@ -2,6 +2,7 @@
 // The hotkey page: switching F1 to F12 on and off, and sending phrase k when
 // F(k) fires. GUI thread only.
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -22,8 +23,10 @@ inline constexpr int kFirstFunctionKey = 0x70;  // F1; F(k+1) is 0x70 + k
 // Entry k: the identifier F(k+1) got when last registered, 0 when refused.
 using HotkeySlots = std::array<std::int32_t, kHotkeyCount>;
 
-// When the last Enter of a phrase goes out: settleMs after the target has read
-// the phrase from the clipboard, or boundMs after the Ctrl+V when it never does.
+// When the last Enter of a phrase goes out: after the target has read the phrase
+// from the clipboard, once it has had settleMs, or as long as it took to ask for
+// the text if that was longer (a busy target inserts the text as slowly as it
+// asked for it); boundMs after the Ctrl+V when it never reads.
 // The host's clipboard comes back once no program has read the phrase for quietMs.
 struct PasteTiming {
     int settleMs = 20;
@@ -77,6 +80,7 @@ class HotkeyPhraseSender {
     std::deque<Press> waiting_;
     bool sending_ = false;
     bool read_ = false;            // the phrase on its way has been read
+    std::chrono::steady_clock::time_point pastedAt_;  // its Ctrl+V
     std::uint64_t turn_ = 0;       // the phrase on its way; timers of older ones do nothing
     std::uint64_t quietTurn_ = 0;  // bumped by every read: older give-backs wait on
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);  // timers outliving this do nothing

@@ -80,11 +80,16 @@ class X11Hotkeys final : public GlobalHotkeys, public QAbstractNativeEventFilter
         if (grab == grabs_.end() || connection == nullptr) {
             return false;
         }
+        // Checked, so that the key is free for other programs once this returns.
         const xcb_window_t root = x11::rootWindow(connection);
+        std::vector<xcb_void_cookie_t> cookies;
         for (std::uint16_t lock : grab->variants) {
-            xcb_ungrab_key(connection, grab->keycode, root, grab->modifiers | lock);
+            cookies.push_back(
+                xcb_ungrab_key_checked(connection, grab->keycode, root, grab->modifiers | lock));
         }
-        xcb_flush(connection);
+        for (xcb_void_cookie_t cookie : cookies) {
+            std::free(xcb_request_check(connection, cookie));
+        }
         grabs_.erase(grab);
         return true;
     }

@@ -36,7 +36,8 @@ constexpr auto kSetTimeout = 1000ms;
 constexpr auto kFetchTimeout = 1000ms;
 constexpr auto kReadTimeout = 300ms;
 // After the text went out: the target reads it from the pipe and inserts it
-// (GTK goes on with the keys that follow while it waits).
+// (GTK goes on with the keys that follow while it waits). A target slow to ask
+// for the text (a loaded machine) gets as long again as it took to ask.
 constexpr auto kSettle = 100ms;
 // From the closing Enter to the host's earlier clipboard back.
 constexpr auto kRestoreDelay = 500ms;
@@ -441,8 +442,11 @@ struct WaylandPaster::Connection {
         controlV();
         // The last Enter once the focused window has fetched the text, with a
         // bounded wait; the text is served meanwhile.
-        pump(Clock::now() + kFetchTimeout, [&] { return phrase->sends > 0; });
-        settle(std::chrono::duration_cast<std::chrono::milliseconds>(kSettle));
+        const Clock::time_point pasted = Clock::now();
+        const bool asked = pump(pasted + kFetchTimeout, [&] { return phrase->sends > 0; });
+        const Clock::duration asking = asked ? Clock::now() - pasted : Clock::duration{};
+        settle(std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::max<Clock::duration>(kSettle, asking)));
         tap(KEY_ENTER);
         // The host's earlier clipboard comes back a little later: a target still
         // reading the phrase would read the earlier text instead (GTK starts over

@@ -2,6 +2,7 @@
 // can refuse a key: what switching on and off registers and says, and the keys
 // and clipboard text a hotkey sends.
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QTest>
@@ -9,6 +10,7 @@
 
 #include "base/Encoding.hpp"
 #include "hotkeys/HotkeyPhrases.hpp"
+#include "platform/GuiThread.hpp"
 #include "tests/gui/app/GuiTest.hpp"
 #include "tests/unit/hotkeys/FakeHotkeys.hpp"
 
@@ -148,6 +150,35 @@ TEST_F(PhrasePage, HotkeyDuringAPasteWaitsForIt) {
     both.insert(both.end(), phrase.begin(), phrase.end());
     EXPECT_EQ(keys_.events, both);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("two"));
+}
+
+// A target that is slow to ask for the text (a loaded machine) inserts it as
+// slowly: the last Enter waits as long again after the read, not just the
+// settle time. Only a lower bound is checked, which no load can break.
+TEST_F(PhrasePage, ATargetSlowToAskGetsAsLongToInsert) {
+    // The clipboard of a target that asks for the text `askMs` after the offer.
+    struct SlowTarget : platform::PasteClipboard {
+        int askMs = 0;
+        bool offerText(const std::string&, std::function<void()> onRead) override {
+            platform::runOnGuiThreadLater(askMs, std::move(onRead));
+            return true;
+        }
+        void giveBack() override {}
+    } target;
+    FormWindow& window = mainWindow();
+    HotkeyPhraseSender sender(service_, keys_, target, {5, 1000});
+    sender.switchHotkeysOn(window);
+    for (const int askMs : {0, 150}) {
+        SCOPED_TRACE(askMs);
+        target.askMs = askMs;
+        keys_.events.clear();
+        QElapsedTimer sent;
+        sent.start();
+        sender.sendHotkeyPhrase(window, sender.hotkeySlots()[0]);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return keys_.events.size() == 8; }, 5000));
+        EXPECT_GE(sent.elapsed(), std::max(2 * askMs, 5));
+    }
+    sender.switchHotkeysOff(window);
 }
 
 // Without an X display (offscreen here, as in a Wayland session without
