@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "forms/win32/Win32Dpi.hpp"
 #include "platform/windows/WideText.hpp"
 
 namespace lumivox::win32 {
@@ -107,7 +108,7 @@ void paintButton(HWND window, ButtonState& state) {
     layout::Colour background = look.backgroundOut;
     const bool disabled = (GetWindowLongW(window, GWL_STYLE) & WS_DISABLED) != 0;
     if (disabled) {
-        picture = greyedAsset(look.pictureOut);
+        picture = greyedAsset(look.pictureOut, state.setup.dpi);
     } else if (pressedLook(state) || state.hover) {
         picture = state.in;
         caption = look.captionIn;
@@ -117,7 +118,7 @@ void paintButton(HWND window, ButtonState& state) {
         background = look.backgroundFocus;
     }
     fill(dc, paint.area(), colourOf(background));
-    const int offset = pressedLook(state) ? 1 : 0;
+    const int offset = pressedLook(state) ? scaled(1, state.setup.dpi) : 0;
     if (picture != nullptr) {
         drawMasked(dc, *picture, offset, offset);
     }
@@ -354,7 +355,7 @@ void drawLabelText(HDC dc, const LabelState& state, RECT area) {
     }
     auto draw = [&](COLORREF colour, int dx, int dy) {
         RECT place = area;
-        OffsetRect(&place, dx, dy);
+        OffsetRect(&place, scaled(dx, state.setup.dpi), scaled(dy, state.setup.dpi));
         SetTextColor(dc, colour);
         if (!look.wordWrap) {
             DrawTextW(dc, caption.c_str(), -1, &place, flags);
@@ -427,7 +428,10 @@ LRESULT CALLBACK labelProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
                                  (GetKeyState(VK_MENU) < 0 ? 4 : 0);
             const auto pressed = state->setup.leftButtonDown;
             if (pressed) {
-                pressed(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), keyState);
+                // In the layout's pixels, as the program's handlers know the label.
+                const int dpi = state->setup.dpi;
+                pressed(unscaled(GET_X_LPARAM(lParam), dpi), unscaled(GET_Y_LPARAM(lParam), dpi),
+                        keyState);
             }
             return 0;
         }
@@ -487,6 +491,15 @@ void registerClass(const wchar_t* name, WNDPROC procedure, const wchar_t* cursor
     RegisterClassExW(&windowClass);
 }
 
+// The button's pictures at its DPI.
+void takePictures(ButtonState& state) {
+    const layout::ButtonLook& look = state.setup.look;
+    const int dpi = state.setup.dpi;
+    state.out = maskedAsset(look.pictureOut, look.transparentOut, dpi);
+    state.in = maskedAsset(look.pictureIn != nullptr ? look.pictureIn : look.pictureOut,
+                           look.transparentIn, dpi);
+}
+
 }  // namespace
 
 int characterHeight(HFONT font) {
@@ -497,11 +510,11 @@ int characterHeight(HFONT font) {
     return std::abs(static_cast<int>(description.lfHeight));
 }
 
-HFONT fontFor(const layout::Font& spec) {
+HFONT fontFor(const layout::Font& spec, int dpi) {
     static std::map<std::tuple<std::string, int, bool, bool>, HFONT> made;
-    // The default GUI font of a Chinese system: 宋体 of 12 pixels.
+    // The default GUI font of a Chinese system: 宋体 of 12 pixels (at 96 DPI).
     const std::string face = spec.face != nullptr ? spec.face : "宋体";
-    const int height = spec.face != nullptr ? spec.heightPx : 12;
+    const int height = scaled(spec.face != nullptr ? spec.heightPx : 12, dpi);
     const auto key = std::make_tuple(face, height, spec.bold, spec.underline);
     if (auto found = made.find(key); found != made.end()) {
         return found->second;
@@ -528,13 +541,19 @@ void registerControlClasses() {
     (void)registered;
 }
 
+void rescaleImageButton(HWND button, HFONT font, int dpi) {
+    if (auto* state = stateOf<ButtonState>(button)) {
+        state->setup.font = font;
+        state->setup.dpi = dpi;
+        takePictures(*state);
+        InvalidateRect(button, nullptr, FALSE);
+    }
+}
+
 HWND createImageButton(HWND parent, const RECT& place, DWORD style, ButtonSetup setup) {
     auto state = std::make_unique<ButtonState>();
     state->setup = std::move(setup);
-    const layout::ButtonLook& look = state->setup.look;
-    state->out = maskedAsset(look.pictureOut, look.transparentOut);
-    state->in = maskedAsset(look.pictureIn != nullptr ? look.pictureIn : look.pictureOut,
-                            look.transparentIn);
+    takePictures(*state);
     HWND window = CreateWindowExW(0, kImageButtonClass, state->setup.caption.c_str(),
                                   style | WS_CHILD | WS_TABSTOP, place.left, place.top,
                                   place.right - place.left, place.bottom - place.top, parent,
@@ -565,6 +584,15 @@ HWND createTransparentLabel(HWND parent, const RECT& place, DWORD style, LabelSe
         state.release();
     }
     return window;
+}
+
+void rescaleLabel(HWND label, HFONT font, int dpi) {
+    if (auto* state = stateOf<LabelState>(label)) {
+        state->setup.font = font;
+        state->setup.dpi = dpi;
+        state->lineHeight = characterHeight(font);
+        InvalidateRect(label, nullptr, FALSE);
+    }
 }
 
 void setLabelCaption(HWND label, const std::wstring& caption) {
