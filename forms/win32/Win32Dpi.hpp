@@ -13,9 +13,11 @@ inline constexpr int kLayoutDpi = 96;
 inline int scaled(int value, int dpi) {
     return MulDiv(value, dpi, kLayoutDpi);
 }
-// The other way: a window's pixels back to the layout's.
+// The other way: the layout pixel that holds a pixel of the window's (rounded
+// down, so every window pixel of a scaled layout pixel maps back to it).
 inline int unscaled(int value, int dpi) {
-    return MulDiv(value, kLayoutDpi, dpi);
+    const long long product = static_cast<long long>(value) * kLayoutDpi;
+    return static_cast<int>(product >= 0 ? product / dpi : -((-product + dpi - 1) / dpi));
 }
 
 // The DPI of the primary screen for this process.

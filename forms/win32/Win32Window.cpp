@@ -210,14 +210,19 @@ void Win32Window::move(int left, int top) {
 }
 
 void Win32Window::resizeClient(int width, int height) {
-    // The client area takes the size at the window's DPI; the frame goes around it.
+    // The client area takes the size at the window's DPI; the frame as it is
+    // goes around it (measured: the system may draw it at another DPI than the
+    // one the window was told of).
     layoutWidth_ = width;
     layoutHeight_ = height;
-    const RECT outer = outerRect(scaled(width, dpi_), scaled(height, dpi_),
-                                 static_cast<DWORD>(GetWindowLongW(window_, GWL_STYLE)),
-                                 static_cast<DWORD>(GetWindowLongW(window_, GWL_EXSTYLE)), dpi_);
-    SetWindowPos(window_, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT outer{};
+    RECT client{};
+    GetWindowRect(window_, &outer);
+    GetClientRect(window_, &client);
+    const int frameWidth = (outer.right - outer.left) - client.right;
+    const int frameHeight = (outer.bottom - outer.top) - client.bottom;
+    SetWindowPos(window_, nullptr, 0, 0, scaled(width, dpi_) + frameWidth,
+                 scaled(height, dpi_) + frameHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32Window::requestClose() {
