@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "assets/Assets.hpp"
 #include "base/Encoding.hpp"
 #include "forms/win32/Win32Controls.hpp"
 #include "forms/win32/Win32Dpi.hpp"
@@ -132,20 +133,18 @@ HWND Win32Window::makeChild(const layout::Control& spec, HWND parent) {
     HFONT font = fontFor(spec.font, dpi_);
     HWND child = nullptr;
     switch (spec.kind) {
-        case Kind::PictureBox: {
-            const Picture* picture = nullptr;
-            if (!spec.caption.empty()) {
-                picture = embeddedPicture(spec.caption);
-                if (picture == nullptr) {
-                    return nullptr;
-                }
+        // Pictures are decoded as they are first drawn, once the window is
+        // shown; a layout that names a picture the program does not carry
+        // fails here.
+        case Kind::PictureBox:
+            if (!spec.caption.empty() && assets::find(spec.caption).empty()) {
+                return nullptr;
             }
-            child = createPictureBox(parent, place, shown, picture);
+            child = createPictureBox(parent, place, shown, spec.caption);
             break;
-        }
         case Kind::ImageButton:
             for (const char* asset : {spec.button.pictureOut, spec.button.pictureIn}) {
-                if (asset != nullptr && embeddedPicture(asset) == nullptr) {
+                if (asset != nullptr && assets::find(asset).empty()) {
                     return nullptr;
                 }
             }

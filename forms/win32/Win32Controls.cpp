@@ -87,6 +87,8 @@ void fill(HDC dc, const RECT& area, COLORREF colour) {
 
 struct ButtonState {
     ButtonSetup setup;
+    // Made at the first paint (decoding waits until the window is shown).
+    bool picturesTaken = false;
     const MaskedPicture* out = nullptr;
     const MaskedPicture* in = nullptr;
     bool hover = false;
@@ -99,7 +101,12 @@ bool pressedLook(const ButtonState& state) {
     return (state.held && state.underMouse) || state.spaceHeld;
 }
 
+void takePictures(ButtonState& state);
+
 void paintButton(HWND window, ButtonState& state) {
+    if (!state.picturesTaken) {
+        takePictures(state);
+    }
     BufferedPaint paint(window);
     HDC dc = paint.dc();
     const layout::ButtonLook& look = state.setup.look;
@@ -444,7 +451,7 @@ LRESULT CALLBACK labelProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
 // ---- picture box ----------------------------------------------------------
 
 struct PictureBoxState {
-    const Picture* picture = nullptr;
+    std::string asset;  // empty: none
 };
 
 LRESULT CALLBACK pictureBoxProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -498,6 +505,7 @@ void takePictures(ButtonState& state) {
     state.out = maskedAsset(look.pictureOut, look.transparentOut, dpi);
     state.in = maskedAsset(look.pictureIn != nullptr ? look.pictureIn : look.pictureOut,
                            look.transparentIn, dpi);
+    state.picturesTaken = true;
 }
 
 }  // namespace
@@ -545,7 +553,7 @@ void rescaleImageButton(HWND button, HFONT font, int dpi) {
     if (auto* state = stateOf<ButtonState>(button)) {
         state->setup.font = font;
         state->setup.dpi = dpi;
-        takePictures(*state);
+        state->picturesTaken = false;
         InvalidateRect(button, nullptr, FALSE);
     }
 }
@@ -553,7 +561,6 @@ void rescaleImageButton(HWND button, HFONT font, int dpi) {
 HWND createImageButton(HWND parent, const RECT& place, DWORD style, ButtonSetup setup) {
     auto state = std::make_unique<ButtonState>();
     state->setup = std::move(setup);
-    takePictures(*state);
     HWND window = CreateWindowExW(0, kImageButtonClass, state->setup.caption.c_str(),
                                   style | WS_CHILD | WS_TABSTOP, place.left, place.top,
                                   place.right - place.left, place.bottom - place.top, parent,
@@ -604,9 +611,9 @@ void setLabelCaption(HWND label, const std::wstring& caption) {
     }
 }
 
-HWND createPictureBox(HWND parent, const RECT& place, DWORD style, const Picture* picture) {
+HWND createPictureBox(HWND parent, const RECT& place, DWORD style, std::string_view asset) {
     auto state = std::make_unique<PictureBoxState>();
-    state->picture = picture;
+    state->asset = asset;
     HWND window = CreateWindowExW(WS_EX_CONTROLPARENT, kPictureBoxClass, L"",
                                   style | WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, place.left,
                                   place.top, place.right - place.left, place.bottom - place.top,
@@ -622,8 +629,10 @@ void paintPictureBox(HWND box, HDC dc) {
     GetClientRect(box, &area);
     fill(dc, area, RGB(0, 0, 0));
     auto* state = stateOf<PictureBoxState>(box);
-    if (state != nullptr && state->picture != nullptr) {
-        drawStretched(dc, *state->picture, area);
+    const Picture* picture =
+        state != nullptr && !state->asset.empty() ? embeddedPicture(state->asset) : nullptr;
+    if (picture != nullptr) {
+        drawStretched(dc, *picture, area);
     }
 }
 

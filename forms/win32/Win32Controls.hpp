@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "forms/Layout.hpp"
 #include "forms/win32/Win32Pictures.hpp"
@@ -61,9 +62,10 @@ void rescaleLabel(HWND label, HFONT font, int dpi);
 // Also the label's window text.
 void setLabelCaption(HWND label, const std::wstring& caption);
 
-// A black box, with its picture (if any) stretched over it. It holds other
-// controls: transparent labels on it draw over its picture.
-HWND createPictureBox(HWND parent, const RECT& place, DWORD style, const Picture* picture);
+// A black box, with the embedded picture `asset` (if any) stretched over it,
+// decoded at its first paint. It holds other controls: transparent labels on
+// it draw over its picture.
+HWND createPictureBox(HWND parent, const RECT& place, DWORD style, std::string_view asset);
 
 // Paints what a control would show under a transparent child: the form and the
 // picture boxes answer WM_PRINTCLIENT with their background.

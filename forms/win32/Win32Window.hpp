@@ -25,7 +25,8 @@ class Win32Window final : public FormCore {
     ~Win32Window() override;
 
     // Creates the window and every control; false when the layout cannot be
-    // built (a parent not laid out before its child, a picture that does not decode).
+    // built (a parent not laid out before its child, a picture the program
+    // does not carry).
     bool build();
     HWND handle() const { return window_; }
     // The system window of a control (null for timers, dialogs, stores without
