@@ -193,20 +193,24 @@ std::optional<Text> Win32Window::chooseFile(std::string_view, const Text& initia
     return utf8ToGbk(platform::narrow(std::wstring(file.c_str())));
 }
 
+// The program places windows in the layouts' pixels (the update window 480
+// below the main window's top, say): screen positions are given to it, and
+// taken from it, at the window's DPI.
 int Win32Window::left() const {
     RECT outer{};
     GetWindowRect(window_, &outer);
-    return outer.left;
+    return MulDiv(outer.left, kLayoutDpi, dpi_);
 }
 
 int Win32Window::top() const {
     RECT outer{};
     GetWindowRect(window_, &outer);
-    return outer.top;
+    return MulDiv(outer.top, kLayoutDpi, dpi_);
 }
 
 void Win32Window::move(int left, int top) {
-    SetWindowPos(window_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(window_, nullptr, scaled(left, dpi_), scaled(top, dpi_), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32Window::resizeClient(int width, int height) {

@@ -399,8 +399,9 @@ TEST_F(Win32FormsTest, OpenFileDialogGivesThePathAndKeepsTheCurrentFolder) {
 }
 
 // A move to a monitor of 200 % and back: the window takes the client size of
-// the DPI, every control its scaled place and font, and a transparent label
-// reports clicks in the layout's pixels; at 96 DPI again all is as it was.
+// the DPI, every control its scaled place and font, a transparent label
+// reports clicks and the window its position in the layout's pixels, and the
+// program's moves are scaled; at 96 DPI again all is as it was.
 TEST_F(Win32FormsTest, AChangeOfDpiReLaysTheWindow) {
     ASSERT_TRUE(forms_->loadWindow("事件", nullptr, false));
     Win32Window* form = forms_->openForm("事件");
@@ -424,11 +425,15 @@ TEST_F(Win32FormsTest, AChangeOfDpiReLaysTheWindow) {
         RECT button2, label;
         LONG fontHeight;
         POINT labelClick, reported;
+        POINT movedOnScreen;  // after move(100, 50)
     };
     for (const Case& each : {
-             Case{192, 400, 200, {100, 0, 180, 40}, {0, 60, 80, 100}, -24, {21, 11}, {10, 5}},
-             Case{144, 300, 150, {75, 0, 135, 30}, {0, 45, 60, 75}, -18, {15, 9}, {10, 6}},
-             Case{96, 200, 100, {50, 0, 90, 20}, {0, 30, 40, 50}, -12, {21, 11}, {21, 11}},
+             Case{192, 400, 200, {100, 0, 180, 40}, {0, 60, 80, 100}, -24, {21, 11}, {10, 5},
+                  {200, 100}},
+             Case{144, 300, 150, {75, 0, 135, 30}, {0, 45, 60, 75}, -18, {15, 9}, {10, 6},
+                  {150, 75}},
+             Case{96, 200, 100, {50, 0, 90, 20}, {0, 30, 40, 50}, -12, {21, 11}, {21, 11},
+                  {100, 50}},
          }) {
         SCOPED_TRACE("DPI " + std::to_string(each.dpi));
         RECT suggested{};
@@ -452,6 +457,13 @@ TEST_F(Win32FormsTest, AChangeOfDpiReLaysTheWindow) {
         ASSERT_EQ(events_.size(), 1u);
         EXPECT_EQ(events_[0].x, each.reported.x);
         EXPECT_EQ(events_[0].y, each.reported.y);
+        form->move(100, 50);
+        RECT outer{};
+        GetWindowRect(window, &outer);
+        EXPECT_EQ(outer.left, each.movedOnScreen.x);
+        EXPECT_EQ(outer.top, each.movedOnScreen.y);
+        EXPECT_EQ(form->left(), 100);
+        EXPECT_EQ(form->top(), 50);
     }
 }
 
