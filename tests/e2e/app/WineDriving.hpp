@@ -190,6 +190,10 @@ class Started {
         return nullptr;
     }
     std::chrono::duration<double, std::milli> shownAfter() const { return shownAfter_; }
+    // Since it was started.
+    std::chrono::duration<double, std::milli> elapsed() const {
+        return std::chrono::steady_clock::now() - start_;
+    }
     // Its exit code, or -1000 when it does not end in time.
     long waitForExit(std::chrono::milliseconds limit) {
         if (WaitForSingleObject(info_.hProcess, static_cast<DWORD>(limit.count())) !=
