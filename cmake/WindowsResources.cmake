@@ -3,10 +3,10 @@
 # time from the generator's PNGs in assets/icons/) and version information from
 # the project's version. The installer takes the same icon.
 #
-# LUMIVOX_DPI_AWARE adds per-monitor-v2 DPI awareness to the manifest. It stays
-# OFF until the Win32 form runtime scales its own layout, fonts and pictures: a
-# DPI-aware program that does not would be drawn tiny at 150 %.
-option(LUMIVOX_DPI_AWARE "Declare per-monitor-v2 DPI awareness in Lumivox.exe's manifest" OFF)
+# LUMIVOX_DPI_AWARE adds per-monitor-v2 DPI awareness to the manifest: the Win32
+# form runtime scales its layout, fonts and pictures by the window's DPI. OFF
+# leaves the scaling to Windows (a stretched, blurred bitmap at 125 % and up).
+option(LUMIVOX_DPI_AWARE "Declare per-monitor-v2 DPI awareness in Lumivox.exe's manifest" ON)
 enable_language(RC)
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 

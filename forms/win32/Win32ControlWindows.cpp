@@ -1,6 +1,6 @@
 // The child window of each control kind, and what the form core asks of it.
 // Every child is placed by placeOf(), the one place that turns a layout
-// position into the window's.
+// position (96-DPI pixels) into the window's at its DPI.
 #include "forms/win32/Win32Window.hpp"
 
 // After windows.h, whose types they use.
@@ -8,8 +8,10 @@
 
 #include <algorithm>
 
+#include "assets/Assets.hpp"
 #include "base/Encoding.hpp"
 #include "forms/win32/Win32Controls.hpp"
+#include "forms/win32/Win32Dpi.hpp"
 #include "forms/win32/Win32Pictures.hpp"
 #include "platform/windows/WideText.hpp"
 
@@ -29,8 +31,22 @@ std::wstring windowText(HWND window) {
     return text;
 }
 
-RECT placeOf(const layout::Control& spec) {
-    return {spec.left, spec.top, spec.left + spec.width, spec.top + spec.height};
+// Edges scaled, not the size: neighbours that touch at 96 DPI touch at any DPI.
+RECT placeOf(const layout::Control& spec, int dpi) {
+    return {scaled(spec.left, dpi), scaled(spec.top, dpi), scaled(spec.left + spec.width, dpi),
+            scaled(spec.top + spec.height, dpi)};
+}
+
+// The status bar's part edges at `dpi` (the last part runs to its right end).
+void setStatusParts(HWND bar, const layout::Control& spec, int dpi) {
+    const int parts = std::max(spec.parts, 1);
+    std::vector<int> edges(static_cast<size_t>(parts));
+    for (int part = 0; part < parts; ++part) {
+        edges[static_cast<size_t>(part)] =
+            part + 1 == parts ? -1 : scaled((part + 1) * spec.partWidth, dpi);
+    }
+    SendMessageW(bar, SB_SETPARTS, static_cast<WPARAM>(parts),
+                 reinterpret_cast<LPARAM>(edges.data()));
 }
 
 // A child window of a system class.
@@ -85,9 +101,11 @@ bool Win32Window::makeNative(const layout::Control& spec, int order) {
     }
     if (children_.size() <= static_cast<size_t>(order)) {
         children_.resize(static_cast<size_t>(order) + 1, nullptr);
+        specs_.resize(static_cast<size_t>(order) + 1);
         shownForWritten_.resize(static_cast<size_t>(order) + 1);
     }
     children_[static_cast<size_t>(order)] = child;
+    specs_[static_cast<size_t>(order)] = spec;
     if (spec.kind == Kind::ImageButton) {
         buttons_.push_back(child);
     }
@@ -108,33 +126,35 @@ bool Win32Window::makeNativeStore(const layout::Control& spec, int order,
 }
 
 HWND Win32Window::makeChild(const layout::Control& spec, HWND parent) {
-    const RECT place = placeOf(spec);
+    const RECT place = placeOf(spec, dpi_);
     const DWORD shown = spec.visible ? WS_VISIBLE : 0;
     const std::wstring caption = platform::widen(spec.caption);
     const std::string name = spec.name;
-    HFONT font = fontFor(spec.font);
+    HFONT font = fontFor(spec.font, dpi_);
     HWND child = nullptr;
     switch (spec.kind) {
-        case Kind::PictureBox: {
-            const Picture* picture = nullptr;
-            if (!spec.caption.empty()) {
-                picture = embeddedPicture(spec.caption);
-                if (picture == nullptr) {
-                    return nullptr;
-                }
+        // Pictures are decoded as they are first drawn, once the window is
+        // shown; a layout that names a picture the program does not carry
+        // fails here.
+        case Kind::PictureBox:
+            if (!spec.caption.empty() && assets::find(spec.caption).empty()) {
+                return nullptr;
             }
-            child = createPictureBox(parent, place, shown, picture);
+            child = createPictureBox(parent, place, shown, spec.caption);
             break;
-        }
         case Kind::ImageButton:
             for (const char* asset : {spec.button.pictureOut, spec.button.pictureIn}) {
-                if (asset != nullptr && embeddedPicture(asset) == nullptr) {
+                if (asset != nullptr && assets::find(asset).empty()) {
                     return nullptr;
                 }
             }
             child = createImageButton(
                 parent, place, shown,
-                {.look = spec.button, .font = font, .caption = caption, .clicked = [this, name] {
+                {.look = spec.button,
+                 .font = font,
+                 .dpi = dpi_,
+                 .caption = caption,
+                 .clicked = [this, name] {
                      dispatch({.kind = EventKind::Clicked, .control = name});
                  }});
             break;
@@ -143,6 +163,7 @@ HWND Win32Window::makeChild(const layout::Control& spec, HWND parent) {
                 createTransparentLabel(parent, place, shown,
                                        {.look = spec.label,
                                         .font = font,
+                                        .dpi = dpi_,
                                         .caption = caption,
                                         .leftButtonDown = [this, name](int x, int y, int keyState) {
                                             dispatch({.kind = EventKind::LeftButtonDown,
@@ -184,15 +205,8 @@ HWND Win32Window::makeChild(const layout::Control& spec, HWND parent) {
         case Kind::StatusBar: {
             child = makeSystemChild(0, STATUSCLASSNAMEW, L"",
                                     CCS_NOPARENTALIGN | CCS_NORESIZE | shown, place, parent);
-            const int parts = std::max(spec.parts, 1);
             if (child != nullptr) {
-                std::vector<int> edges(static_cast<size_t>(parts));
-                for (int part = 0; part < parts; ++part) {
-                    edges[static_cast<size_t>(part)] =
-                        part + 1 == parts ? -1 : (part + 1) * spec.partWidth;
-                }
-                SendMessageW(child, SB_SETPARTS, static_cast<WPARAM>(parts),
-                             reinterpret_cast<LPARAM>(edges.data()));
+                setStatusParts(child, spec, dpi_);
             }
             return child;  // keeps the system's font
         }
@@ -204,6 +218,34 @@ HWND Win32Window::makeChild(const layout::Control& spec, HWND parent) {
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     }
     return child;
+}
+
+void Win32Window::relayControls() {
+    for (size_t order = 0; order < children_.size(); ++order) {
+        HWND child = children_[order];
+        if (child == nullptr) {
+            continue;
+        }
+        const layout::Control& spec = specs_[order];
+        const RECT place = placeOf(spec, dpi_);
+        SetWindowPos(child, nullptr, place.left, place.top, place.right - place.left,
+                     place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        HFONT font = fontFor(spec.font, dpi_);
+        switch (spec.kind) {
+            case Kind::ImageButton:
+                rescaleImageButton(child, font, dpi_);
+                break;
+            case Kind::TransparentLabel:
+                rescaleLabel(child, font, dpi_);
+                break;
+            case Kind::StatusBar:
+                setStatusParts(child, spec, dpi_);
+                break;
+            default:
+                SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+                break;
+        }
+    }
 }
 
 bool Win32Window::nativeShown(int order) const {

@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "forms/win32/Win32Dpi.hpp"
 #include "platform/windows/WideText.hpp"
 
 namespace lumivox::win32 {
@@ -86,6 +87,8 @@ void fill(HDC dc, const RECT& area, COLORREF colour) {
 
 struct ButtonState {
     ButtonSetup setup;
+    // Made at the first paint (decoding waits until the window is shown).
+    bool picturesTaken = false;
     const MaskedPicture* out = nullptr;
     const MaskedPicture* in = nullptr;
     bool hover = false;
@@ -98,7 +101,12 @@ bool pressedLook(const ButtonState& state) {
     return (state.held && state.underMouse) || state.spaceHeld;
 }
 
+void takePictures(ButtonState& state);
+
 void paintButton(HWND window, ButtonState& state) {
+    if (!state.picturesTaken) {
+        takePictures(state);
+    }
     BufferedPaint paint(window);
     HDC dc = paint.dc();
     const layout::ButtonLook& look = state.setup.look;
@@ -107,7 +115,7 @@ void paintButton(HWND window, ButtonState& state) {
     layout::Colour background = look.backgroundOut;
     const bool disabled = (GetWindowLongW(window, GWL_STYLE) & WS_DISABLED) != 0;
     if (disabled) {
-        picture = greyedAsset(look.pictureOut);
+        picture = greyedAsset(look.pictureOut, state.setup.dpi);
     } else if (pressedLook(state) || state.hover) {
         picture = state.in;
         caption = look.captionIn;
@@ -117,7 +125,7 @@ void paintButton(HWND window, ButtonState& state) {
         background = look.backgroundFocus;
     }
     fill(dc, paint.area(), colourOf(background));
-    const int offset = pressedLook(state) ? 1 : 0;
+    const int offset = pressedLook(state) ? scaled(1, state.setup.dpi) : 0;
     if (picture != nullptr) {
         drawMasked(dc, *picture, offset, offset);
     }
@@ -354,7 +362,7 @@ void drawLabelText(HDC dc, const LabelState& state, RECT area) {
     }
     auto draw = [&](COLORREF colour, int dx, int dy) {
         RECT place = area;
-        OffsetRect(&place, dx, dy);
+        OffsetRect(&place, scaled(dx, state.setup.dpi), scaled(dy, state.setup.dpi));
         SetTextColor(dc, colour);
         if (!look.wordWrap) {
             DrawTextW(dc, caption.c_str(), -1, &place, flags);
@@ -427,7 +435,10 @@ LRESULT CALLBACK labelProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
                                  (GetKeyState(VK_MENU) < 0 ? 4 : 0);
             const auto pressed = state->setup.leftButtonDown;
             if (pressed) {
-                pressed(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), keyState);
+                // In the layout's pixels, as the program's handlers know the label.
+                const int dpi = state->setup.dpi;
+                pressed(unscaled(GET_X_LPARAM(lParam), dpi), unscaled(GET_Y_LPARAM(lParam), dpi),
+                        keyState);
             }
             return 0;
         }
@@ -440,7 +451,7 @@ LRESULT CALLBACK labelProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
 // ---- picture box ----------------------------------------------------------
 
 struct PictureBoxState {
-    const Picture* picture = nullptr;
+    std::string asset;  // empty: none
 };
 
 LRESULT CALLBACK pictureBoxProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -487,6 +498,16 @@ void registerClass(const wchar_t* name, WNDPROC procedure, const wchar_t* cursor
     RegisterClassExW(&windowClass);
 }
 
+// The button's pictures at its DPI.
+void takePictures(ButtonState& state) {
+    const layout::ButtonLook& look = state.setup.look;
+    const int dpi = state.setup.dpi;
+    state.out = maskedAsset(look.pictureOut, look.transparentOut, dpi);
+    state.in = maskedAsset(look.pictureIn != nullptr ? look.pictureIn : look.pictureOut,
+                           look.transparentIn, dpi);
+    state.picturesTaken = true;
+}
+
 }  // namespace
 
 int characterHeight(HFONT font) {
@@ -497,11 +518,11 @@ int characterHeight(HFONT font) {
     return std::abs(static_cast<int>(description.lfHeight));
 }
 
-HFONT fontFor(const layout::Font& spec) {
+HFONT fontFor(const layout::Font& spec, int dpi) {
     static std::map<std::tuple<std::string, int, bool, bool>, HFONT> made;
-    // The default GUI font of a Chinese system: 宋体 of 12 pixels.
+    // The default GUI font of a Chinese system: 宋体 of 12 pixels (at 96 DPI).
     const std::string face = spec.face != nullptr ? spec.face : "宋体";
-    const int height = spec.face != nullptr ? spec.heightPx : 12;
+    const int height = scaled(spec.face != nullptr ? spec.heightPx : 12, dpi);
     const auto key = std::make_tuple(face, height, spec.bold, spec.underline);
     if (auto found = made.find(key); found != made.end()) {
         return found->second;
@@ -528,13 +549,18 @@ void registerControlClasses() {
     (void)registered;
 }
 
+void rescaleImageButton(HWND button, HFONT font, int dpi) {
+    if (auto* state = stateOf<ButtonState>(button)) {
+        state->setup.font = font;
+        state->setup.dpi = dpi;
+        state->picturesTaken = false;
+        InvalidateRect(button, nullptr, FALSE);
+    }
+}
+
 HWND createImageButton(HWND parent, const RECT& place, DWORD style, ButtonSetup setup) {
     auto state = std::make_unique<ButtonState>();
     state->setup = std::move(setup);
-    const layout::ButtonLook& look = state->setup.look;
-    state->out = maskedAsset(look.pictureOut, look.transparentOut);
-    state->in = maskedAsset(look.pictureIn != nullptr ? look.pictureIn : look.pictureOut,
-                            look.transparentIn);
     HWND window = CreateWindowExW(0, kImageButtonClass, state->setup.caption.c_str(),
                                   style | WS_CHILD | WS_TABSTOP, place.left, place.top,
                                   place.right - place.left, place.bottom - place.top, parent,
@@ -567,6 +593,15 @@ HWND createTransparentLabel(HWND parent, const RECT& place, DWORD style, LabelSe
     return window;
 }
 
+void rescaleLabel(HWND label, HFONT font, int dpi) {
+    if (auto* state = stateOf<LabelState>(label)) {
+        state->setup.font = font;
+        state->setup.dpi = dpi;
+        state->lineHeight = characterHeight(font);
+        InvalidateRect(label, nullptr, FALSE);
+    }
+}
+
 void setLabelCaption(HWND label, const std::wstring& caption) {
     if (auto* state = stateOf<LabelState>(label)) {
         state->setup.caption = caption;
@@ -576,9 +611,9 @@ void setLabelCaption(HWND label, const std::wstring& caption) {
     }
 }
 
-HWND createPictureBox(HWND parent, const RECT& place, DWORD style, const Picture* picture) {
+HWND createPictureBox(HWND parent, const RECT& place, DWORD style, std::string_view asset) {
     auto state = std::make_unique<PictureBoxState>();
-    state->picture = picture;
+    state->asset = asset;
     HWND window = CreateWindowExW(WS_EX_CONTROLPARENT, kPictureBoxClass, L"",
                                   style | WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, place.left,
                                   place.top, place.right - place.left, place.bottom - place.top,
@@ -594,8 +629,10 @@ void paintPictureBox(HWND box, HDC dc) {
     GetClientRect(box, &area);
     fill(dc, area, RGB(0, 0, 0));
     auto* state = stateOf<PictureBoxState>(box);
-    if (state != nullptr && state->picture != nullptr) {
-        drawStretched(dc, *state->picture, area);
+    const Picture* picture =
+        state != nullptr && !state->asset.empty() ? embeddedPicture(state->asset) : nullptr;
+    if (picture != nullptr) {
+        drawStretched(dc, *picture, area);
     }
 }
 

@@ -6,15 +6,16 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "forms/Layout.hpp"
 #include "forms/win32/Win32Pictures.hpp"
 
 namespace lumivox::win32 {
 
-// The font of a layout setting (the default GUI font when it names no face),
-// made once for each setting and kept.
-HFONT fontFor(const layout::Font& spec);
+// The font of a layout setting (the default GUI font when it names no face)
+// at `dpi`, made once for each setting and DPI and kept.
+HFONT fontFor(const layout::Font& spec, int dpi);
 // The character height of a font made by fontFor, in pixels.
 int characterHeight(HFONT font);
 
@@ -38,26 +39,33 @@ inline constexpr UINT kEndHover = WM_APP + 1;
 struct ButtonSetup {
     layout::ButtonLook look;
     HFONT font = nullptr;
+    int dpi = 96;  // its pictures and pressed offset are scaled to it
     std::wstring caption;
     std::function<void()> clicked;
 };
 HWND createImageButton(HWND parent, const RECT& place, DWORD style, ButtonSetup setup);
+// After a move to a monitor of another DPI: the font and pictures of that DPI.
+void rescaleImageButton(HWND button, HFONT font, int dpi);
 void setButtonCaption(HWND button, const std::wstring& caption);
 
 struct LabelSetup {
     layout::LabelLook look;
     HFONT font = nullptr;
+    int dpi = 96;  // its text effects' offsets are scaled to it
     std::wstring caption;
-    // x, y in label coordinates and the key state (1 Ctrl, 2 Shift, 4 Alt).
+    // x, y in label coordinates (the layout's pixels, at 96 DPI) and the key
+    // state (1 Ctrl, 2 Shift, 4 Alt).
     std::function<void(int x, int y, int keyState)> leftButtonDown;
 };
 HWND createTransparentLabel(HWND parent, const RECT& place, DWORD style, LabelSetup setup);
+void rescaleLabel(HWND label, HFONT font, int dpi);
 // Also the label's window text.
 void setLabelCaption(HWND label, const std::wstring& caption);
 
-// A black box, with its picture (if any) stretched over it. It holds other
-// controls: transparent labels on it draw over its picture.
-HWND createPictureBox(HWND parent, const RECT& place, DWORD style, const Picture* picture);
+// A black box, with the embedded picture `asset` (if any) stretched over it,
+// decoded at its first paint. It holds other controls: transparent labels on
+// it draw over its picture.
+HWND createPictureBox(HWND parent, const RECT& place, DWORD style, std::string_view asset);
 
 // Paints what a control would show under a transparent child: the form and the
 // picture boxes answer WM_PRINTCLIENT with their background.

@@ -12,6 +12,7 @@
 #include <tuple>
 
 #include "assets/Assets.hpp"
+#include "forms/win32/Win32Dpi.hpp"
 
 namespace lumivox::win32 {
 namespace {
@@ -129,47 +130,122 @@ std::uint32_t keyColour(const Picture& picture, layout::Colour transparent) {
 
 namespace {
 
-MaskedPicture maskedCopy(const Picture* picture, layout::Colour transparent) {
-    MaskedPicture masked;
-    if (picture != nullptr) {
-        const std::uint32_t left = keyColour(*picture, transparent);
-        std::vector<std::uint32_t> colour(picture->pixels.size());
-        std::vector<std::uint32_t> mask(picture->pixels.size());
-        for (size_t i = 0; i < colour.size(); ++i) {
-            const std::uint32_t pixel = picture->pixels[i] & kRgbMask;
-            const bool out = pixel == left;
-            colour[i] = out ? 0 : pixel;
-            mask[i] = out ? kRgbMask : 0;
+// One channel of a premultiplied 0xAARRGGBB pixel.
+constexpr std::uint32_t channel(std::uint32_t pixel, int shift) {
+    return (pixel >> shift) & 0xFFu;
+}
+
+// The picture resized to width x height, bilinear over premultiplied pixels, so
+// pixels left out (alpha 0) do not bleed their colour into the ones kept. The
+// same code on every system (WIC's scaler interpolates differently under Wine).
+Picture resized(const Picture& picture, int width, int height) {
+    Picture made;
+    made.width = width;
+    made.height = height;
+    made.pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+    auto at = [&](int x, int y) {
+        return picture.pixels[static_cast<size_t>(y) * static_cast<size_t>(picture.width) +
+                              static_cast<size_t>(x)];
+    };
+    for (int y = 0; y < height; ++y) {
+        // Pixel centres mapped back, in 1/256 of a source pixel.
+        const int sy = std::max(0, ((2 * y + 1) * picture.height * 128) / height - 128);
+        const int y0 = std::min(sy >> 8, picture.height - 1);
+        const int y1 = std::min(y0 + 1, picture.height - 1);
+        const int fy = sy & 0xFF;
+        for (int x = 0; x < width; ++x) {
+            const int sx = std::max(0, ((2 * x + 1) * picture.width * 128) / width - 128);
+            const int x0 = std::min(sx >> 8, picture.width - 1);
+            const int x1 = std::min(x0 + 1, picture.width - 1);
+            const int fx = sx & 0xFF;
+            std::uint32_t out = 0;
+            for (int shift : {24, 16, 8, 0}) {
+                const std::uint32_t top =
+                    channel(at(x0, y0), shift) * (256 - fx) + channel(at(x1, y0), shift) * fx;
+                const std::uint32_t bottom =
+                    channel(at(x0, y1), shift) * (256 - fx) + channel(at(x1, y1), shift) * fx;
+                const std::uint32_t value =
+                    (top * static_cast<std::uint32_t>(256 - fy) +
+                     bottom * static_cast<std::uint32_t>(fy) + 32768) >> 16;
+                out |= std::min<std::uint32_t>(value, 0xFF) << shift;
+            }
+            made.pixels[static_cast<size_t>(y) * static_cast<size_t>(width) +
+                        static_cast<size_t>(x)] = out;
         }
-        masked.width = picture->width;
-        masked.height = picture->height;
-        masked.colour = bitmapOf(picture->width, picture->height, colour.data());
-        masked.mask = bitmapOf(picture->width, picture->height, mask.data());
     }
+    return made;
+}
+
+// The masked copy: a bitmap of the kept colours, and the mask.
+MaskedPicture maskedCopy(const Picture* picture, layout::Colour transparent, int dpi) {
+    MaskedPicture masked;
+    if (picture == nullptr) {
+        return masked;
+    }
+    const Picture keyed = keyedAt(*picture, transparent, dpi);
+    std::vector<std::uint32_t> colour(keyed.pixels.size());
+    std::vector<std::uint32_t> mask(keyed.pixels.size());
+    for (size_t i = 0; i < colour.size(); ++i) {
+        const bool out = (keyed.pixels[i] >> 24) == 0;
+        colour[i] = keyed.pixels[i] & kRgbMask;
+        mask[i] = out ? kRgbMask : 0;
+    }
+    masked.width = keyed.width;
+    masked.height = keyed.height;
+    masked.colour = bitmapOf(keyed.width, keyed.height, colour.data());
+    masked.mask = bitmapOf(keyed.width, keyed.height, mask.data());
     return masked;
 }
 
 }  // namespace
 
-const MaskedPicture* maskedAsset(const char* assetName, layout::Colour transparent) {
+Picture keyedAt(const Picture& picture, layout::Colour transparent, int dpi) {
+    const std::uint32_t left = keyColour(picture, transparent);
+    Picture keyed = picture;
+    for (std::uint32_t& pixel : keyed.pixels) {
+        pixel = (pixel & kRgbMask) == left ? 0 : 0xFF000000u | (pixel & kRgbMask);
+    }
+    if (dpi == kLayoutDpi) {
+        return keyed;
+    }
+    keyed = resized(keyed, std::max(scaled(picture.width, dpi), 1),
+                    std::max(scaled(picture.height, dpi), 1));
+    for (std::uint32_t& pixel : keyed.pixels) {
+        const std::uint32_t alpha = pixel >> 24;
+        if (alpha < 0x80) {
+            pixel = 0;
+        } else if (alpha != 0xFF) {
+            // Back from premultiplied, opaque.
+            std::uint32_t kept = 0xFF000000u;
+            for (int shift : {16, 8, 0}) {
+                kept |= std::min<std::uint32_t>(channel(pixel, shift) * 255 / alpha, 0xFF) << shift;
+            }
+            pixel = kept;
+        }
+    }
+    return keyed;
+}
+
+const MaskedPicture* maskedAsset(const char* assetName, layout::Colour transparent, int dpi) {
     if (assetName == nullptr) {
         return nullptr;
     }
-    static std::map<std::pair<std::string, layout::Colour>, MaskedPicture> made;
-    const auto key = std::make_pair(std::string(assetName), transparent);
+    static std::map<std::tuple<std::string, layout::Colour, int>, MaskedPicture> made;
+    const auto key = std::make_tuple(std::string(assetName), transparent, dpi);
     auto found = made.find(key);
     if (found == made.end()) {
-        found = made.emplace(key, maskedCopy(embeddedPicture(assetName), transparent)).first;
+        found = made.emplace(key, maskedCopy(embeddedPicture(assetName), transparent, dpi)).first;
     }
     return found->second.colour == nullptr ? nullptr : &found->second;
 }
 
-const MaskedPicture* greyedAsset(const char* assetName) {
+const MaskedPicture* greyedAsset(const char* assetName, int dpi) {
     if (assetName == nullptr) {
         return nullptr;
     }
-    static std::map<std::string, MaskedPicture> made;
-    auto found = made.find(assetName);
+    static std::map<std::pair<std::string, int>, MaskedPicture> made;
+    const auto key = std::make_pair(std::string(assetName), dpi);
+    auto found = made.find(key);
     if (found == made.end()) {
         const Picture* picture = embeddedPicture(assetName);
         Picture grey;
@@ -183,8 +259,8 @@ const MaskedPicture* greyedAsset(const char* assetName) {
                 pixel = 0xFF000000u | (level << 16) | (level << 8) | level;
             }
         }
-        found = made.emplace(assetName, maskedCopy(picture != nullptr ? &grey : nullptr,
-                                                   layout::rgb(0x00, 0x88, 0xFF)))
+        found = made.emplace(key, maskedCopy(picture != nullptr ? &grey : nullptr,
+                                             layout::rgb(0x00, 0x88, 0xFF), dpi))
                     .first;
     }
     return found->second.colour == nullptr ? nullptr : &found->second;
@@ -252,6 +328,22 @@ HICON embeddedIcon(std::string_view pattern, int size) {
         DeleteObject(info.hbmMask);
     }
     made.emplace(key, icon);
+    return icon;
+}
+
+HICON programIcon(int size) {
+    static std::map<int, HICON> made;
+    if (auto found = made.find(size); found != made.end()) {
+        return found->second;
+    }
+    // The icon group in the program's resources holds every size; Windows picks
+    // the nearest and scales it (no PNG to decode at start).
+    auto* icon = static_cast<HICON>(
+        LoadImageW(GetModuleHandleW(nullptr), kProgramIconResource, IMAGE_ICON, size, size, 0));
+    if (icon == nullptr) {
+        icon = embeddedIcon(kProgramIcon, size);  // a program without the resource (tests)
+    }
+    made.emplace(size, icon);
     return icon;
 }
 

@@ -44,14 +44,20 @@ struct MaskedPicture {
 // default the picture's top-left pixel. 0x00RRGGBB.
 std::uint32_t keyColour(const Picture& picture, layout::Colour transparent);
 
-// The masked copy of an embedded picture, made once for all the buttons that
-// share it; null when the asset is null or missing.
-const MaskedPicture* maskedAsset(const char* assetName, layout::Colour transparent);
+// The picture as drawn at `dpi` with the pixels of its key colour left out:
+// scaled from the layouts' 96 DPI (bilinear; the left-out pixels lend no
+// colour), each pixel opaque or, left out, 0. At 96 DPI the decoded pixels.
+Picture keyedAt(const Picture& picture, layout::Colour transparent, int dpi);
+
+// The masked copy of an embedded picture at `dpi` (scaled from the layouts'
+// 96), made once for all the buttons that share it; null when the asset is
+// null or missing.
+const MaskedPicture* maskedAsset(const char* assetName, layout::Colour transparent, int dpi);
 
 // The disabled look of an image button without a picture of its own for it:
 // its outside picture in grey, with #0088FF left out (as generated disabled
-// pictures are); null when the asset is null or missing.
-const MaskedPicture* greyedAsset(const char* assetName);
+// pictures are), at `dpi`; null when the asset is null or missing.
+const MaskedPicture* greyedAsset(const char* assetName, int dpi);
 
 // Draws a masked picture at its own size with its top-left corner at (x, y).
 void drawMasked(HDC dc, const MaskedPicture& picture, int x, int y);
@@ -64,7 +70,13 @@ void drawStretched(HDC dc, const Picture& picture, const RECT& area);
 // none decodes. Made once for each pattern and size.
 HICON embeddedIcon(std::string_view pattern, int size);
 
-// The program's icon.
+// The program's icon: the embedded PNGs, and the icon group of Lumivox.exe's
+// resources (app/win32/Lumivox.rc.in).
 inline constexpr std::string_view kProgramIcon = "icons/lumivox_{n}.png";
+inline constexpr wchar_t kProgramIconResource[] = L"DEFAULT_ICON";
+
+// The program's icon of `size` pixels: from the resources when the program
+// has them, else from the PNGs. Made once for each size.
+HICON programIcon(int size);
 
 }  // namespace lumivox::win32

@@ -8,6 +8,7 @@
 
 #include "base/Encoding.hpp"
 #include "forms/win32/Win32Controls.hpp"
+#include "forms/win32/Win32Dpi.hpp"
 #include "forms/win32/Win32Forms.hpp"
 #include "forms/win32/Win32Pictures.hpp"
 #include "platform/windows/WideText.hpp"
@@ -49,8 +50,12 @@ LRESULT CALLBACK Win32Window::procedure(HWND window, UINT message, WPARAM wParam
 bool Win32Window::build() {
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
     const DWORD exStyle = WS_EX_CONTROLPARENT | WS_EX_APPWINDOW;
-    RECT outer{0, 0, layout().clientWidth, layout().clientHeight};
-    AdjustWindowRectEx(&outer, style, FALSE, exStyle);
+    layoutWidth_ = layout().clientWidth;
+    layoutHeight_ = layout().clientHeight;
+    // Made at the primary screen's DPI; one placed on another monitor is re-laid below.
+    dpi_ = systemDpi();
+    const RECT outer = outerRect(scaled(layoutWidth_, dpi_), scaled(layoutHeight_, dpi_), style,
+                                 exStyle, dpi_);
     const int width = outer.right - outer.left;
     const int height = outer.bottom - outer.top;
     int x = CW_USEDEFAULT;
@@ -68,13 +73,35 @@ bool Win32Window::build() {
     }
     SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32Window::procedure));
-    // Its own icon, or the program's.
-    const std::string_view icon = layout().icon != nullptr ? layout().icon : kProgramIcon;
-    SendMessageW(window_, WM_SETICON, ICON_BIG,
-                 reinterpret_cast<LPARAM>(embeddedIcon(icon, GetSystemMetrics(SM_CXICON))));
-    SendMessageW(window_, WM_SETICON, ICON_SMALL,
-                 reinterpret_cast<LPARAM>(embeddedIcon(icon, GetSystemMetrics(SM_CXSMICON))));
+    if (const int actual = windowDpi(window_); actual != dpi_) {
+        dpi_ = actual;
+        resizeClient(layoutWidth_, layoutHeight_);
+    }
+    setIcons();
     return buildControls();
+}
+
+void Win32Window::setIcons() {
+    // Its own icon, or the program's, at the sizes the system shows at this DPI.
+    const int big = systemMetric(SM_CXICON, dpi_);
+    const int small = systemMetric(SM_CXSMICON, dpi_);
+    const char* own = layout().icon;
+    SendMessageW(window_, WM_SETICON, ICON_BIG,
+                 reinterpret_cast<LPARAM>(own != nullptr ? embeddedIcon(own, big) : programIcon(big)));
+    SendMessageW(
+        window_, WM_SETICON, ICON_SMALL,
+        reinterpret_cast<LPARAM>(own != nullptr ? embeddedIcon(own, small) : programIcon(small)));
+}
+
+void Win32Window::dpiChanged(int dpi, const RECT& outer) {
+    dpi_ = dpi;
+    SetWindowPos(window_, nullptr, outer.left, outer.top, outer.right - outer.left,
+                 outer.bottom - outer.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    // The suggested rectangle scales the frame too; the client area is made exact.
+    resizeClient(layoutWidth_, layoutHeight_);
+    relayControls();
+    setIcons();
+    InvalidateRect(window_, nullptr, TRUE);
 }
 
 void Win32Window::paintBackground(HDC dc) const {
@@ -107,6 +134,9 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
                 endHoverOfButtons();
             }
             break;
+        case WM_DPICHANGED:
+            dpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
         case WM_CLOSE:
             if (acceptClose()) {
                 DestroyWindow(window_);
@@ -163,29 +193,40 @@ std::optional<Text> Win32Window::chooseFile(std::string_view, const Text& initia
     return utf8ToGbk(platform::narrow(std::wstring(file.c_str())));
 }
 
+// The program places windows in the layouts' pixels (the update window 480
+// below the main window's top, say): screen positions are given to it, and
+// taken from it, at the window's DPI.
 int Win32Window::left() const {
     RECT outer{};
     GetWindowRect(window_, &outer);
-    return outer.left;
+    return MulDiv(outer.left, kLayoutDpi, dpi_);
 }
 
 int Win32Window::top() const {
     RECT outer{};
     GetWindowRect(window_, &outer);
-    return outer.top;
+    return MulDiv(outer.top, kLayoutDpi, dpi_);
 }
 
 void Win32Window::move(int left, int top) {
-    SetWindowPos(window_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(window_, nullptr, scaled(left, dpi_), scaled(top, dpi_), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32Window::resizeClient(int width, int height) {
-    // The client area takes the size; the frame goes around it.
-    RECT outer{0, 0, width, height};
-    AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongW(window_, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongW(window_, GWL_EXSTYLE)));
-    SetWindowPos(window_, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The client area takes the size at the window's DPI; the frame as it is
+    // goes around it (measured: the system may draw it at another DPI than the
+    // one the window was told of).
+    layoutWidth_ = width;
+    layoutHeight_ = height;
+    RECT outer{};
+    RECT client{};
+    GetWindowRect(window_, &outer);
+    GetClientRect(window_, &client);
+    const int frameWidth = (outer.right - outer.left) - client.right;
+    const int frameHeight = (outer.bottom - outer.top) - client.bottom;
+    SetWindowPos(window_, nullptr, 0, 0, scaled(width, dpi_) + frameWidth,
+                 scaled(height, dpi_) + frameHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32Window::requestClose() {

@@ -25,7 +25,8 @@ class Win32Window final : public FormCore {
     ~Win32Window() override;
 
     // Creates the window and every control; false when the layout cannot be
-    // built (a parent not laid out before its child, a picture that does not decode).
+    // built (a parent not laid out before its child, a picture the program
+    // does not carry).
     bool build();
     HWND handle() const { return window_; }
     // The system window of a control (null for timers, dialogs, stores without
@@ -47,13 +48,23 @@ class Win32Window final : public FormCore {
     HWND at(int order) const;
     HWND parentOf(const layout::Control& spec) const;
     HWND makeChild(const layout::Control& spec, HWND parent);
-    HWND makeEditBox(const layout::Control& spec, HWND parent);
+    // Every child placed, and given its font and pictures, at the window's DPI.
+    void relayControls();
+    // The window moved to a monitor of another DPI: the suggested rectangle
+    // (*outer), the client area scaled, the controls re-laid.
+    void dpiChanged(int dpi, const RECT& outer);
+    void setIcons();
     void paintBackground(HDC dc) const;
     void endHoverOfButtons() const;
 
     Win32Forms& runtime_;
     HWND window_ = nullptr;
+    int dpi_ = 96;  // the window's; the layout's pixels are 96-DPI ones
+    // The client size the layout or program gave, in the layout's pixels.
+    int layoutWidth_ = 0;
+    int layoutHeight_ = 0;
     std::vector<HWND> children_;  // by creation order; null: none (yet)
+    std::vector<layout::Control> specs_;  // each child's layout, by creation order
     // Edit boxes: what each was given to show for the text the program wrote;
     // until the host changes the box it reads back the written bytes.
     std::vector<std::wstring> shownForWritten_;

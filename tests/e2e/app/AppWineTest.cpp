@@ -1,7 +1,7 @@
 // Lumivox.exe under Wine on a private X screen (scripts/wine-with-display), its
 // version file served by nginx (scripts/wine-with-nginx): the first start, what
-// the screen shows of each page, Esc ending it, and the start-up time beside a
-// minimal Win32 window. Arguments: the program and the minimal window's program.
+// the screen shows of each page at 100 % and at the higher scales a prefix's
+// DPI gives, Esc ending it, and the start-up time beside a minimal Win32 window. Arguments: the program and the minimal window's program.
 // With LUMIVOX_SCREENSHOT_DIR set, the pages and the decoded pictures are saved
 // there as BMP files for the comparison with the Linux build.
 #include <windows.h>
@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include "forms/win32/Win32Dpi.hpp"
 #include "forms/win32/Win32Pictures.hpp"
 #include "platform/DataFolder.hpp"
 #include "platform/windows/WideText.hpp"
@@ -57,7 +58,7 @@ class WineProgram : public ::testing::Test {
     }
 
     // Starts the program and waits until its window is shown and painted.
-    HWND start(Started& program) {
+    HWND start(Started& program, int dpi = win32::kLayoutDpi) {
         EXPECT_TRUE(program.ok());
         SetCursorPos(0, 0);  // the pointer over no control of it
         HWND window = program.waitForWindow(L"LumivoxV1.0", 60s);
@@ -66,29 +67,66 @@ class WineProgram : public ::testing::Test {
             return nullptr;
         }
         // Shown is not yet painted: wait for the tab row.
-        EXPECT_TRUE(waitUntil([&] { return capture(window).at(58, 72 + 40) != 0; }, 30s));
+        EXPECT_TRUE(waitUntil(
+            [&] { return capture(window).at(win32::scaled(58, dpi), win32::scaled(72 + 40, dpi)) != 0; },
+            30s));
         return window;
     }
 
     TempDir elsewhere_;
 };
 
+// The DPI of the Wine prefix's screen while it lives (Wine reads it as each
+// program starts); the earlier setting back after.
+class PrefixDpi {
+  public:
+    explicit PrefixDpi(int dpi) {
+        RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0,
+                        KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_, nullptr);
+        DWORD size = sizeof(earlier_);
+        had_ = RegQueryValueExW(key_, L"LogPixels", nullptr, nullptr,
+                                reinterpret_cast<BYTE*>(&earlier_), &size) == ERROR_SUCCESS;
+        const DWORD value = static_cast<DWORD>(dpi);
+        RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                       sizeof(value));
+    }
+    ~PrefixDpi() {
+        if (had_) {
+            RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD,
+                           reinterpret_cast<const BYTE*>(&earlier_), sizeof(earlier_));
+        } else {
+            RegDeleteValueW(key_, L"LogPixels");
+        }
+        RegCloseKey(key_);
+    }
+    PrefixDpi(const PrefixDpi&) = delete;
+    PrefixDpi& operator=(const PrefixDpi&) = delete;
+
+  private:
+    HKEY key_ = nullptr;
+    DWORD earlier_ = 0;
+    bool had_ = false;
+};
+
 // How many pixels of a part of a picture do not show as they should where the
-// picture lies in the client area: its pixels exactly, the ones of its key
-// colour as the black background. -1 when the picture is missing.
+// picture lies in the client area at that DPI: the picture as the program
+// scales it exactly (at 96 DPI its decoded pixels), the ones of its key colour
+// as the black background. Places and the part in the layout's pixels. -1 when
+// the picture is missing.
 int differingPixels(const Image& screen, const char* asset, layout::Colour key, int left, int top,
-                    RECT part) {
-    const win32::Picture* picture = win32::embeddedPicture(asset);
-    if (picture == nullptr) {
+                    RECT part, int dpi = win32::kLayoutDpi) {
+    const win32::Picture* decoded = win32::embeddedPicture(asset);
+    if (decoded == nullptr) {
         return -1;
     }
-    const std::uint32_t leftOut = win32::keyColour(*picture, key);
+    const win32::Picture picture = win32::keyedAt(*decoded, key, dpi);
+    using win32::scaled;
     int differing = 0;
-    for (int y = part.top; y < part.bottom; ++y) {
-        for (int x = part.left; x < part.right; ++x) {
+    for (int y = scaled(part.top, dpi); y < scaled(part.bottom, dpi); ++y) {
+        for (int x = scaled(part.left, dpi); x < scaled(part.right, dpi); ++x) {
             const std::uint32_t pixel =
-                picture->pixels[static_cast<size_t>(y) * picture->width + x] & 0xFFFFFFu;
-            differing += screen.at(left + x, top + y) != (pixel == leftOut ? 0u : pixel);
+                picture.pixels[static_cast<size_t>(y) * picture.width + x] & 0xFFFFFFu;
+            differing += screen.at(scaled(left, dpi) + x, scaled(top, dpi) + y) != pixel;
         }
     }
     return differing;
@@ -150,52 +188,77 @@ TEST_F(WineProgram, FirstStartShowsTheWindowAndEndsWithEscape) {
     EXPECT_EQ(program.waitForExit(30s), 0);
 }
 
-TEST_F(WineProgram, EachPageAsTheHostSeesIt) {
-    Started program(programPath, elsewhere_.path());
-    HWND window = start(program);
-    ASSERT_NE(window, nullptr);
+// At 100 % and at each scale a prefix's DPI gives (125, 150, 200 %): the
+// client area exactly scaled, clicks at scaled places switch the pages, the
+// tab pictures as the program scales them and their mouse-over look. With
+// LUMIVOX_SCREENSHOT_DIR, each page at each scale is saved.
+TEST_F(WineProgram, EachPageAtEachScaleAsTheHostSeesIt) {
     const fs::path shots = screenshotDir();
-    auto save = [&](const char* name, const Image& image) {
-        if (!shots.empty()) {
-            saveBmp(shots / name, image.width, image.height, image.pixels.data());
-        }
-    };
-    const Image sound = settled(window);
-    save("sound-effects.bmp", sound);
-    // Inside 快捷编辑框1 of the hidden hotkey page: the sound page's black.
-    const int boxX = 8 + 112 + 200, boxY = 128 + 32 + 12;
-    EXPECT_EQ(sound.at(boxX, boxY), 0u);
+    for (const int dpi : {96, 120, 144, 192}) {
+        SCOPED_TRACE("DPI " + std::to_string(dpi));
+        const auto at = [dpi](int length) { return win32::scaled(length, dpi); };
+        const std::string scale =
+            dpi == win32::kLayoutDpi ? "" : "-" + std::to_string(dpi * 100 / 96);
+        auto save = [&](const std::string& name, const Image& image) {
+            if (!shots.empty()) {
+                saveBmp(shots / (name + scale + ".bmp"), image.width, image.height,
+                        image.pixels.data());
+            }
+        };
+        const PrefixDpi prefixDpi(dpi);
+        Started program(programPath, elsewhere_.path());
+        HWND window = start(program, dpi);
+        ASSERT_NE(window, nullptr);
+        RECT client;
+        GetClientRect(window, &client);
+        EXPECT_EQ(client.right, at(kClientWidth));
+        EXPECT_EQ(client.bottom, at(kClientHeight));
 
-    // 特定按钮3 "自定音": the song page, its play buttons blue around the picture.
-    clickAt(window, 216 + 50, 72 + 40);
-    ASSERT_TRUE(waitUntil([&] { return capture(window).at(8 + 88 + 1, 128 + 16 + 1) != 0; }, 10s));
-    save("song-slots.bmp", settled(window));
+        const Image sound = settled(window);
+        save("sound-effects", sound);
+        // Inside 快捷编辑框1 of the hidden hotkey page: the sound page's black.
+        const int boxX = 8 + 112 + 200, boxY = 128 + 32 + 12;
+        EXPECT_EQ(sound.at(at(boxX), at(boxY)), 0u);
+        // 官方音按钮1 (8,128 + 8,16): the bar's ends as scaled.
+        EXPECT_EQ(differingPixels(sound, "pictures/bar.jpg", layout::kBlack, 16, 144,
+                                  {0, 0, 10, 30}, dpi),
+                  0);
 
-    // 特定按钮1 "快捷键": the hotkey page, its phrase boxes white.
-    clickAt(window, 8 + 50, 72 + 40);
-    ASSERT_TRUE(waitUntil([&] { return capture(window).at(boxX, boxY) == 0xFFFFFFu; }, 10s));
-    save("hotkey-phrases.bmp", settled(window));
+        // 特定按钮3 "自定音": the song page, its play buttons blue around the picture.
+        clickAt(window, at(216 + 50), at(72 + 40));
+        ASSERT_TRUE(waitUntil(
+            [&] { return capture(window).at(at(8 + 88 + 1), at(128 + 16 + 1)) != 0; }, 10s));
+        save("song-slots", settled(window));
 
-    // The mouse over a tab shows its second picture (blue left out); leaving it,
-    // the first again.
-    const layout::Colour blue = layout::rgb(0x00, 0x88, 0xFF);
-    const RECT belowCaption{0, 36, 100, 45};
-    POINT over{320 + 50, 72 + 40};
-    ClientToScreen(window, &over);
-    SetCursorPos(over.x, over.y);
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            return differingPixels(capture(window), "pictures/tab_in.jpg", blue, 320, 72,
-                                   belowCaption) == 0;
-        },
-        5s));
-    SetCursorPos(0, 0);
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            return differingPixels(capture(window), "pictures/tab_out.jpg", layout::kBlack, 320, 72,
-                                   belowCaption) == 0;
-        },
-        5s));
+        // 特定按钮1 "快捷键": the hotkey page, its phrase boxes white.
+        clickAt(window, at(8 + 50), at(72 + 40));
+        ASSERT_TRUE(
+            waitUntil([&] { return capture(window).at(at(boxX), at(boxY)) == 0xFFFFFFu; }, 10s));
+        save("hotkey-phrases", settled(window));
+
+        // The mouse over a tab shows its second picture (blue left out); leaving
+        // it, the first again.
+        const layout::Colour blue = layout::rgb(0x00, 0x88, 0xFF);
+        const RECT belowCaption{0, 36, 100, 45};
+        POINT over{at(320 + 50), at(72 + 40)};
+        ClientToScreen(window, &over);
+        SetCursorPos(over.x, over.y);
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                return differingPixels(capture(window), "pictures/tab_in.jpg", blue, 320, 72,
+                                       belowCaption, dpi) == 0;
+            },
+            5s));
+        SetCursorPos(0, 0);
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                return differingPixels(capture(window), "pictures/tab_out.jpg", layout::kBlack,
+                                       320, 72, belowCaption, dpi) == 0;
+            },
+            5s));
+        pressEscape(window);
+        EXPECT_EQ(program.waitForExit(30s), 0);
+    }
 
     if (!shots.empty()) {
         // The pictures as WIC decodes them, for the comparison with libjpeg's.
@@ -207,32 +270,46 @@ TEST_F(WineProgram, EachPageAsTheHostSeesIt) {
                     picture->height, picture->pixels.data());
         }
     }
-    pressEscape(window);
-    EXPECT_EQ(program.waitForExit(30s), 0);
 }
 
-// A figure: start-up to the window shown, Lumivox.exe beside a minimal Win32
-// window, alternating, in the same run. LUMIVOX_STARTUP_BASELINE may name
-// another build of Lumivox.exe (an earlier one) to take turns with them.
+// A figure: start-up to the window shown (and for Lumivox.exe, to its tab row
+// painted, pictures decoded), Lumivox.exe beside a minimal Win32
+// window, alternating, in the same run; and the minimal window with as many
+// child windows as the main window makes at start (Wine's own cost of them).
+// LUMIVOX_STARTUP_BASELINE may name another build of Lumivox.exe (an earlier
+// one) to take turns with them.
 TEST_F(WineProgram, StartupBesideAMinimalWindow) {
     ASSERT_FALSE(minimalWindowPath.empty());
     constexpr int kRuns = 9;
+    // The child windows of the main window at start: 97 image buttons, 34
+    // transparent labels, 4 picture boxes, 3 group boxes, a label and a
+    // progress bar (the edit boxes of the hidden page come later).
+    constexpr int kChildrenAtStart = 140;
     struct Peer {
         std::string label, program;
         const wchar_t* title;
+        std::wstring arguments;
         std::vector<double> shown;
+        std::vector<double> painted;  // Lumivox.exe's
     };
-    std::vector<Peer> peers = {{"Lumivox.exe", programPath, L"LumivoxV1.0", {}},
-                               {"minimal Win32 window", minimalWindowPath, L"MinimalWin32Window", {}}};
+    std::vector<Peer> peers = {
+        {"Lumivox.exe", programPath, L"LumivoxV1.0", L"", {}, {}},
+        {"minimal Win32 window", minimalWindowPath, L"MinimalWin32Window", L"", {}, {}},
+        {"minimal window, " + std::to_string(kChildrenAtStart) + " children", minimalWindowPath,
+         L"MinimalWin32Window", std::to_wstring(kChildrenAtStart), {}, {}}};
     if (const char* baseline = std::getenv("LUMIVOX_STARTUP_BASELINE")) {
-        peers.push_back({std::string("baseline ") + baseline, baseline, L"LumivoxV1.0", {}});
+        peers.push_back({std::string("baseline ") + baseline, baseline, L"LumivoxV1.0", L"", {}, {}});
     }
     for (int run = 0; run < kRuns; ++run) {
         for (Peer& peer : peers) {
-            Started program(peer.program, elsewhere_.path());
+            Started program(peer.program, elsewhere_.path(), peer.arguments);
             HWND window = program.waitForWindow(peer.title, 60s);
             ASSERT_NE(window, nullptr) << peer.label;
             peer.shown.push_back(program.shownAfter().count());
+            if (std::wstring(peer.title) == L"LumivoxV1.0") {
+                ASSERT_TRUE(waitUntil([&] { return capture(window).at(58, 72 + 40) != 0; }, 30s));
+                peer.painted.push_back(program.elapsed().count());
+            }
             pressEscape(window);
             ASSERT_EQ(program.waitForExit(30s), 0) << peer.label;
         }
@@ -242,16 +319,25 @@ TEST_F(WineProgram, StartupBesideAMinimalWindow) {
         return values[values.size() / 2];
     };
     std::printf("start-up to window shown under Wine, median of %d, taking turns:\n", kRuns);
-    for (const Peer& peer : peers) {
+    auto show = [&](const std::string& label, const std::vector<double>& times) {
         std::string runs;
-        for (double shown : peer.shown) {
-            runs += " " + std::to_string(static_cast<int>(shown));
+        for (double time : times) {
+            runs += " " + std::to_string(static_cast<int>(time));
         }
-        std::printf("  %-40s %5.0f ms  (runs:%s)\n", peer.label.c_str(), median(peer.shown),
-                    runs.c_str());
+        std::printf("  %-40s %5.0f ms  (runs:%s)\n", label.c_str(), median(times), runs.c_str());
+    };
+    for (const Peer& peer : peers) {
+        show(peer.label, peer.shown);
     }
-    std::printf("  ratio Lumivox.exe / minimal window: %.2f\n",
-                median(peers[0].shown) / median(peers[1].shown));
+    std::printf("to the tab row painted:\n");
+    for (const Peer& peer : peers) {
+        if (!peer.painted.empty()) {
+            show(peer.label, peer.painted);
+        }
+    }
+    std::printf("  ratio Lumivox.exe / minimal window: %.2f; / minimal window with children: %.2f\n",
+                median(peers[0].shown) / median(peers[1].shown),
+                median(peers[0].shown) / median(peers[2].shown));
 }
 
 }  // namespace
@@ -265,6 +351,7 @@ int main(int argc, char** argv) {
     if (argc > 2) {
         lumivox::testing::minimalWindowPath = argv[2];
     }
+    lumivox::testing::makeDpiAware();
     // The picture checks decode through WIC, as the program does.
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     return RUN_ALL_TESTS();

@@ -41,11 +41,14 @@ struct Image {
     }
 };
 
-// The client area of the window as the screen shows it.
+// The client area of the window as the screen shows it (in the screen's
+// pixels: the caller is DPI-aware, see makeDpiAware).
 inline Image capture(HWND window) {
     Image image;
-    image.width = kClientWidth;
-    image.height = kClientHeight;
+    RECT client{};
+    GetClientRect(window, &client);
+    image.width = std::max<int>(client.right, 1);
+    image.height = std::max<int>(client.bottom, 1);
     POINT origin{0, 0};
     ClientToScreen(window, &origin);
     HDC screen = GetDC(nullptr);
@@ -104,6 +107,18 @@ inline void saveBmp(const std::filesystem::path& file, int width, int height,
     out.write(reinterpret_cast<const char*>(&header), sizeof(header));
     out.write(reinterpret_cast<const char*>(&info), sizeof(info));
     out.write(reinterpret_cast<const char*>(pixels), bytes);
+}
+
+// The test itself per-monitor DPI-aware, so Wine gives it the program's
+// windows in the screen's pixels, not scaled to 96 DPI. Windows 10 and Wine;
+// older systems have no such call and nothing to scale.
+inline void makeDpiAware() {
+    using SetContext = BOOL(WINAPI*)(HANDLE);
+    const auto set = reinterpret_cast<SetContext>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
+    if (set != nullptr) {
+        set(reinterpret_cast<HANDLE>(-4));  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+    }
 }
 
 struct FoundWindow {
@@ -175,6 +190,10 @@ class Started {
         return nullptr;
     }
     std::chrono::duration<double, std::milli> shownAfter() const { return shownAfter_; }
+    // Since it was started.
+    std::chrono::duration<double, std::milli> elapsed() const {
+        return std::chrono::steady_clock::now() - start_;
+    }
     // Its exit code, or -1000 when it does not end in time.
     long waitForExit(std::chrono::milliseconds limit) {
         if (WaitForSingleObject(info_.hProcess, static_cast<DWORD>(limit.count())) !=

@@ -398,6 +398,75 @@ TEST_F(Win32FormsTest, OpenFileDialogGivesThePathAndKeepsTheCurrentFolder) {
     EXPECT_EQ(std::wstring(after), std::wstring(before));
 }
 
+// A move to a monitor of 200 % and back: the window takes the client size of
+// the DPI, every control its scaled place and font, a transparent label
+// reports clicks and the window its position in the layout's pixels, and the
+// program's moves are scaled; at 96 DPI again all is as it was.
+TEST_F(Win32FormsTest, AChangeOfDpiReLaysTheWindow) {
+    ASSERT_TRUE(forms_->loadWindow("事件", nullptr, false));
+    Win32Window* form = forms_->openForm("事件");
+    HWND window = form->handle();
+    auto placeOf = [&](const char* control) {
+        RECT place{};
+        GetWindowRect(form->controlHandle(control), &place);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&place), 2);
+        return place;
+    };
+    auto fontHeight = [&](const char* control) {
+        LOGFONTW font{};
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(form->controlHandle(control), WM_GETFONT,
+                                                        0, 0)),
+                   sizeof(font), &font);
+        return font.lfHeight;
+    };
+    struct Case {
+        int dpi;
+        int clientWidth, clientHeight;
+        RECT button2, label;
+        LONG fontHeight;
+        POINT labelClick, reported;
+        POINT movedOnScreen;  // after move(100, 50)
+    };
+    for (const Case& each : {
+             Case{192, 400, 200, {100, 0, 180, 40}, {0, 60, 80, 100}, -24, {21, 11}, {10, 5},
+                  {200, 100}},
+             Case{144, 300, 150, {75, 0, 135, 30}, {0, 45, 60, 75}, -18, {15, 9}, {10, 6},
+                  {150, 75}},
+             Case{96, 200, 100, {50, 0, 90, 20}, {0, 30, 40, 50}, -12, {21, 11}, {21, 11},
+                  {100, 50}},
+         }) {
+        SCOPED_TRACE("DPI " + std::to_string(each.dpi));
+        RECT suggested{};
+        GetWindowRect(window, &suggested);
+        SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(each.dpi, each.dpi),
+                     reinterpret_cast<LPARAM>(&suggested));
+        RECT client{};
+        GetClientRect(window, &client);
+        EXPECT_EQ(client.right, each.clientWidth);
+        EXPECT_EQ(client.bottom, each.clientHeight);
+        const RECT button = placeOf("按钮2");
+        EXPECT_TRUE(EqualRect(&button, &each.button2))
+            << button.left << "," << button.top << " " << button.right << "," << button.bottom;
+        const RECT label = placeOf("标签");
+        EXPECT_TRUE(EqualRect(&label, &each.label))
+            << label.left << "," << label.top << " " << label.right << "," << label.bottom;
+        EXPECT_EQ(fontHeight("标签1"), each.fontHeight);
+        events_.clear();
+        SendMessageW(form->controlHandle("标签"), WM_LBUTTONDOWN, 0,
+                     MAKELPARAM(each.labelClick.x, each.labelClick.y));
+        ASSERT_EQ(events_.size(), 1u);
+        EXPECT_EQ(events_[0].x, each.reported.x);
+        EXPECT_EQ(events_[0].y, each.reported.y);
+        form->move(100, 50);
+        RECT outer{};
+        GetWindowRect(window, &outer);
+        EXPECT_EQ(outer.left, each.movedOnScreen.x);
+        EXPECT_EQ(outer.top, each.movedOnScreen.y);
+        EXPECT_EQ(form->left(), 100);
+        EXPECT_EQ(form->top(), 50);
+    }
+}
+
 // The program's icon and the update window's, from their PNGs, in the sizes the
 // system asks for.
 TEST_F(Win32FormsTest, IconsAreMadeFromTheirPictures) {
