@@ -255,6 +255,12 @@ void onUpdateWindowCreated(Window& updateWindow) {
         failUpdate(kFailedMessage);
         return;
     }
+    // A download of this build killed midway (the program ended, the machine
+    // went down) left its temporary file: the updater's own name for this very
+    // build, never a file of the host's. Removed, it is downloaded afresh under
+    // the same name; one still held open (another copy downloading it now)
+    // cannot be removed on Windows and the engine then takes the next name.
+    platform::removeFile(gbkToUtf8(temporaryTarget(s.baseName)));
     TaskParam& param = *s.param;
     param.taskKind = 4096;
     param.url = trimSpaces(main->text(kUrlStore));

@@ -270,6 +270,9 @@ TEST(Update, DownloadsVerifiesStartsTheNewBuildAndEnds) {
 
     // An older file of that name stays; the download goes beside it under a new name.
     writeFile(program.installFolder() / "LumNew", "older");
+    // A download of this build killed midway left the updater's temporary file:
+    // it is taken away, not left beside the new one.
+    writeFile(program.installFolder() / "LumNew.download", std::string(4096, '\0') + "killed");
     program.start(host);
     ASSERT_TRUE(program.waitForWindow(kUpdate, 60)) << program.log();
     const WindowGeometry main = program.geometry(kMain);
@@ -299,6 +302,11 @@ TEST(Update, DownloadsVerifiesStartsTheNewBuildAndEnds) {
     EXPECT_EQ(program.process().wait(60s), 0) << program.log();
     EXPECT_EQ(readFile(marker), downloaded.string() + "\n" + downloaded.string());
     EXPECT_EQ(downloaded.filename(), "LumNew(1)");
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(program.installFolder()))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"LumNew", "LumNew(1)", "Lumivox", "started-by"}));
     EXPECT_NE(fs::status(downloaded).permissions() & fs::perms::owner_exec, fs::perms::none);
 }
 

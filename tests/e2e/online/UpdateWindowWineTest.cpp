@@ -103,6 +103,8 @@ class WineUpdateWindow : public ::testing::Test {
 
 TEST_F(WineUpdateWindow, TheSignedBuildIsDownloadedCheckedStartedAndTheOldProgramEnds) {
     ASSERT_NO_FATAL_FAILURE(serve(true));
+    // A download of this build killed midway left the updater's temporary file.
+    std::ofstream(install_ / "LumNew.exe.download", std::ios::binary) << "killed midway";
     Started program(platform::narrow((install_ / "Lumivox.exe").wstring()), install_.path());
     ASSERT_TRUE(program.ok());
     HWND update = program.waitForWindow(L"自动更新", 60s);
@@ -134,6 +136,8 @@ TEST_F(WineUpdateWindow, TheSignedBuildIsDownloadedCheckedStartedAndTheOldProgra
     ASSERT_FALSE(started.empty()) << "the new build did not run";
     EXPECT_TRUE(fs::equivalent(fs::u8path(started.substr(0, started.find('\n'))), landed))
         << started;
+    EXPECT_EQ(installed(), (std::vector<std::wstring>{L"LumNew.exe", L"LumNew.exe.started",
+                                                      L"Lumivox.exe"}));
     std::printf(
         "update under Wine (2 MiB over 5 connections): window shown to download "
         "checked %.0f ms; Enter to the old program ended and the new build run %.0f ms\n",
