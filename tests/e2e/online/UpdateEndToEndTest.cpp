@@ -339,9 +339,13 @@ TEST(Release, AnOlderBuildUpdatesToAPublishedRelease) {
 
     OnlineProgram program;
     ASSERT_TRUE(program.displayOk());
+    // A file of the release's name is the host's and stays; the release's
+    // number goes after its whole name (not inside "999.0").
+    writeFile(program.installFolder() / "Lumivox-999.0", "the host's");
     program.start(host);
     ASSERT_TRUE(program.waitForWindow(kUpdateBox, 120)) << program.log();
-    const fs::path landed = program.installFolder() / "Lumivox-999.0";
+    EXPECT_EQ(readFile(program.installFolder() / "Lumivox-999.0"), "the host's");
+    const fs::path landed = program.installFolder() / "Lumivox-999.0(1)";
     EXPECT_EQ(readFile(program.installFolder() / "started-by"),
               landed.string() + "\n" + landed.string());
     program.pressEnterIn(kUpdateBox);
