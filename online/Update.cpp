@@ -8,7 +8,6 @@
 #include "base/TextOps.hpp"
 #include "forms/Layout.hpp"
 #include "online/BuildInfo.hpp"
-#include "online/DownloadPlan.hpp"
 #include "online/UpdateSignature.hpp"
 #include "online/VersionFile.hpp"
 #include "platform/Executable.hpp"
@@ -117,12 +116,15 @@ void removeCreatedFile() {
 }
 
 // The verified build takes its final name; a file of that name is the host's
-// and stays: the build then takes the next free name, as the engine would.
+// and stays: the build then takes NAME(1), NAME(2)... (the number after the
+// whole base name, so that "Lumivox-1.1" becomes "Lumivox-1.1(1)", not the
+// engine's "Lumivox-1(1).1").
 bool takeFinalName(platform::HeldProgram& build, const Text& baseName, std::string& finalPath) {
-    std::optional<Text> name = updateTarget(baseName);
-    for (int tried = 0; name && tried < 100; ++tried, name = nextRenameCandidate(*name)) {
-        if (build.moveTo(gbkToUtf8(*name))) {
-            finalPath = gbkToUtf8(*name);
+    for (int number = 0; number < 100; ++number) {
+        const Text name = updateTarget(
+            number == 0 ? baseName : joinTexts(baseName, "(", std::to_string(number), ")"));
+        if (build.moveTo(gbkToUtf8(name))) {
+            finalPath = gbkToUtf8(name);
             return true;
         }
     }
@@ -255,6 +257,12 @@ void onUpdateWindowCreated(Window& updateWindow) {
         failUpdate(kFailedMessage);
         return;
     }
+    // A download of this build killed midway (the program ended, the machine
+    // went down) left its temporary file: the updater's own name for this very
+    // build, never a file of the host's. Removed, it is downloaded afresh under
+    // the same name; one still held open (another copy downloading it now)
+    // cannot be removed on Windows and the engine then takes the next name.
+    platform::removeFile(gbkToUtf8(temporaryTarget(s.baseName)));
     TaskParam& param = *s.param;
     param.taskKind = 4096;
     param.url = trimSpaces(main->text(kUrlStore));

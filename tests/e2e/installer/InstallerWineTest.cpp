@@ -1,7 +1,9 @@
 // The installer on a new user's machine (a fresh Wine prefix): a silent install
 // without administrator rights puts the program, a Start-menu entry that starts
 // it and an uninstaller listed under the user's installed programs in place;
-// the silent uninstall takes all of it away again.
+// a reinstall while the program runs says so and writes nothing, and works
+// once it has quit, keeping the host's data; the silent uninstall takes all of
+// it away again. Needs a screen for the running copy (scripts/wine-with-display).
 #include <windows.h>
 
 #include <objidl.h>
@@ -17,8 +19,10 @@
 #include <thread>
 #include <vector>
 
+#include "platform/DataFolder.hpp"
 #include "platform/StartMenu.hpp"
 #include "platform/windows/WideText.hpp"
+#include "tests/e2e/app/WineDriving.hpp"
 #include "tests/support/TestSupport.hpp"
 
 namespace {
@@ -134,6 +138,38 @@ TEST(Installer, InstallsForTheUserAloneAndUninstallsCompletely) {
     ASSERT_NE(running, INVALID_HANDLE_VALUE);
     EXPECT_EQ(run(L"\"" + fs::path(LUMIVOX_INSTALLER).wstring() + L"\" /S"), 2);
     CloseHandle(running);
+
+    // A real running copy: the installed program itself, started as the host
+    // would. Its server does not answer here, so it shows the version check's
+    // box and runs until the host presses Enter. The installer says so, writes
+    // nothing, and once the copy has quit a reinstall works; the host's data
+    // stays as it was throughout.
+    const fs::path data = fs::u8path(lumivox::platform::dataFolder());
+    ASSERT_FALSE(data.empty());
+    fs::create_directories(data);
+    std::ofstream(data / "host-data.txt", std::ios::binary) << "the host's own settings";
+    {
+        const fs::path installed = folder / "Lumivox.exe";
+        lumivox::testing::Started copy(lumivox::platform::narrow(installed.wstring()), folder);
+        ASSERT_TRUE(copy.ok());
+        HWND box = copy.waitForWindow(L"信息：", 60s);
+        ASSERT_NE(box, nullptr) << "the copy did not come up";
+        // The installer writes its uninstaller after the program: with it
+        // gone beforehand, its absence afterwards shows that nothing was written.
+        ASSERT_TRUE(fs::remove(folder / "Uninstall.exe"));
+        EXPECT_EQ(run(L"\"" + fs::path(LUMIVOX_INSTALLER).wstring() + L"\" /S"), 2);
+        EXPECT_TRUE(copy.running());
+        EXPECT_FALSE(fs::exists(folder / "Uninstall.exe"));
+        EXPECT_TRUE(wholeFile(installed) == program);
+        lumivox::testing::pressKey(box, VK_RETURN);
+        ASSERT_EQ(copy.waitForExit(30s), 0);
+    }
+    // An older build in its place, as an upgrade finds it.
+    std::ofstream(folder / "Lumivox.exe", std::ios::binary | std::ios::trunc) << "older build";
+    ASSERT_EQ(run(L"\"" + fs::path(LUMIVOX_INSTALLER).wstring() + L"\" /S"), 0);
+    EXPECT_TRUE(wholeFile(folder / "Lumivox.exe") == program);
+    EXPECT_TRUE(fs::exists(folder / "Uninstall.exe"));
+    EXPECT_EQ(wholeFile(data / "host-data.txt"), "the host's own settings");
 
     EXPECT_EQ(entryValue(L"DisplayName"), L"Lumivox");
     EXPECT_EQ(entryValue(L"DisplayVersion"), L"1.0");

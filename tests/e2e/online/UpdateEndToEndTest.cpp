@@ -17,6 +17,7 @@
 #include "online/UpdateSignature.hpp"
 #include "tests/e2e/online/OnlineProgram.hpp"
 #include "tests/support/NginxServer.hpp"
+#include "tests/support/SoundRecording.hpp"
 #include "tests/support/TestWebSite.hpp"
 
 namespace lumivox::testing {
@@ -146,8 +147,14 @@ TEST(VersionCheck, AnotherVersionLetsTheProgramRunOn) {
 }
 
 // A server that accepts and never answers: the check waits on its own thread,
-// the window keeps taking input, and the bounded read ends in the failure box.
+// the sound board keeps playing (an effect clicked is heard at the sink within
+// a second), the links keep opening, and the bounded read ends in the failure box.
 TEST(VersionCheck, ASilentServerLeavesTheWindowWorking) {
+    PulseServer sound;
+    ASSERT_TRUE(sound.ok()) << "no private sound server";
+    sound.useInThisProcess();
+    SoundRecorder recorder;
+    ASSERT_TRUE(recorder.ok()) << "parec did not start";
     TestWebSite site;
     SiteReply reply;
     reply.body = "2---http://127.0.0.1/new---LumivoxNew";
@@ -156,13 +163,29 @@ TEST(VersionCheck, ASilentServerLeavesTheWindowWorking) {
     OpenerRecorder opener;
     OnlineProgram program;
     ASSERT_TRUE(program.displayOk());
-    program.start(site.host(), opener.env());
+    auto env = opener.env();
+    for (const auto& [name, value] : sound.environment())
+        env[name] = value;
+    program.start(site.host(), env);
     ASSERT_TRUE(program.waitForWindow(kMain, 60)) << program.log();
     ASSERT_TRUE(waitUntil([&] { return !site.requestsFor("/111.txt").empty(); }, 30s));
+    std::this_thread::sleep_for(500ms);  // the check is under way, its answer far off
+
+    const std::size_t mark = recorder.sampleCount();
     const auto clicked = std::chrono::steady_clock::now();
+    program.click(kMain, 376, 240);  // 官方音按钮16
+    const long onset = recorder.waitForLoud(mark, 800, 10s);
+    ASSERT_GE(onset, 0) << "no sound" << program.log();
+    const auto heard = recorder.arrivalOf(static_cast<std::size_t>(onset)) - clicked;
+    EXPECT_LT(heard, 1s) << std::chrono::duration<double>(heard).count() << " s";
+    std::printf("effect heard %.3f s after the click, version check hanging\n",
+                std::chrono::duration<double>(heard).count());
+
+    const auto linked = std::chrono::steady_clock::now();
     program.click(kMain, 578, 94);  // 特定按钮6 opens a page
     ASSERT_TRUE(waitUntil([&] { return fs::exists(opener.opened()); }, 20s)) << program.log();
-    EXPECT_LT(std::chrono::steady_clock::now() - clicked, 2s);
+    EXPECT_LT(std::chrono::steady_clock::now() - linked, 2s);
+    EXPECT_EQ(site.requestsFor("/111.txt").size(), 1u);
     ASSERT_TRUE(program.waitForWindow(kCheckFailed, 60)) << program.log();
     program.pressEnterIn(kCheckFailed);
     EXPECT_EQ(program.process().wait(30s), 0) << program.log();
@@ -247,6 +270,9 @@ TEST(Update, DownloadsVerifiesStartsTheNewBuildAndEnds) {
 
     // An older file of that name stays; the download goes beside it under a new name.
     writeFile(program.installFolder() / "LumNew", "older");
+    // A download of this build killed midway left the updater's temporary file:
+    // it is taken away, not left beside the new one.
+    writeFile(program.installFolder() / "LumNew.download", std::string(4096, '\0') + "killed");
     program.start(host);
     ASSERT_TRUE(program.waitForWindow(kUpdate, 60)) << program.log();
     const WindowGeometry main = program.geometry(kMain);
@@ -276,6 +302,11 @@ TEST(Update, DownloadsVerifiesStartsTheNewBuildAndEnds) {
     EXPECT_EQ(program.process().wait(60s), 0) << program.log();
     EXPECT_EQ(readFile(marker), downloaded.string() + "\n" + downloaded.string());
     EXPECT_EQ(downloaded.filename(), "LumNew(1)");
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(program.installFolder()))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"LumNew", "LumNew(1)", "Lumivox", "started-by"}));
     EXPECT_NE(fs::status(downloaded).permissions() & fs::perms::owner_exec, fs::perms::none);
 }
 
@@ -308,9 +339,13 @@ TEST(Release, AnOlderBuildUpdatesToAPublishedRelease) {
 
     OnlineProgram program;
     ASSERT_TRUE(program.displayOk());
+    // A file of the release's name is the host's and stays; the release's
+    // number goes after its whole name (not inside "999.0").
+    writeFile(program.installFolder() / "Lumivox-999.0", "the host's");
     program.start(host);
     ASSERT_TRUE(program.waitForWindow(kUpdateBox, 120)) << program.log();
-    const fs::path landed = program.installFolder() / "Lumivox-999.0";
+    EXPECT_EQ(readFile(program.installFolder() / "Lumivox-999.0"), "the host's");
+    const fs::path landed = program.installFolder() / "Lumivox-999.0(1)";
     EXPECT_EQ(readFile(program.installFolder() / "started-by"),
               landed.string() + "\n" + landed.string());
     program.pressEnterIn(kUpdateBox);

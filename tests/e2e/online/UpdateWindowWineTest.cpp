@@ -3,7 +3,8 @@
 // a version file naming version "1" opens the update window, the signed build
 // downloads from nginx, is checked, the host is told, the new build is started
 // and the old program ends; a build whose signature does not match starts
-// nothing, leaves nothing behind and the host is told. The program runs from an
+// nothing, leaves nothing behind and the host is told; a release made by the
+// maker's release tool is taken up end to end. The program runs from an
 // install folder of its own, where the update lands. Arguments: the program.
 #include <windows.h>
 
@@ -102,6 +103,8 @@ class WineUpdateWindow : public ::testing::Test {
 
 TEST_F(WineUpdateWindow, TheSignedBuildIsDownloadedCheckedStartedAndTheOldProgramEnds) {
     ASSERT_NO_FATAL_FAILURE(serve(true));
+    // A download of this build killed midway left the updater's temporary file.
+    std::ofstream(install_ / "LumNew.exe.download", std::ios::binary) << "killed midway";
     Started program(platform::narrow((install_ / "Lumivox.exe").wstring()), install_.path());
     ASSERT_TRUE(program.ok());
     HWND update = program.waitForWindow(L"自动更新", 60s);
@@ -133,6 +136,8 @@ TEST_F(WineUpdateWindow, TheSignedBuildIsDownloadedCheckedStartedAndTheOldProgra
     ASSERT_FALSE(started.empty()) << "the new build did not run";
     EXPECT_TRUE(fs::equivalent(fs::u8path(started.substr(0, started.find('\n'))), landed))
         << started;
+    EXPECT_EQ(installed(), (std::vector<std::wstring>{L"LumNew.exe", L"LumNew.exe.started",
+                                                      L"Lumivox.exe"}));
     std::printf(
         "update under Wine (2 MiB over 5 connections): window shown to download "
         "checked %.0f ms; Enter to the old program ended and the new build run %.0f ms\n",
@@ -156,6 +161,51 @@ TEST_F(WineUpdateWindow, ABadSignatureStartsNothingAndTheProgramRunsOn) {
     EXPECT_EQ(program.waitForExit(2s), -1000) << "the program ended";
     // The refused download is gone and nothing was started.
     EXPECT_EQ(installed(), std::vector<std::wstring>{L"Lumivox.exe"});
+}
+
+// The maker's release tool publishes into nginx's folder (scripts/release on
+// the Linux side, through tests/e2e/online/wine-release-publisher, told the
+// server once this test knows it) and this older Lumivox.exe updates to it: the
+// published build lands under the release's name and runs.
+TEST_F(WineUpdateWindow, AnOlderBuildUpdatesToAReleaseOfTheReleaseTool) {
+    const char* exchange = std::getenv("LUMIVOX_RELEASE_EXCHANGE");
+    ASSERT_NE(exchange, nullptr) << "run through tests/e2e/online/wine-release-publisher";
+    const fs::path folder(exchange);
+    std::string host = url_;
+    host.erase(0, host.find("//") + 2);
+    // The site's root is the release's alone (the tool publishes into an empty folder).
+    for (const auto& entry : fs::directory_iterator(www_))
+        fs::remove_all(entry.path());
+    {
+        std::ofstream request(folder / "request.new", std::ios::binary);
+        request << host << "\n"
+                << online::builtInVersion() << "\n"
+                << std::getenv("LUMIVOX_NGINX_ROOT") << "\n";
+    }
+    fs::rename(folder / "request.new", folder / "request");
+    ASSERT_TRUE(waitUntil([&] { return fs::exists(folder / "status"); }, 300s))
+        << "the release tool did not finish";
+    ASSERT_EQ(wholeFile(folder / "status"), "0\n") << wholeFile(folder / "output");
+    const std::string published = wholeFile(fs::path(windowsPath(LUMIVOX_UPDATED_BUILD)));
+    ASSERT_TRUE(wholeFile(www_ / "download" / "Lumivox-999.0.exe") == published);
+    EXPECT_TRUE(fs::exists(www_ / "index.html"));
+
+    Started program(platform::narrow((install_ / "Lumivox.exe").wstring()), install_.path());
+    ASSERT_TRUE(program.ok());
+    HWND box = program.waitForWindow(L"提示", 120s);
+    ASSERT_NE(box, nullptr) << "no message at the end of the update";
+    EXPECT_EQ(boxText(box), L"下载完成，请手动删除旧版本！软件自动运行新版本！");
+    pressKey(box, VK_RETURN);
+    EXPECT_EQ(program.waitForExit(60s), 0);
+    const fs::path landed = install_ / "Lumivox-999.0.exe";
+    EXPECT_TRUE(wholeFile(landed) == published);
+    const std::string started = wholeFile(install_ / "Lumivox-999.0.exe.started");
+    ASSERT_FALSE(started.empty()) << "the new build did not run";
+    EXPECT_TRUE(fs::equivalent(fs::u8path(started.substr(0, started.find('\n'))), landed))
+        << started;
+    EXPECT_EQ(installed(), (std::vector<std::wstring>{L"Lumivox-999.0.exe",
+                                                      L"Lumivox-999.0.exe.started",
+                                                      L"Lumivox.exe"}));
 }
 
 }  // namespace
