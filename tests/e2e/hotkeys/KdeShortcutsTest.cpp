@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 
 #include "platform/linux/qt/GlobalHotkeysKde.hpp"
+#include "tests/support/HotkeyTableSteps.hpp"
 #include "tests/support/PrivateDisplay.hpp"
 #include "tests/support/TestSupport.hpp"
 
@@ -57,15 +58,7 @@ TEST(KdeHotkeys, RefusesHeldKeysReportsPressesAndGivesKeysBack) {
     ASSERT_TRUE(hotkeys.startListening([&](int identifier) { fired.push_back(identifier); }));
     ASSERT_TRUE(otherTakes(QStringLiteral("F10"), kQtF10));
 
-    struct Step {
-        const char* what;
-        bool add;
-        int identifier;
-        unsigned flags;
-        int key;
-        bool result;
-    };
-    const Step steps[] = {
+    const testing::HotkeyStep steps[] = {
         {"a free key", true, 1, 0, kF9, true},
         {"the same key again, another identifier", true, 2, 0, kF9, false},
         {"the same key with Ctrl", true, 3, kHotkeyControl, kF9, true},
@@ -77,12 +70,7 @@ TEST(KdeHotkeys, RefusesHeldKeysReportsPressesAndGivesKeysBack) {
         {"its key is ours again", true, 6, 0, kF9, true},
         {"removing twice", false, 1, 0, 0, false},
     };
-    for (const Step& step : steps) {
-        SCOPED_TRACE(step.what);
-        EXPECT_EQ(step.add ? hotkeys.registerHotkey(step.identifier, step.flags, step.key)
-                           : hotkeys.unregisterHotkey(step.identifier),
-                  step.result);
-    }
+    testing::runHotkeySteps(hotkeys, steps);
 
     // A press of F9 wherever the focus is: reported once, under its identifier.
     display->x("xdotool key F9");
