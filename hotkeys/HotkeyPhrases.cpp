@@ -7,6 +7,7 @@
 #include "base/Encoding.hpp"
 #include "forms/Window.hpp"
 #include "hotkeys/SimulateKeys.hpp"
+#include "platform/GlobalHotkeys.hpp"
 #include "platform/GuiThread.hpp"
 #include "platform/PhrasePaste.hpp"
 #include "platform/SystemOps.hpp"
@@ -52,20 +53,29 @@ void HotkeyPhraseSender::switchHotkeysOn(Window& window) {
         }
     }
     on_ = true;
-    if (platform::desktopPhrasePaster() != nullptr) {
+    const bool desktopKeys = platform::desktopGlobalHotkeys() != nullptr;
+    if (platform::desktopPhrasePaster() != nullptr && !desktopKeys) {
         // A Wayland desktop shows keys to no program but the focused one: the
         // desktop itself has to run the phrases for them.
-        tellHost("这个桌面（Wayland）不让程序自己接收F1-12！\n请在桌面的快捷键设置里把F1-F12绑定到命令"
-                 "“lumivox --phrase 1”到“lumivox --phrase 12”，按键即可发送指定数据。");
+        tellHost(
+            "这个桌面（Wayland）不让程序自己接收F1-12！\n请在桌面的快捷键设置里把F1-F12绑定到命令"
+            "“lumivox --phrase 1”到“lumivox --phrase 12”，按键即可发送指定数据。");
         return;
     }
     if (!service_.listening()) {
         tellHost("这里的桌面不允许程序使用全局快捷键，F1-12无法发送数据！");
     } else if (refused.empty()) {
         tellHost("快捷键开启成功！鼠标点击聊天框！按F1-12即可发送指定数据！");
-    } else {
+    } else if (!desktopKeys) {
         tellHost("快捷键" + refused + "已被其他程序占用，按了不会发送数据！其余快捷键开启成功！" +
                  "鼠标点击聊天框！");
+    } else {
+        // The desktop's shortcut service refused them: the host can still give the
+        // phrases other keys in the desktop's own settings.
+        tellHost("快捷键" + refused + "已被其他程序占用，按了不会发送数据！其余快捷键开启成功！" +
+                 "鼠标点击聊天框！\n可在桌面的快捷键设置里给这些短语另绑按键，命令为“lumivox "
+                 "--phrase N”" +
+                 "（N为1-12，如F3对应“lumivox --phrase 3”）。");
     }
 }
 

@@ -78,7 +78,7 @@ void HotkeyService::onHotkey(int identifier) {
 }
 
 HotkeyService& hotkeyService() {
-    static HotkeyService service(platform::systemGlobalHotkeys());
+    static HotkeyService service(platform::programGlobalHotkeys());
     return service;
 }
 

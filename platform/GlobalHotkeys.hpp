@@ -35,4 +35,16 @@ class GlobalHotkeys {
 // The system's hotkeys (key grabs on the X root window on Linux).
 GlobalHotkeys& systemGlobalHotkeys();
 
+// The desktop's own shortcut service where a Wayland session offers one (KDE's
+// global shortcuts, the desktop portal's GlobalShortcuts), or nullptr where the
+// system's hotkeys are the route (X11, Windows, desktops without such a service).
+// Made on first call (call it on the GUI thread).
+GlobalHotkeys* desktopGlobalHotkeys();
+
+// The hotkeys a program gets here: the desktop's service when there is one.
+inline GlobalHotkeys& programGlobalHotkeys() {
+    GlobalHotkeys* desktop = desktopGlobalHotkeys();
+    return desktop != nullptr ? *desktop : systemGlobalHotkeys();
+}
+
 }  // namespace lumivox::platform

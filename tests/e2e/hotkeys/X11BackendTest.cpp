@@ -16,6 +16,7 @@
 #include "platform/GlobalHotkeys.hpp"
 #include "platform/KeyInjection.hpp"
 #include "platform/linux/qt/X11Keyboard.hpp"
+#include "tests/support/HotkeyTableSteps.hpp"
 #include "tests/support/PrivateDisplay.hpp"
 
 namespace lumivox::platform {
@@ -35,15 +36,7 @@ TEST(X11Hotkeys, RefusesWhatIsHeldAlreadyAndGivesBackWhatItHolds) {
                                               f10, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)),
               nullptr);
 
-    struct Step {
-        const char* what;
-        bool add;
-        int identifier;
-        unsigned flags;
-        int key;
-        bool result;
-    };
-    const Step steps[] = {
+    const testing::HotkeyStep steps[] = {
         {"a free key", true, 1, 0, kF9, true},
         {"the same key again, another identifier", true, 2, 0, kF9, false},
         {"the same key with Ctrl", true, 3, kHotkeyControl, kF9, true},
@@ -55,12 +48,7 @@ TEST(X11Hotkeys, RefusesWhatIsHeldAlreadyAndGivesBackWhatItHolds) {
         {"its key is free again", true, 6, 0, kF9, true},
         {"removing twice", false, 1, 0, 0, false},
     };
-    for (const Step& step : steps) {
-        SCOPED_TRACE(step.what);
-        EXPECT_EQ(step.add ? hotkeys.registerHotkey(step.identifier, step.flags, step.key)
-                           : hotkeys.unregisterHotkey(step.identifier),
-                  step.result);
-    }
+    testing::runHotkeySteps(hotkeys, steps);
     // What we hold, another client cannot take: and what we gave back, it can.
     const xcb_keycode_t f9 = x11::KeyboardMap(other).keycodeFor(XK_F9);
     auto otherGrabs = [&](std::uint16_t modifiers) {

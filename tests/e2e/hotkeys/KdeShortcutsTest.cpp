@@ -1,0 +1,129 @@
+// KDE's global shortcut service as the program's hotkey table: a real kglobalaccel
+// on a private session bus and a private X server (the service grabs keys there,
+// as it does inside KWin on Wayland). What is refused, what a press reports, and
+// that what we gave back another component can take. Skips when the service's
+// program (kglobalaccel5, from KDE's packages) is not installed.
+#include <cstdlib>
+#include <map>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QGuiApplication>
+
+#include "platform/linux/qt/GlobalHotkeysKde.hpp"
+#include "tests/support/HotkeyTableSteps.hpp"
+#include "tests/support/PrivateDisplay.hpp"
+#include "tests/support/TestSupport.hpp"
+
+namespace lumivox::platform {
+namespace {
+
+using namespace std::chrono_literals;
+constexpr int kF9 = 0x78, kF10 = 0x79;
+constexpr int kQtF9 = Qt::Key_F9, kQtF10 = Qt::Key_F10;
+
+bool haveService() {
+    return testing::runCommand("command -v kglobalaccel5 >/dev/null").status == 0;
+}
+
+// Whether another program's action gets the key (a refused key comes back as 0).
+bool otherTakes(const QString& action, int qtKey) {
+    const QStringList id{QStringLiteral("othercomponent"), action, QStringLiteral("Other"), action};
+    auto call = [&](const QString& method, const QList<QVariant>& arguments) {
+        QDBusMessage message = QDBusMessage::createMethodCall(
+            QStringLiteral("org.kde.kglobalaccel"), QStringLiteral("/kglobalaccel"),
+            QStringLiteral("org.kde.KGlobalAccel"), method);
+        message.setArguments(arguments);
+        return QDBusConnection::sessionBus().call(message);
+    };
+    call(QStringLiteral("doRegister"), {id});
+    const QDBusReply<QList<int>> reply =
+        call(QStringLiteral("setShortcut"), {id, QVariant::fromValue(QList<int>{qtKey}), uint(6)});
+    return reply.isValid() && reply.value().contains(qtKey);
+}
+
+testing::PrivateDisplay* display = nullptr;
+
+TEST(KdeHotkeys, RefusesHeldKeysReportsPressesAndGivesKeysBack) {
+    if (!haveService()) {
+        GTEST_SKIP() << "kglobalaccel5 is not installed (KDE's packages): KDE route not tested";
+    }
+    ASSERT_TRUE(KdeGlobalHotkeys::available());
+    KdeGlobalHotkeys hotkeys;
+    std::vector<int> fired;
+    ASSERT_TRUE(hotkeys.startListening([&](int identifier) { fired.push_back(identifier); }));
+    ASSERT_TRUE(otherTakes(QStringLiteral("F10"), kQtF10));
+
+    const testing::HotkeyStep steps[] = {
+        {"a free key", true, 1, 0, kF9, true},
+        {"the same key again, another identifier", true, 2, 0, kF9, false},
+        {"the same key with Ctrl", true, 3, kHotkeyControl, kF9, true},
+        {"an identifier in use", true, 3, kHotkeyShift, kF9, false},
+        {"a key another component holds", true, 4, 0, kF10, false},
+        {"a code that names no key", true, 5, 0, 0xFF, false},
+        {"removing a refused one", false, 2, 0, 0, false},
+        {"removing a registered one", false, 1, 0, 0, true},
+        {"its key is ours again", true, 6, 0, kF9, true},
+        {"removing twice", false, 1, 0, 0, false},
+    };
+    testing::runHotkeySteps(hotkeys, steps);
+
+    // A press of F9 wherever the focus is: reported once, under its identifier.
+    display->x("xdotool key F9");
+    testing::waitUntil(
+        [&] {
+            QCoreApplication::processEvents();
+            return !fired.empty();
+        },
+        5s);
+    testing::waitUntil(
+        [] {
+            QCoreApplication::processEvents();
+            return false;
+        },
+        300ms);
+    EXPECT_EQ(fired, std::vector<int>{6});
+
+    // What we hold another component cannot take; what we gave back, it can.
+    EXPECT_FALSE(otherTakes(QStringLiteral("F9"), kQtF9));
+    EXPECT_TRUE(hotkeys.unregisterHotkey(6));
+    EXPECT_TRUE(otherTakes(QStringLiteral("F9"), kQtF9));
+    EXPECT_TRUE(hotkeys.unregisterHotkey(3));
+    EXPECT_TRUE(hotkeys.stopListening());
+}
+
+}  // namespace
+}  // namespace lumivox::platform
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    lumivox::testing::PrivateDisplay display;
+    lumivox::platform::display = &display;
+    for (const auto& [key, value] : display.environment()) {
+        setenv(key.c_str(), value.c_str(), 1);
+    }
+    // A private session bus with the shortcut service on it, for this run only.
+    lumivox::testing::TempDir dir;
+    const std::string address = "unix:path=" + (dir.path() / "bus").string();
+    lumivox::testing::Subprocess bus(
+        {"dbus-daemon", "--session", "--nofork", "--address=" + address});
+    setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
+    std::unique_ptr<lumivox::testing::Subprocess> service;
+    if (lumivox::platform::haveService()) {
+        lumivox::testing::waitUntil([&] { return std::filesystem::exists(dir.path() / "bus"); },
+                                    std::chrono::seconds(5));
+        service = std::make_unique<lumivox::testing::Subprocess>(
+            std::vector<std::string>{"kglobalaccel5"},
+            std::map<std::string, std::string>{{"QT_QPA_PLATFORM", "xcb"}});
+    }
+    QGuiApplication app(argc, argv);
+    if (service) {
+        lumivox::testing::waitUntil(lumivox::platform::KdeGlobalHotkeys::available,
+                                    std::chrono::seconds(10));
+    }
+    return RUN_ALL_TESTS();
+}
