@@ -116,9 +116,14 @@ int main(int argc, char** argv) {
     if (lumivox::platform::haveService()) {
         lumivox::testing::waitUntil([&] { return std::filesystem::exists(dir.path() / "bus"); },
                                     std::chrono::seconds(5));
+        // Its settings in a folder of this run's own: the service remembers every
+        // component's keys, and an earlier run's would refuse this run's.
+        const auto config = dir.path() / "config";
+        std::filesystem::create_directories(config);
         service = std::make_unique<lumivox::testing::Subprocess>(
             std::vector<std::string>{"kglobalaccel5"},
-            std::map<std::string, std::string>{{"QT_QPA_PLATFORM", "xcb"}});
+            std::map<std::string, std::string>{{"QT_QPA_PLATFORM", "xcb"},
+                                               {"XDG_CONFIG_HOME", config.string()}});
     }
     QGuiApplication app(argc, argv);
     if (service) {
