@@ -66,16 +66,16 @@ void HotkeyPhraseSender::switchHotkeysOn(Window& window) {
         tellHost("这里的桌面不允许程序使用全局快捷键，F1-12无法发送数据！");
     } else if (refused.empty()) {
         tellHost("快捷键开启成功！鼠标点击聊天框！按F1-12即可发送指定数据！");
-    } else if (!desktopKeys) {
-        tellHost("快捷键" + refused + "已被其他程序占用，按了不会发送数据！其余快捷键开启成功！" +
-                 "鼠标点击聊天框！");
     } else {
-        // The desktop's shortcut service refused them: the host can still give the
-        // phrases other keys in the desktop's own settings.
-        tellHost("快捷键" + refused + "已被其他程序占用，按了不会发送数据！其余快捷键开启成功！" +
-                 "鼠标点击聊天框！\n可在桌面的快捷键设置里给这些短语另绑按键，命令为“lumivox "
-                 "--phrase N”" +
-                 "（N为1-12，如F3对应“lumivox --phrase 3”）。");
+        std::string message = "快捷键" + refused +
+                              "已被其他程序占用，按了不会发送数据！其余快捷键开启成功！鼠标点击聊天框！";
+        if (desktopKeys) {
+            // The desktop's shortcut service refused them: the host can still give
+            // the phrases other keys in the desktop's own settings.
+            message += "\n可在桌面的快捷键设置里给这些短语另绑按键，命令为“lumivox --phrase N”"
+                       "（N为1-12，如F3对应“lumivox --phrase 3”）。";
+        }
+        tellHost(message);
     }
 }
 

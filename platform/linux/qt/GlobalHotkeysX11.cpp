@@ -64,10 +64,7 @@ class X11Hotkeys final : public GlobalHotkeys, public QAbstractNativeEventFilter
             }
         }
         if (refused) {
-            for (std::uint16_t lock : granted) {
-                xcb_ungrab_key(connection, keycode, root, modifiers | lock);
-            }
-            xcb_flush(connection);
+            ungrab(connection, keycode, modifiers, granted);
             return false;
         }
         grabs_.push_back({identifier, keycode, modifiers, std::move(variants)});
@@ -80,16 +77,7 @@ class X11Hotkeys final : public GlobalHotkeys, public QAbstractNativeEventFilter
         if (grab == grabs_.end() || connection == nullptr) {
             return false;
         }
-        // Checked, so that the key is free for other programs once this returns.
-        const xcb_window_t root = x11::rootWindow(connection);
-        std::vector<xcb_void_cookie_t> cookies;
-        for (std::uint16_t lock : grab->variants) {
-            cookies.push_back(
-                xcb_ungrab_key_checked(connection, grab->keycode, root, grab->modifiers | lock));
-        }
-        for (xcb_void_cookie_t cookie : cookies) {
-            std::free(xcb_request_check(connection, cookie));
-        }
+        ungrab(connection, grab->keycode, grab->modifiers, grab->variants);
         grabs_.erase(grab);
         return true;
     }
@@ -191,6 +179,20 @@ class X11Hotkeys final : public GlobalHotkeys, public QAbstractNativeEventFilter
     }
 
   private:
+    // Gives the key back with each lock variant, checked: once this returns the X
+    // server has freed it, and another program asking for it at once gets it.
+    static void ungrab(xcb_connection_t* connection, xcb_keycode_t keycode,
+                       std::uint16_t modifiers, const std::vector<std::uint16_t>& variants) {
+        const xcb_window_t root = x11::rootWindow(connection);
+        std::vector<xcb_void_cookie_t> cookies;
+        for (std::uint16_t lock : variants) {
+            cookies.push_back(xcb_ungrab_key_checked(connection, keycode, root, modifiers | lock));
+        }
+        for (xcb_void_cookie_t cookie : cookies) {
+            std::free(xcb_request_check(connection, cookie));
+        }
+    }
+
     // Raw key events reach a client that selects them on the root window
     // whoever has the focus or a grab, in the order the keys went down and up.
     void watchRawKeys(xcb_connection_t* connection, bool on) {
