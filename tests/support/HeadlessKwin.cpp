@@ -29,8 +29,8 @@ std::string HeadlessKwin::missingPackages() {
     if (!fs::exists(kPortalKde)) {
         missing += " xdg-desktop-portal-kde";
     }
-    if (runCommand("command -v dbus-daemon >/dev/null && command -v dbus-send >/dev/null")
-            .status != 0) {
+    if (runCommand("command -v dbus-daemon >/dev/null && command -v dbus-send >/dev/null").status !=
+        0) {
         missing += " dbus";
     }
     return missing;
@@ -46,7 +46,8 @@ HeadlessKwin::HeadlessKwin() {
     busAddress_ = "unix:path=" + (root_.path() / "bus").string();
     // The bus starts the portals with its own environment: this session's.
     bus_ = std::make_unique<Subprocess>(
-        std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--address=" + busAddress_},
+        std::vector<std::string>{"dbus-daemon", "--session", "--nofork",
+                                 "--address=" + busAddress_},
         environment(), root_.path() / "bus.out", root_.path() / "bus.log");
     if (!waitUntil([&] { return fs::exists(root_.path() / "bus"); }, 10s)) {
         return;

@@ -41,13 +41,13 @@ std::unique_ptr<PhrasePaster> choosePaster() {
     }
     // The portal's refusal is known only on the paster's worker thread; the
     // host hears of it once, on the GUI thread.
-    auto paster = std::make_unique<wayland::WaylandPaster>([told = false](
-                                                               const std::string& missing) mutable {
-        if (!told) {
-            told = true;
-            runOnGuiThread([&] { tellUnable(missing); });
-        }
-    });
+    auto paster = std::make_unique<wayland::WaylandPaster>(
+        [told = false](const std::string& missing) mutable {
+            if (!told) {
+                told = true;
+                runOnGuiThread([&] { tellUnable(missing); });
+            }
+        });
     if (!paster->abilities().connected) {
         return nullptr;
     }

@@ -115,13 +115,13 @@ bool PortalKeyboard::connectBus() {
     for (char& c : sender_) {
         c = c == '.' ? '_' : c;
     }
-    const std::string requests = "type='signal',interface='org.freedesktop.portal.Request',"
-                                 "member='Response',path_namespace='" +
-                                 std::string(kRequestPaths) + sender_ + "'";
+    const std::string requests =
+        "type='signal',interface='org.freedesktop.portal.Request',"
+        "member='Response',path_namespace='" +
+        std::string(kRequestPaths) + sender_ + "'";
     dbus_bus_add_match(bus_, requests.c_str(), &error);
-    dbus_bus_add_match(bus_,
-                       "type='signal',interface='org.freedesktop.portal.Session',member='Closed'",
-                       &error);
+    dbus_bus_add_match(
+        bus_, "type='signal',interface='org.freedesktop.portal.Session',member='Closed'", &error);
     const bool ok = !dbus_error_is_set(&error);
     dbus_error_free(&error);
     return ok;
@@ -179,8 +179,8 @@ DBusMessage* PortalKeyboard::request(DBusMessage* call, const std::string& token
             }
             dbus_message_unref(message);
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                                Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         dbus_connection_read_write(bus_, static_cast<int>(std::max<long long>(left.count(), 1)));
     }
     missing_ = "门户没有及时应答";
@@ -195,7 +195,8 @@ bool PortalKeyboard::startSession() {
     DBusMessage* create = portalCall("CreateSession");
     DBusMessageIter args;
     dbus_message_iter_init_append(create, &args);
-    Options(&args).add("handle_token", createToken.c_str())
+    Options(&args)
+        .add("handle_token", createToken.c_str())
         .add("session_handle_token", sessionToken.c_str());
     DBusMessage* created = request(create, createToken);
     const char* handle = nullptr;
@@ -277,7 +278,8 @@ bool PortalKeyboard::key(std::int32_t evdevCode, bool down) {
     dbus_error_init(&error);
     // Waiting for each reply keeps the keys in order with what the paster does
     // between them (the clipboard set before Ctrl+V, the fetch before Enter).
-    DBusMessage* reply = dbus_connection_send_with_reply_and_block(bus_, call, kKeyTimeoutMs, &error);
+    DBusMessage* reply =
+        dbus_connection_send_with_reply_and_block(bus_, call, kKeyTimeoutMs, &error);
     dbus_message_unref(call);
     if (reply == nullptr) {
         std::fprintf(stderr, "lumivox: the portal did not take a key: %s\n",

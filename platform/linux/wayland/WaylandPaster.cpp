@@ -139,8 +139,8 @@ struct WaylandPaster::Connection {
     }
 
     // ---- the compositor's events
-    static void global(void* data, wl_registry* registry, std::uint32_t name,
-                       const char* interface, std::uint32_t version) {
+    static void global(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
+                       std::uint32_t version) {
         auto* self = static_cast<Connection*>(data);
         const std::string_view kind = interface;
         if (kind == wl_seat_interface.name && self->seat == nullptr) {
@@ -255,7 +255,8 @@ struct WaylandPaster::Connection {
             return false;
         }
         const xkb_rule_names names{"evdev", "pc105", "us", "", ""};
-        xkb_keymap* keymap = xkb_keymap_new_from_names(context, &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
+        xkb_keymap* keymap =
+            xkb_keymap_new_from_names(context, &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
         bool made = false;
         if (keymap != nullptr) {
             char* text = xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1);
@@ -263,8 +264,8 @@ struct WaylandPaster::Connection {
             if (text != nullptr && fd >= 0) {
                 const std::string whole(text, std::strlen(text) + 1);  // with its NUL
                 writeAll(fd, whole);
-                keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(
-                    keyboardManager, seat);
+                keyboard =
+                    zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(keyboardManager, seat);
                 zwp_virtual_keyboard_v1_keymap(keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd,
                                                static_cast<std::uint32_t>(whole.size()));
                 controlMask = 1u << xkb_keymap_mod_get_index(keymap, XKB_MOD_NAME_CTRL);
@@ -345,8 +346,8 @@ struct WaylandPaster::Connection {
             return std::nullopt;
         }
         const std::vector<std::string>& types = offers[selection];
-        const char* const* type = std::find_if(
-            std::begin(kTextTypes), std::end(kTextTypes), [&](const char* wanted) {
+        const char* const* type =
+            std::find_if(std::begin(kTextTypes), std::end(kTextTypes), [&](const char* wanted) {
                 return std::find(types.begin(), types.end(), wanted) != types.end();
             });
         // KWin 5.27 may announce another data-control client's text (wl-copy's)
@@ -394,9 +395,8 @@ struct WaylandPaster::Connection {
         sources.push_back(std::move(made));
         const unsigned before = selectionEvents;
         zwlr_data_control_device_v1_set_selection(device, source->source);
-        const bool announced = pump(Clock::now() + kSetTimeout, [&] {
-            return source->cancelled || selectionEvents != before;
-        });
+        const bool announced = pump(Clock::now() + kSetTimeout,
+                                    [&] { return source->cancelled || selectionEvents != before; });
         if (!announced || source->cancelled) {
             return nullptr;
         }
@@ -473,8 +473,7 @@ namespace {
 // The keys through the connection's own virtual keyboard.
 class VirtualKeyboardKeys final : public PhraseKeys {
   public:
-    explicit VirtualKeyboardKeys(WaylandPaster::Connection& connection)
-        : connection_(connection) {}
+    explicit VirtualKeyboardKeys(WaylandPaster::Connection& connection) : connection_(connection) {}
     bool open() override { return true; }
     std::string missing() const override { return {}; }
     bool enter() override {
@@ -503,9 +502,9 @@ class VirtualKeyboardKeys final : public PhraseKeys {
 
   private:
     void key(std::uint32_t code, bool down) {
-        zwp_virtual_keyboard_v1_key(connection_.keyboard, milliseconds(), code,
-                                    down ? WL_KEYBOARD_KEY_STATE_PRESSED
-                                         : WL_KEYBOARD_KEY_STATE_RELEASED);
+        zwp_virtual_keyboard_v1_key(
+            connection_.keyboard, milliseconds(), code,
+            down ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED);
     }
 
     WaylandPaster::Connection& connection_;

@@ -52,8 +52,7 @@ class KdePortalPhrases : public ::testing::TestWithParam<ChatBox> {
 
         box_ = kwin_->folder("box");
         const ChatBox& chat = GetParam();
-        const fs::path target =
-            (chat.inSource ? sourceDir() : binaryDir()) / chat.program;
+        const fs::path target = (chat.inSource ? sourceDir() : binaryDir()) / chat.program;
         target_ = std::make_unique<Subprocess>(chat.command(target, box_), env,
                                                work_ / "target-out.txt", work_ / "target-err.txt");
         ASSERT_TRUE(waitUntil([&] { return kwin_->focusedTitle() == GetParam().title; }, 60s))
