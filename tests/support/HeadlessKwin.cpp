@@ -44,10 +44,29 @@ HeadlessKwin::HeadlessKwin() {
     fs::create_directories(root_.path() / "bin");
     chmod(runtime_.c_str(), 0700);
     busAddress_ = "unix:path=" + (root_.path() / "bus").string();
-    // The bus starts the portals with its own environment: this session's.
+    // The bus starts the portals with its own environment: this session's. It
+    // knows the installed services but the notification server, which would be
+    // Plasma's shell here: asked for by the portal's keyboard, it waits for a
+    // shell that never comes and holds the portal's answer for half a minute.
+    const fs::path services = root_.path() / "services";
+    fs::create_directories(services);
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/usr/share/dbus-1/services", error)) {
+        if (entry.path().filename() != "org.kde.plasma.Notifications.service") {
+            fs::copy_file(entry.path(), services / entry.path().filename(), error);
+        }
+    }
+    const fs::path config = root_.path() / "bus.conf";
+    std::ofstream(config) << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus "
+                             "Configuration 1.0//EN\"\n"
+                             " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                             "<busconfig><type>session</type><listen>"
+                          << busAddress_ << "</listen><servicedir>" << services.string()
+                          << "</servicedir><policy context=\"default\"><allow "
+                             "send_destination=\"*\" eavesdrop=\"true\"/><allow "
+                             "eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n";
     bus_ = std::make_unique<Subprocess>(
-        std::vector<std::string>{"dbus-daemon", "--session", "--nofork",
-                                 "--address=" + busAddress_},
+        std::vector<std::string>{"dbus-daemon", "--nofork", "--config-file=" + config.string()},
         environment(), root_.path() / "bus.out", root_.path() / "bus.log");
     if (!waitUntil([&] { return fs::exists(root_.path() / "bus"); }, 10s)) {
         return;

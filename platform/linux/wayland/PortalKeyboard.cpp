@@ -16,9 +16,11 @@ constexpr const char* kPortalPath = "/org/freedesktop/portal/desktop";
 constexpr const char* kRemoteDesktop = "org.freedesktop.portal.RemoteDesktop";
 constexpr const char* kRequestPaths = "/org/freedesktop/portal/desktop/request/";
 constexpr std::uint32_t kKeyboardDevice = 1;
-// A request the portal does not answer in this time is taken as refused; a key
-// call the same (a portal that hangs must not hold the phrases forever).
-constexpr int kRequestTimeoutMs = 5000;
+// A request the portal does not answer in this time is taken as refused, and a
+// key call too (a portal that hangs must not hold the phrases forever). The
+// portal's own calls to the desktop may take D-Bus's 25 s before they give up
+// (KDE's waits that long for a notification server that is not there).
+constexpr int kRequestTimeoutMs = 30000;
 constexpr int kKeyTimeoutMs = 1000;
 
 // The a{sv} of options, with string and uint32 values.
@@ -246,19 +248,18 @@ bool PortalKeyboard::startSession() {
 }
 
 bool PortalKeyboard::open() {
+    missing_.clear();
     if (bus_ == nullptr && !connectBus()) {
-        missing_ = "会话总线（D-Bus）";
-        return false;
+        missing_ = "连不上会话总线";
+    } else {
+        readSignals(0);
+        if (!session_.empty() || startSession()) {
+            return true;
+        }
     }
-    readSignals(0);
-    if (!session_.empty()) {
-        return true;
-    }
-    if (!startSession()) {
-        missing_ = "键盘（virtual-keyboard；RemoteDesktop 门户：" + missing_ + "）";
-        return false;
-    }
-    return true;
+    // What the host reads: neither way of typing is there, and why not the portal's.
+    missing_ = "键盘（virtual-keyboard；RemoteDesktop 门户：" + missing_ + "）";
+    return false;
 }
 
 bool PortalKeyboard::key(std::int32_t evdevCode, bool down) {

@@ -413,13 +413,17 @@ struct WaylandPaster::Connection {
              at = text.find("\r\n", at)) {
             text.erase(at, 1);
         }
-        if (!keys->open()) {
-            if (unable) {
+        // A portal that ended drops its sessions without a word: the first key
+        // finds out, and a new session is asked for once before the phrase is
+        // given up.
+        const bool ready = keys->open() && (keys->enter() || (keys->open() && keys->enter()));
+        if (!ready) {
+            if (unable && !keys->missing().empty()) {
                 unable(keys->missing());
+            } else {
+                std::fputs("lumivox: the phrase was not sent: the first key did not go out\n",
+                           stderr);
             }
-            return;
-        }
-        if (!keys->enter()) {
             return;
         }
         bool wasEmpty = pendingClear;

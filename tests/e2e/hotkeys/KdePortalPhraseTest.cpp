@@ -77,7 +77,8 @@ class KdePortalPhrases : public ::testing::TestWithParam<ChatBox> {
 
     std::string log() {
         return "program: " + wholeFile(work_ / "err.txt") +
-               "\nchat box: " + wholeFile(work_ / "target-err.txt") + "\n" + kwin_->log();
+               "\nchat box: " + wholeFile(work_ / "target-err.txt") +
+               "\nkeys the chat box saw: " + wholeFile(box_ / "keys.log") + "\n" + kwin_->log();
     }
 
     std::unique_ptr<HeadlessKwin> kwin_;
@@ -100,6 +101,31 @@ TEST_P(KdePortalPhrases, PhraseArrivesOncePerPressAndTheClipboardComesBack) {
     ASSERT_EQ(phrase(3), 0);
     expectBoxText(kSent3 + kSent3);
     EXPECT_TRUE(waitUntil([&] { return clipboard() == "earlier text"; }, 5s)) << clipboard();
+}
+
+TEST_P(KdePortalPhrases, PortalRestartedBetweenPhrasesAndTheNextPhraseStillArrives) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_EQ(phrase(3), 0);
+    expectBoxText(kSent3);
+
+    // The portal ends (a desktop update, a crash): the program's session is gone
+    // without a word, and the bus starts a new portal at the next call.
+    std::string pid =
+        kwin_
+            ->run(
+                "dbus-send --session --print-reply=literal --dest=org.freedesktop.DBus / "
+                "org.freedesktop.DBus.GetConnectionUnixProcessID "
+                "string:org.freedesktop.portal.Desktop | awk '{print $2}'")
+            .output;
+    pid.erase(pid.find_last_not_of("\n ") + 1);
+    ASSERT_FALSE(pid.empty());
+    ASSERT_EQ(
+        kwin_->run("kill " + pid + " && while kill -0 " + pid + " 2>/dev/null; do sleep 0.05; done")
+            .status,
+        0);
+
+    ASSERT_EQ(phrase(3), 0);
+    expectBoxText(kSent3 + kSent3);
 }
 
 INSTANTIATE_TEST_SUITE_P(ChatBoxes, KdePortalPhrases, ::testing::ValuesIn(kChatBoxes),
