@@ -36,7 +36,7 @@ std::string HeadlessKwin::missingPackages() {
     return missing;
 }
 
-HeadlessKwin::HeadlessKwin() {
+HeadlessKwin::HeadlessKwin(Portal portal) {
     runtime_ = root_.path() / "runtime";
     home_ = root_.path() / "home";
     fs::create_directories(runtime_);
@@ -52,7 +52,11 @@ HeadlessKwin::HeadlessKwin() {
     fs::create_directories(services);
     std::error_code error;
     for (const auto& entry : fs::directory_iterator("/usr/share/dbus-1/services", error)) {
-        if (entry.path().filename() != "org.kde.plasma.Notifications.service") {
+        const std::string name = entry.path().filename().string();
+        const bool left =
+            name == "org.kde.plasma.Notifications.service" ||
+            (portal == Portal::Absent && name.starts_with("org.freedesktop.portal.Desktop"));
+        if (!left) {
             fs::copy_file(entry.path(), services / entry.path().filename(), error);
         }
     }

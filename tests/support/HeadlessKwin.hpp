@@ -17,7 +17,9 @@ class HeadlessKwin {
     // What of KDE's packages is not installed ("" when all are): tests skip then.
     static std::string missingPackages();
 
-    HeadlessKwin();
+    // Without the portal: the bus cannot start the desktop portal.
+    enum class Portal { Present, Absent };
+    explicit HeadlessKwin(Portal portal = Portal::Present);
     ~HeadlessKwin();
     HeadlessKwin(const HeadlessKwin&) = delete;
     HeadlessKwin& operator=(const HeadlessKwin&) = delete;

@@ -28,8 +28,9 @@ class KdePortalPhrases : public ::testing::TestWithParam<ChatBox> {
             GTEST_SKIP() << "KDE's packages are not installed (" << missing
                          << " ): the portal's keyboard is not tested";
         }
-        kwin_ = std::make_unique<HeadlessKwin>();
+        kwin_ = std::make_unique<HeadlessKwin>(portal());
     }
+    virtual HeadlessKwin::Portal portal() const { return HeadlessKwin::Portal::Present; }
 
     // The program with phrase 3 set, then the chat box, which takes the focus.
     void start() {
@@ -127,6 +128,22 @@ TEST_P(KdePortalPhrases, PortalRestartedBetweenPhrasesAndTheNextPhraseStillArriv
     ASSERT_EQ(phrase(3), 0);
     expectBoxText(kSent3 + kSent3);
 }
+
+// No portal on the bus: nothing to type with. The host is told what is missing
+// in a message box, and nothing arrives in the chat box.
+class KdeWithoutPortal : public KdePortalPhrases {
+    HeadlessKwin::Portal portal() const override { return HeadlessKwin::Portal::Absent; }
+};
+
+TEST_P(KdeWithoutPortal, HostIsToldAndNothingIsTyped) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_EQ(phrase(3), 0);
+    EXPECT_TRUE(waitUntil([&] { return kwin_->focusedTitle() == "温馨提示："; }, 20s)) << log();
+    EXPECT_EQ(boxText(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(ChatBoxes, KdeWithoutPortal, ::testing::Values(kChatBoxes[1]),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(ChatBoxes, KdePortalPhrases, ::testing::ValuesIn(kChatBoxes),
                          [](const auto& info) { return std::string(info.param.name); });
