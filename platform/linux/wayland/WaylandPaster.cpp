@@ -185,8 +185,9 @@ struct WaylandPaster::Connection {
     }
     static void primarySelection(void* data, zwlr_data_control_device_v1*,
                                  zwlr_data_control_offer_v1* offer) {
-        // Kept until the next primary selection: KWin may announce one offer as
-        // the primary selection before it makes the same offer the clipboard.
+        // Kept until the next primary selection, and never destroyed while it is
+        // also the clipboard's: one offer may stand for both, announced in
+        // either order.
         auto* self = static_cast<Connection*>(data);
         if (self->primary != offer && self->primary != self->selection) {
             self->dropOffer(self->primary);
