@@ -11,6 +11,7 @@
 
 #include "bench/hotkeys/PhraseTiming.hpp"
 #include "tests/support/HeadlessSway.hpp"
+#include "tests/support/TestWebSite.hpp"
 #include "tests/support/TestSupport.hpp"
 
 namespace {
@@ -32,8 +33,9 @@ int main() {
     std::ofstream(config / "快捷键配置.txt", std::ios::binary) << phraseFile(kPhrase);
     (void)!chown((config / "快捷键配置.txt").c_str(), user, user);
     const fs::path program = sway.reachable(LUMIVOX_PROGRAM);
-    Subprocess lumivox(sway.asUser({program.string()}), sway.environment(), "/dev/null",
-                       "/dev/null");
+    auto env = sway.environment();
+    env["LUMIVOX_SERVER"] = runOnVersionHost();  // no update offered, no failure message
+    Subprocess lumivox(sway.asUser({program.string()}), env, "/dev/null", "/dev/null");
     if (!waitUntil([&] { return sway.focusedTitle() == "LumivoxV1.0"; }, 60s)) {
         return 1;
     }
