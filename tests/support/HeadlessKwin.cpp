@@ -137,18 +137,16 @@ fs::path HeadlessKwin::folder(const std::string& name) const {
 
 namespace lumivox::testing {
 
-std::string HeadlessKwin::focusedTitle() {
+std::string HeadlessKwin::evaluate(const std::string& expression) {
     // The script prints to KWin's log, under a mark of its own.
-    const std::string name = "lumivoxfocus" + std::to_string(++scripts_);
+    const std::string name = "lumivoxscript" + std::to_string(++scripts_);
     const fs::path script = root_.path() / (name + ".js");
-    std::ofstream(script) << "print(\"" << name
-                          << " [\" + (workspace.activeClient ? workspace.activeClient.caption "
-                             ": \"\") + \"]\");\n";
+    std::ofstream(script) << "print(\"" << name << " [\" + (" << expression << ") + \"]\");\n";
     const std::string call = "dbus-send --session --print-reply --dest=org.kde.KWin /Scripting ";
     run(call + "org.kde.kwin.Scripting.loadScript string:" + script.string() + " string:" + name);
     run(call + "org.kde.kwin.Scripting.start");
     const std::string mark = name + " [";
-    std::string title;
+    std::string value;
     waitUntil(
         [&] {
             const std::string log = wholeFile(root_.path() / "kwin.log");
@@ -157,12 +155,16 @@ std::string HeadlessKwin::focusedTitle() {
                 return false;
             }
             const std::size_t end = log.find("]\n", at);
-            title = log.substr(at + mark.size(), end - at - mark.size());
+            value = log.substr(at + mark.size(), end - at - mark.size());
             return true;
         },
         5s);
     run(call + "org.kde.kwin.Scripting.unloadScript string:" + name);
-    return title;
+    return value;
+}
+
+std::string HeadlessKwin::focusedTitle() {
+    return evaluate("workspace.activeClient ? workspace.activeClient.caption : \"\"");
 }
 
 }  // namespace lumivox::testing

@@ -34,8 +34,10 @@ class HeadlessKwin {
     CommandResult run(const std::string& command) const;
     // A folder of the session (under its home).
     std::filesystem::path folder(const std::string& name) const;
-    // The caption of the window that has the keyboard focus ("" when none),
-    // asked of KWin through a script of its own.
+    // The value of a JavaScript expression in KWin's scripting (`workspace` is
+    // the desktop), as text; "" when it gave none.
+    std::string evaluate(const std::string& expression);
+    // The caption of the window that has the keyboard focus ("" when none).
     std::string focusedTitle();
 
   private:

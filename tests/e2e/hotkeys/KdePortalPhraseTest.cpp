@@ -1,9 +1,11 @@
 // The real program as a native Wayland client of a private headless KWin, which
 // has no virtual-keyboard protocol: the phrase's keys go through the desktop
 // portal's RemoteDesktop keyboard. A native chat box (GTK 3 or Qt) has the focus;
-// `lumivox --phrase 3` (what a KDE shortcut runs) sends phrase 3. What arrives in
-// the chat box, and what the clipboard holds afterwards. Skips when KDE's
-// packages are not installed.
+// `lumivox --phrase 3` (what a KDE shortcut runs), or F3 registered with KDE's
+// shortcut service and pressed through a portal session of the test's own, sends
+// phrase 3. What arrives in the chat box, and what the clipboard holds afterwards.
+// Skips when KDE's packages are not installed.
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -34,6 +36,10 @@ class KdePortalPhrases : public ::testing::TestWithParam<ChatBox> {
 
     // The program with phrase 3 set, then the chat box, which takes the focus.
     void start() {
+        ASSERT_NO_FATAL_FAILURE(startProgram());
+        ASSERT_NO_FATAL_FAILURE(startChatBox());
+    }
+    void startProgram() {
         ASSERT_TRUE(kwin_->ok()) << "KWin did not start:\n" << kwin_->log();
         const fs::path config = kwin_->folder(".config/Lumivox");
         std::ofstream(config / "快捷键配置.txt", std::ios::binary) << phraseFileWithPhrase3();
@@ -50,7 +56,9 @@ class KdePortalPhrases : public ::testing::TestWithParam<ChatBox> {
             },
             60s))
             << stop.output << log();
-
+    }
+    void startChatBox() {
+        auto env = kwin_->environment();
         box_ = kwin_->folder("box");
         const ChatBox& chat = GetParam();
         const fs::path target = (chat.inSource ? sourceDir() : binaryDir()) / chat.program;
@@ -65,6 +73,13 @@ class KdePortalPhrases : public ::testing::TestWithParam<ChatBox> {
         return kwin_->run(program().string() + " --phrase " + std::to_string(n) + " 2>&1").status;
     }
     fs::path program() const { return binaryDir() / "lumivox"; }
+    // Keys and clicks through a portal session of the test's own.
+    int input(const std::string& steps) {
+        return kwin_
+            ->run("/usr/bin/python3 " +
+                  (sourceDir() / "tests/e2e/hotkeys/portal_input.py").string() + " " + steps)
+            .status;
+    }
 
     std::string boxText() { return wholeFile(box_ / "text.txt"); }
     void expectBoxText(const std::string& text) {
@@ -128,6 +143,34 @@ TEST_P(KdePortalPhrases, PortalRestartedBetweenPhrasesAndTheNextPhraseStillArriv
     ASSERT_EQ(phrase(3), 0);
     expectBoxText(kSent3 + kSent3);
 }
+
+// The whole way on KDE: the hotkeys switched on in the program (F1 to F12 go to
+// KDE's shortcut service), F3 pressed on the desktop, the phrase in the chat box.
+class KdeShortcutPress : public KdePortalPhrases {};
+
+TEST_P(KdeShortcutPress, F3RegisteredWithTheDesktopSendsThePhrase) {
+    ASSERT_NO_FATAL_FAILURE(startProgram());
+    ASSERT_TRUE(waitUntil([&] { return kwin_->focusedTitle() == "LumivoxV1.0"; }, 30s)) << log();
+    // The hotkey page, its switch-on, and OK on the message it shows; the
+    // places are those of the window's client area.
+    const std::string client = kwin_->evaluate(
+        "workspace.activeClient.bufferGeometry.x + ' ' + workspace.activeClient.bufferGeometry.y");
+    int left = 0, top = 0;
+    ASSERT_EQ(std::sscanf(client.c_str(), "%d %d", &left, &top), 2) << client << log();
+    auto at = [&](int x, int y) {
+        return "home move " + std::to_string(left + x) + " " + std::to_string(top + y) + " click";
+    };
+    ASSERT_EQ(input(at(58, 94) + " wait 0.5 " + at(416, 560) + " wait 1"), 0) << log();
+    ASSERT_TRUE(waitUntil([&] { return kwin_->focusedTitle() == "温馨提示："; }, 10s)) << log();
+    ASSERT_EQ(input("key 28"), 0);  // Enter: OK
+
+    ASSERT_NO_FATAL_FAILURE(startChatBox());
+    ASSERT_EQ(input("key 61"), 0);  // F3
+    expectBoxText(kSent3);
+}
+
+INSTANTIATE_TEST_SUITE_P(ChatBoxes, KdeShortcutPress, ::testing::Values(kChatBoxes[1]),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // No portal on the bus: nothing to type with. The host is told what is missing
 // in a message box, and nothing arrives in the chat box.
