@@ -163,6 +163,12 @@ std::string HeadlessKwin::evaluate(const std::string& expression) {
     return value;
 }
 
+int HeadlessKwin::input(const std::string& steps) const {
+    return run("/usr/bin/python3 " + (sourceDir() / "tests/support/portal_input.py").string() +
+               " " + steps)
+        .status;
+}
+
 std::string HeadlessKwin::focusedTitle() {
     return evaluate("workspace.activeClient ? workspace.activeClient.caption : \"\"");
 }

@@ -37,6 +37,9 @@ class HeadlessKwin {
     // The value of a JavaScript expression in KWin's scripting (`workspace` is
     // the desktop), as text; "" when it gave none.
     std::string evaluate(const std::string& expression);
+    // Keys and clicks as a person gives them, through a portal session of the
+    // caller's own (steps as `portal_input.py` takes them); the exit status.
+    int input(const std::string& steps) const;
     // The caption of the window that has the keyboard focus ("" when none).
     std::string focusedTitle();
 

@@ -5,12 +5,12 @@
 // shortcut service and pressed through a portal session of the test's own, sends
 // phrase 3. What arrives in the chat box, and what the clipboard holds afterwards.
 // Skips when KDE's packages are not installed.
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
 #include <gtest/gtest.h>
 
+#include "tests/e2e/hotkeys/KdeHotkeysOn.hpp"
 #include "tests/e2e/hotkeys/WaylandChatBoxes.hpp"
 #include "tests/support/HeadlessKwin.hpp"
 #include "tests/support/TestSupport.hpp"
@@ -73,13 +73,6 @@ class KdePortalPhrases : public ::testing::TestWithParam<ChatBox> {
         return kwin_->run(program().string() + " --phrase " + std::to_string(n) + " 2>&1").status;
     }
     fs::path program() const { return binaryDir() / "lumivox"; }
-    // Keys and clicks through a portal session of the test's own.
-    int input(const std::string& steps) {
-        return kwin_
-            ->run("/usr/bin/python3 " +
-                  (sourceDir() / "tests/e2e/hotkeys/portal_input.py").string() + " " + steps)
-            .status;
-    }
 
     std::string boxText() { return wholeFile(box_ / "text.txt"); }
     void expectBoxText(const std::string& text) {
@@ -150,22 +143,9 @@ class KdeShortcutPress : public KdePortalPhrases {};
 
 TEST_P(KdeShortcutPress, F3RegisteredWithTheDesktopSendsThePhrase) {
     ASSERT_NO_FATAL_FAILURE(startProgram());
-    ASSERT_TRUE(waitUntil([&] { return kwin_->focusedTitle() == "LumivoxV1.0"; }, 30s)) << log();
-    // The hotkey page, its switch-on, and OK on the message it shows; the
-    // places are those of the window's client area.
-    const std::string client = kwin_->evaluate(
-        "workspace.activeClient.bufferGeometry.x + ' ' + workspace.activeClient.bufferGeometry.y");
-    int left = 0, top = 0;
-    ASSERT_EQ(std::sscanf(client.c_str(), "%d %d", &left, &top), 2) << client << log();
-    auto at = [&](int x, int y) {
-        return "home move " + std::to_string(left + x) + " " + std::to_string(top + y) + " click";
-    };
-    ASSERT_EQ(input(at(58, 94) + " wait 0.5 " + at(416, 560) + " wait 1"), 0) << log();
-    ASSERT_TRUE(waitUntil([&] { return kwin_->focusedTitle() == "温馨提示："; }, 10s)) << log();
-    ASSERT_EQ(input("key 28"), 0);  // Enter: OK
-
+    ASSERT_TRUE(switchHotkeysOn(*kwin_)) << log();
     ASSERT_NO_FATAL_FAILURE(startChatBox());
-    ASSERT_EQ(input("key 61"), 0);  // F3
+    ASSERT_EQ(kwin_->input("key 61"), 0);  // F3
     expectBoxText(kSent3);
 }
 
