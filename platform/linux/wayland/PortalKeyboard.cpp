@@ -3,6 +3,7 @@
 #include <dbus/dbus.h>
 #include <linux/input-event-codes.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -22,6 +23,7 @@ constexpr std::uint32_t kKeyboardDevice = 1;
 // (KDE's waits that long for a notification server that is not there).
 constexpr int kRequestTimeoutMs = 30000;
 constexpr int kKeyTimeoutMs = 1000;
+constexpr int kCallTimeoutMs = 10000;
 
 // The a{sv} of options, with string and uint32 values.
 class Options {
@@ -145,8 +147,11 @@ DBusMessage* PortalKeyboard::request(DBusMessage* call, const std::string& token
     const std::string handle = kRequestPaths + sender_ + "/" + token;
     DBusError error;
     dbus_error_init(&error);
+    // The call itself is answered once the portal is up (the bus may have to
+    // start it) with the request's handle; its outcome comes later, as the
+    // Response signal.
     DBusMessage* reply =
-        dbus_connection_send_with_reply_and_block(bus_, call, kRequestTimeoutMs, &error);
+        dbus_connection_send_with_reply_and_block(bus_, call, kCallTimeoutMs, &error);
     dbus_message_unref(call);
     if (reply == nullptr) {
         missing_ = std::string("门户没有应答：") + (error.message ? error.message : "");
@@ -161,7 +166,7 @@ DBusMessage* PortalKeyboard::request(DBusMessage* call, const std::string& token
     }
     dbus_message_unref(reply);
     const auto deadline = Clock::now() + std::chrono::milliseconds(kRequestTimeoutMs);
-    while (Clock::now() < deadline && dbus_connection_get_is_connected(bus_)) {
+    while (Clock::now() < deadline && dbus_connection_get_is_connected(bus_) && !ending_()) {
         while (DBusMessage* message = dbus_connection_pop_message(bus_)) {
             const char* at = dbus_message_get_path(message);
             if (dbus_message_is_signal(message, "org.freedesktop.portal.Request", "Response") &&
@@ -183,7 +188,9 @@ DBusMessage* PortalKeyboard::request(DBusMessage* call, const std::string& token
         }
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        dbus_connection_read_write(bus_, static_cast<int>(std::max<long long>(left.count(), 1)));
+        // In short steps, so that the program's end is not held up.
+        dbus_connection_read_write(bus_,
+                                   static_cast<int>(std::clamp<long long>(left.count(), 1, 100)));
     }
     missing_ = "门户没有及时应答";
     return nullptr;

@@ -5,6 +5,7 @@
 // again at the next phrase. Everything runs on the caller's thread (the paster's
 // worker), on a private bus connection of its own.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/linux/wayland/PhraseKeys.hpp"
@@ -16,7 +17,8 @@ namespace lumivox::platform::wayland {
 
 class PortalKeyboard final : public PhraseKeys {
   public:
-    PortalKeyboard() = default;
+    // `ending` says that the program is ending: a wait for the portal stops then.
+    explicit PortalKeyboard(std::function<bool()> ending) : ending_(std::move(ending)) {}
     ~PortalKeyboard() override;
     PortalKeyboard(const PortalKeyboard&) = delete;
     PortalKeyboard& operator=(const PortalKeyboard&) = delete;
@@ -41,6 +43,7 @@ class PortalKeyboard final : public PhraseKeys {
     bool closed_ = false;  // the portal closed the session
     std::string missing_;
     unsigned tokens_ = 0;
+    std::function<bool()> ending_;
 };
 
 }  // namespace lumivox::platform::wayland

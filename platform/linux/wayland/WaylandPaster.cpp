@@ -527,7 +527,10 @@ WaylandPaster::WaylandPaster(std::function<void(const std::string&)> unable)
     if (abilities_.virtualKeyboard) {
         connection_->keys = std::make_unique<VirtualKeyboardKeys>(*connection_);
     } else {
-        connection_->keys = std::make_unique<PortalKeyboard>();
+        connection_->keys = std::make_unique<PortalKeyboard>([this] {
+            std::lock_guard lock(mutex_);
+            return ending_;
+        });
     }
     connection_->unable = std::move(unable);
     wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
