@@ -15,14 +15,6 @@ namespace {
 
 constexpr uid_t kNobody = 65534;
 
-std::string quoted(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) {
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return out + "'";
-}
-
 }  // namespace
 
 HeadlessSway::HeadlessSway() : uid_(geteuid() == 0 ? kNobody : geteuid()) {
@@ -78,16 +70,9 @@ std::string HeadlessSway::log() const {
 }
 
 std::map<std::string, std::string> HeadlessSway::environment() const {
-    return {{"XDG_RUNTIME_DIR", runtime_.string()},
-            {"WAYLAND_DISPLAY", display_},
-            {"SWAYSOCK", swaySocket_},
-            {"HOME", home_.string()},
-            {"XDG_CONFIG_HOME", (home_ / ".config").string()},
-            {"LANG", "C.UTF-8"},
-            {"QT_QPA_PLATFORM", "wayland"},
-            {"GDK_BACKEND", "wayland"},
-            {"DISPLAY", ""},
-            {"NO_AT_BRIDGE", "1"}};
+    auto env = waylandSessionEnvironment(runtime_, display_, home_);
+    env["SWAYSOCK"] = swaySocket_;
+    return env;
 }
 
 std::vector<std::string> HeadlessSway::asUser(const std::vector<std::string>& argv) const {
@@ -103,17 +88,17 @@ std::vector<std::string> HeadlessSway::asUser(const std::vector<std::string>& ar
 CommandResult HeadlessSway::run(const std::string& command) const {
     std::string line;
     for (const auto& [key, value] : environment()) {
-        line += key + "=" + quoted(value) + " ";
+        line += key + "=" + shellQuoted(value) + " ";
     }
     std::string prefix;
     for (const std::string& part : asUser({})) {
         prefix += part + " ";
     }
-    return runCommand(prefix + "env " + line + "sh -c " + quoted(command));
+    return runCommand(prefix + "env " + line + "sh -c " + shellQuoted(command));
 }
 
 fs::path HeadlessSway::reachable(const fs::path& program) const {
-    if (run("test -x " + quoted(program.string())).status == 0) {
+    if (run("test -x " + shellQuoted(program.string())).status == 0) {
         return program;
     }
     const fs::path copy = root_.path() / "bin" / program.filename();

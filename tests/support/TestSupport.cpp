@@ -111,6 +111,28 @@ void Subprocess::terminate() {
     }
 }
 
+std::map<std::string, std::string> waylandSessionEnvironment(const std::filesystem::path& runtime,
+                                                             const std::string& display,
+                                                             const std::filesystem::path& home) {
+    return {{"XDG_RUNTIME_DIR", runtime.string()},
+            {"WAYLAND_DISPLAY", display},
+            {"HOME", home.string()},
+            {"XDG_CONFIG_HOME", (home / ".config").string()},
+            {"LANG", "C.UTF-8"},
+            {"QT_QPA_PLATFORM", "wayland"},
+            {"GDK_BACKEND", "wayland"},
+            {"DISPLAY", ""},
+            {"NO_AT_BRIDGE", "1"}};
+}
+
+std::string shellQuoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) {
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return out + "'";
+}
+
 CommandResult runCommand(const std::string& command) {
     CommandResult result;
     FILE* pipe = popen(command.c_str(), "r");

@@ -61,6 +61,15 @@ struct CommandResult {
     std::string output;
 };
 CommandResult runCommand(const std::string& command);
+// The text as one word of a shell command line (single quotes).
+std::string shellQuoted(const std::string& text);
+
+// A Wayland session's environment for its clients: the runtime folder and
+// display, HOME and XDG_CONFIG_HOME in the given home, UTF-8, both toolkits on
+// Wayland and no X display.
+std::map<std::string, std::string> waylandSessionEnvironment(const std::filesystem::path& runtime,
+                                                             const std::string& display,
+                                                             const std::filesystem::path& home);
 
 // Polls `ready` every 20 ms until it holds or the time-out passes.
 bool waitUntil(const std::function<bool()>& ready, std::chrono::milliseconds timeout);

@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/linux/wayland/PortalKeyboard.hpp"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 
@@ -88,10 +89,14 @@ struct WaylandPaster::Connection {
     zwp_virtual_keyboard_v1* keyboard = nullptr;
     std::uint32_t controlMask = 0;
     bool broken = false;
-    bool warmedUp = false;
+    // The keys of the phrases: this connection's virtual keyboard, or another
+    // route where the compositor offers none.
+    std::unique_ptr<PhraseKeys> keys;
+    std::function<void(const std::string&)> unable;
 
     std::map<zwlr_data_control_offer_v1*, std::vector<std::string>> offers;
     zwlr_data_control_offer_v1* selection = nullptr;
+    zwlr_data_control_offer_v1* primary = nullptr;
     unsigned selectionEvents = 0;
     std::vector<std::unique_ptr<Source>> sources;
     Source* ownSelection = nullptr;  // ours holds the clipboard now
@@ -134,8 +139,8 @@ struct WaylandPaster::Connection {
     }
 
     // ---- the compositor's events
-    static void global(void* data, wl_registry* registry, std::uint32_t name,
-                       const char* interface, std::uint32_t version) {
+    static void global(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
+                       std::uint32_t version) {
         auto* self = static_cast<Connection*>(data);
         const std::string_view kind = interface;
         if (kind == wl_seat_interface.name && self->seat == nullptr) {
@@ -169,7 +174,7 @@ struct WaylandPaster::Connection {
     static void selectionChanged(void* data, zwlr_data_control_device_v1*,
                                  zwlr_data_control_offer_v1* offer) {
         auto* self = static_cast<Connection*>(data);
-        if (self->selection != offer) {
+        if (self->selection != offer && self->selection != self->primary) {
             self->dropOffer(self->selection);
         }
         self->selection = offer;
@@ -180,10 +185,14 @@ struct WaylandPaster::Connection {
     }
     static void primarySelection(void* data, zwlr_data_control_device_v1*,
                                  zwlr_data_control_offer_v1* offer) {
+        // Kept until the next primary selection, and never destroyed while it is
+        // also the clipboard's: one offer may stand for both, announced in
+        // either order.
         auto* self = static_cast<Connection*>(data);
-        if (offer != self->selection) {
-            self->dropOffer(offer);
+        if (self->primary != offer && self->primary != self->selection) {
+            self->dropOffer(self->primary);
         }
+        self->primary = offer;
     }
 
     static void sourceSend(void* data, zwlr_data_control_source_v1*, const char*, int fd) {
@@ -247,7 +256,8 @@ struct WaylandPaster::Connection {
             return false;
         }
         const xkb_rule_names names{"evdev", "pc105", "us", "", ""};
-        xkb_keymap* keymap = xkb_keymap_new_from_names(context, &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
+        xkb_keymap* keymap =
+            xkb_keymap_new_from_names(context, &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
         bool made = false;
         if (keymap != nullptr) {
             char* text = xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1);
@@ -255,8 +265,8 @@ struct WaylandPaster::Connection {
             if (text != nullptr && fd >= 0) {
                 const std::string whole(text, std::strlen(text) + 1);  // with its NUL
                 writeAll(fd, whole);
-                keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(
-                    keyboardManager, seat);
+                keyboard =
+                    zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(keyboardManager, seat);
                 zwp_virtual_keyboard_v1_keymap(keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd,
                                                static_cast<std::uint32_t>(whole.size()));
                 controlMask = 1u << xkb_keymap_mod_get_index(keymap, XKB_MOD_NAME_CTRL);
@@ -337,12 +347,18 @@ struct WaylandPaster::Connection {
             return std::nullopt;
         }
         const std::vector<std::string>& types = offers[selection];
-        const char* const* type = std::find_if(
-            std::begin(kTextTypes), std::end(kTextTypes), [&](const char* wanted) {
+        const char* const* type =
+            std::find_if(std::begin(kTextTypes), std::end(kTextTypes), [&](const char* wanted) {
                 return std::find(types.begin(), types.end(), wanted) != types.end();
             });
+        // KWin 5.27 may announce another data-control client's text (wl-copy's)
+        // under one garbled type: an offer without a type we know is still asked
+        // for text, and an owner without text answers with nothing or not at all.
+        if (type == std::end(kTextTypes)) {
+            type = std::begin(kTextTypes);
+        }
         int ends[2];
-        if (type == std::end(kTextTypes) || pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) {
+        if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) {
             return std::nullopt;
         }
         zwlr_data_control_offer_v1_receive(selection, *type, ends[1]);
@@ -380,34 +396,13 @@ struct WaylandPaster::Connection {
         sources.push_back(std::move(made));
         const unsigned before = selectionEvents;
         zwlr_data_control_device_v1_set_selection(device, source->source);
-        const bool announced = pump(Clock::now() + kSetTimeout, [&] {
-            return source->cancelled || selectionEvents != before;
-        });
+        const bool announced = pump(Clock::now() + kSetTimeout,
+                                    [&] { return source->cancelled || selectionEvents != before; });
         if (!announced || source->cancelled) {
             return nullptr;
         }
         ownSelection = source;
         return source;
-    }
-
-    void key(std::uint32_t code, bool down) {
-        zwp_virtual_keyboard_v1_key(keyboard, milliseconds(), code,
-                                    down ? WL_KEYBOARD_KEY_STATE_PRESSED
-                                         : WL_KEYBOARD_KEY_STATE_RELEASED);
-    }
-    void tap(std::uint32_t code) {
-        key(code, true);
-        key(code, false);
-        wl_display_flush(display);
-    }
-    void controlV() {
-        key(KEY_LEFTCTRL, true);
-        zwp_virtual_keyboard_v1_modifiers(keyboard, controlMask, 0, 0, 0);
-        key(KEY_V, true);
-        key(KEY_V, false);
-        key(KEY_LEFTCTRL, false);
-        zwp_virtual_keyboard_v1_modifiers(keyboard, 0, 0, 0, 0);
-        wl_display_flush(display);
     }
 
     void paste(std::string text) {
@@ -419,15 +414,19 @@ struct WaylandPaster::Connection {
              at = text.find("\r\n", at)) {
             text.erase(at, 1);
         }
-        if (!warmedUp) {
-            // The focused window loses the very first key of a new keyboard (GTK
-            // does): a lone Shift goes first, and it is given time to arrive.
-            warmedUp = true;
-            key(KEY_LEFTSHIFT, true);
-            key(KEY_LEFTSHIFT, false);
-            settle(50ms);
+        // A portal that ended drops its sessions without a word: the first key
+        // finds out, and a new session is asked for once before the phrase is
+        // given up.
+        const bool ready = keys->open() && (keys->enter() || (keys->open() && keys->enter()));
+        if (!ready) {
+            if (unable && !keys->missing().empty()) {
+                unable(keys->missing());
+            } else {
+                std::fputs("lumivox: the phrase was not sent: the first key did not go out\n",
+                           stderr);
+            }
+            return;
         }
-        tap(KEY_ENTER);
         bool wasEmpty = pendingClear;
         const std::optional<std::string> earlier =
             pendingRestore || pendingClear ? pendingRestore : clipboardText(wasEmpty);
@@ -439,7 +438,9 @@ struct WaylandPaster::Connection {
             std::fputs("lumivox: the desktop did not take the phrase onto the clipboard\n", stderr);
             return;
         }
-        controlV();
+        if (!keys->controlV()) {
+            std::fputs("lumivox: the phrase was not pasted: a key did not go out\n", stderr);
+        }
         // The last Enter once the focused window has fetched the text, with a
         // bounded wait; the text is served meanwhile.
         const Clock::time_point pasted = Clock::now();
@@ -447,7 +448,7 @@ struct WaylandPaster::Connection {
         const Clock::duration asking = asked ? Clock::now() - pasted : Clock::duration{};
         settle(std::chrono::duration_cast<std::chrono::milliseconds>(
             std::max<Clock::duration>(kSettle, asking)));
-        tap(KEY_ENTER);
+        keys->enter();
         // The host's earlier clipboard comes back a little later: a target still
         // reading the phrase would read the earlier text instead (GTK starts over
         // when the clipboard changes under it).
@@ -472,11 +473,66 @@ struct WaylandPaster::Connection {
     }
 };
 
-WaylandPaster::WaylandPaster() : connection_(std::make_unique<Connection>()) {
+namespace {
+
+// The keys through the connection's own virtual keyboard.
+class VirtualKeyboardKeys final : public PhraseKeys {
+  public:
+    explicit VirtualKeyboardKeys(WaylandPaster::Connection& connection) : connection_(connection) {}
+    bool open() override { return true; }
+    std::string missing() const override { return {}; }
+    bool enter() override {
+        if (!warmedUp_) {
+            // The focused window loses the very first key of a new keyboard (GTK
+            // does): a lone Shift goes first, and it is given time to arrive.
+            warmedUp_ = true;
+            key(KEY_LEFTSHIFT, true);
+            key(KEY_LEFTSHIFT, false);
+            connection_.settle(50ms);
+        }
+        key(KEY_ENTER, true);
+        key(KEY_ENTER, false);
+        return wl_display_flush(connection_.display) >= 0;
+    }
+    bool controlV() override {
+        zwp_virtual_keyboard_v1* keyboard = connection_.keyboard;
+        key(KEY_LEFTCTRL, true);
+        zwp_virtual_keyboard_v1_modifiers(keyboard, connection_.controlMask, 0, 0, 0);
+        key(KEY_V, true);
+        key(KEY_V, false);
+        key(KEY_LEFTCTRL, false);
+        zwp_virtual_keyboard_v1_modifiers(keyboard, 0, 0, 0, 0);
+        return wl_display_flush(connection_.display) >= 0;
+    }
+
+  private:
+    void key(std::uint32_t code, bool down) {
+        zwp_virtual_keyboard_v1_key(
+            connection_.keyboard, milliseconds(), code,
+            down ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED);
+    }
+
+    WaylandPaster::Connection& connection_;
+    bool warmedUp_ = false;
+};
+
+}  // namespace
+
+WaylandPaster::WaylandPaster(std::function<void(const std::string&)> unable)
+    : connection_(std::make_unique<Connection>()) {
     abilities_ = connection_->connect();
-    if (!abilities_.connected) {
+    if (!abilities_.connected || !abilities_.dataControl) {
         return;
     }
+    if (abilities_.virtualKeyboard) {
+        connection_->keys = std::make_unique<VirtualKeyboardKeys>(*connection_);
+    } else {
+        connection_->keys = std::make_unique<PortalKeyboard>([this] {
+            std::lock_guard lock(mutex_);
+            return ending_;
+        });
+    }
+    connection_->unable = std::move(unable);
     wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (wakeFd_ >= 0) {
         worker_ = std::thread([this] { work(); });
@@ -512,6 +568,9 @@ void WaylandPaster::pastePhrase(const std::string& utf8) {
 
 void WaylandPaster::work() {
     Connection& connection = *connection_;
+    // The keys made ready at once, off the GUI thread: a portal's session takes
+    // a few round trips through the desktop, which the first phrase need not wait for.
+    connection.keys->open();
     for (;;) {
         std::optional<std::string> phrase;
         {

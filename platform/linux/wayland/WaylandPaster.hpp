@@ -1,9 +1,10 @@
 #pragma once
 // Phrases into the focused window of a Wayland desktop, on a connection of the
 // program's own (no window, no focus needed): the clipboard through the
-// data-control protocol, the keys through one long-lived virtual keyboard.
-#include <condition_variable>
+// data-control protocol, the keys through one long-lived virtual keyboard, or
+// the RemoteDesktop portal's keyboard where the compositor offers none (KDE).
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -22,14 +23,18 @@ struct WaylandAbilities {
 
 class WaylandPaster final : public PhrasePaster {
   public:
-    // Connects to the session's compositor (WAYLAND_DISPLAY).
-    WaylandPaster();
+    // Connects to the session's compositor (WAYLAND_DISPLAY). `unable` is called
+    // on the worker thread, with what is missing, for a phrase that cannot be
+    // typed (the portal refused its keyboard).
+    explicit WaylandPaster(std::function<void(const std::string&)> unable);
     ~WaylandPaster() override;
     WaylandPaster(const WaylandPaster&) = delete;
     WaylandPaster& operator=(const WaylandPaster&) = delete;
 
     const WaylandAbilities& abilities() const { return abilities_; }
-    bool canPaste() const { return abilities_.dataControl && abilities_.virtualKeyboard; }
+    // The clipboard is there; the keys are the virtual keyboard or, without one,
+    // the portal's, which the worker asks for (the answer comes later).
+    bool canPaste() const { return abilities_.dataControl; }
     void pastePhrase(const std::string& utf8) override;
 
     struct Connection;  // the Wayland objects, used by the worker only

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "base/Encoding.hpp"
+#include "tests/e2e/hotkeys/WaylandChatBoxes.hpp"
 #include "tests/support/HeadlessSway.hpp"
 #include "tests/support/TestSupport.hpp"
 #include "tests/support/TestWebSite.hpp"
@@ -20,37 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-const std::string kSeparator = "\xA3\xA4\xA3\xA4\xA3\xA4\xA3\xA4\xA3\xA4\xA3\xA4%%%%%%%";
-const std::string kPhrase3 = "第一行\r\n第二行😀";  // Chinese, a line break, an emoji
-// Enter, the phrase with the program's CR LF as LF, Enter.
-const std::string kSent3 = "\n第一行\n第二行😀\n";
-
-struct ChatBox {
-    const char* name;
-    const char* title;
-    std::vector<std::string> (*command)(const fs::path& program, const fs::path& folder);
-    const char* program;  // under the source or build tree
-    bool inSource;
-};
-
-const ChatBox kChatBoxes[] = {
-    {"Gtk3", "GtkPhraseTarget",
-     [](const fs::path& program, const fs::path& folder) {
-         // Debian's own Python, which has the GTK bindings.
-         return std::vector<std::string>{"/usr/bin/python3", program.string(), folder.string()};
-     },
-     "tests/e2e/hotkeys/gtk_phrase_target.py", true},
-    {"Qt", "PhraseTarget",
-     [](const fs::path& program, const fs::path& folder) {
-         return std::vector<std::string>{program.string(), folder.string()};
-     },
-     "tests/e2e/hotkeys/hotkeys_phrase_target", false},
-};
-
-void PrintTo(const ChatBox& box, std::ostream* out) {
-    *out << box.name;
-}
-
 class WaylandPhrases : public ::testing::TestWithParam<ChatBox> {
   protected:
     // The program with phrase 3 set, F3 bound by sway to `lumivox --phrase 3`,
@@ -58,11 +27,7 @@ class WaylandPhrases : public ::testing::TestWithParam<ChatBox> {
     void start() {
         ASSERT_TRUE(sway_.ok()) << "sway did not start:\n" << sway_.log();
         const fs::path config = sway_.userFolder(".config/Lumivox");
-        std::string file;
-        for (int n = 1; n <= 12; ++n) {
-            file += (n == 3 ? utf8ToGbk(kPhrase3) : "p" + std::to_string(n)) + kSeparator;
-        }
-        std::ofstream(config / "快捷键配置.txt", std::ios::binary) << file;
+        std::ofstream(config / "快捷键配置.txt", std::ios::binary) << phraseFileWithPhrase3();
         ASSERT_EQ(chown((config / "快捷键配置.txt").c_str(), getuid() == 0 ? 65534 : getuid(),
                         getuid() == 0 ? 65534 : getuid()),
                   0);

@@ -1,0 +1,175 @@
+// The real program as a native Wayland client of a private headless KWin, which
+// has no virtual-keyboard protocol: the phrase's keys go through the desktop
+// portal's RemoteDesktop keyboard. A native chat box (GTK 3 or Qt) has the focus;
+// `lumivox --phrase 3` (what a KDE shortcut runs), or F3 registered with KDE's
+// shortcut service and pressed through a portal session of the test's own, sends
+// phrase 3. What arrives in the chat box, and what the clipboard holds afterwards.
+// Skips when KDE's packages are not installed.
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "tests/e2e/hotkeys/KdeHotkeysOn.hpp"
+#include "tests/e2e/hotkeys/WaylandChatBoxes.hpp"
+#include "tests/support/HeadlessKwin.hpp"
+#include "tests/support/TestSupport.hpp"
+#include "tests/support/TestWebSite.hpp"
+
+namespace lumivox::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+class KdePortalPhrases : public ::testing::TestWithParam<ChatBox> {
+  protected:
+    void SetUp() override {
+        const std::string missing = HeadlessKwin::missingPackages();
+        if (!missing.empty()) {
+            GTEST_SKIP() << "KDE's packages are not installed (" << missing
+                         << " ): the portal's keyboard is not tested";
+        }
+        kwin_ = std::make_unique<HeadlessKwin>(portal());
+    }
+    virtual HeadlessKwin::Portal portal() const { return HeadlessKwin::Portal::Present; }
+
+    // The program with phrase 3 set, then the chat box, which takes the focus.
+    void start() {
+        ASSERT_NO_FATAL_FAILURE(startProgram());
+        ASSERT_NO_FATAL_FAILURE(startChatBox());
+    }
+    void startProgram() {
+        ASSERT_TRUE(kwin_->ok()) << "KWin did not start:\n" << kwin_->log();
+        const fs::path config = kwin_->folder(".config/Lumivox");
+        std::ofstream(config / "快捷键配置.txt", std::ios::binary) << phraseFileWithPhrase3();
+        auto env = kwin_->environment();
+        env["LUMIVOX_SERVER"] = runOnVersionHost();
+        lumivox_ = std::make_unique<Subprocess>(std::vector<std::string>{program().string()}, env,
+                                                work_ / "out.txt", work_ / "err.txt");
+        // Up once it answers an action from outside.
+        CommandResult stop;
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                stop = kwin_->run(program().string() + " --stop 2>&1");
+                return stop.status == 0;
+            },
+            60s))
+            << stop.output << log();
+    }
+    void startChatBox() {
+        auto env = kwin_->environment();
+        box_ = kwin_->folder("box");
+        const ChatBox& chat = GetParam();
+        const fs::path target = (chat.inSource ? sourceDir() : binaryDir()) / chat.program;
+        target_ = std::make_unique<Subprocess>(chat.command(target, box_), env,
+                                               work_ / "target-out.txt", work_ / "target-err.txt");
+        ASSERT_TRUE(waitUntil([&] { return kwin_->focusedTitle() == GetParam().title; }, 60s))
+            << "focus: " << kwin_->focusedTitle() << "\n"
+            << log();
+    }
+
+    int phrase(int n) {
+        return kwin_->run(program().string() + " --phrase " + std::to_string(n) + " 2>&1").status;
+    }
+    fs::path program() const { return binaryDir() / "lumivox"; }
+
+    std::string boxText() { return wholeFile(box_ / "text.txt"); }
+    void expectBoxText(const std::string& text) {
+        EXPECT_TRUE(waitUntil([&] { return boxText() == text; }, 20s))
+            << "chat box shows [" << boxText() << "]\n"
+            << log();
+        std::this_thread::sleep_for(500ms);
+        EXPECT_EQ(boxText(), text);
+    }
+    std::string clipboard() { return kwin_->run("timeout 5 wl-paste -n").output; }
+
+    std::string log() {
+        return "program: " + wholeFile(work_ / "err.txt") +
+               "\nchat box: " + wholeFile(work_ / "target-err.txt") +
+               "\nkeys the chat box saw: " + wholeFile(box_ / "keys.log") + "\n" + kwin_->log();
+    }
+
+    std::unique_ptr<HeadlessKwin> kwin_;
+    TempDir work_;
+    fs::path box_;
+    std::unique_ptr<Subprocess> lumivox_, target_;
+};
+
+TEST_P(KdePortalPhrases, PhraseArrivesOncePerPressAndTheClipboardComesBack) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    // The host copied something elsewhere before.
+    ASSERT_EQ(kwin_->run("printf 'earlier text' | wl-copy").status, 0);
+    ASSERT_TRUE(waitUntil([&] { return clipboard() == "earlier text"; }, 10s));
+
+    ASSERT_EQ(phrase(3), 0);
+    expectBoxText(kSent3);
+    EXPECT_TRUE(waitUntil([&] { return clipboard() == "earlier text"; }, 5s)) << clipboard();
+
+    // The same portal session serves the next phrase.
+    ASSERT_EQ(phrase(3), 0);
+    expectBoxText(kSent3 + kSent3);
+    EXPECT_TRUE(waitUntil([&] { return clipboard() == "earlier text"; }, 5s)) << clipboard();
+}
+
+TEST_P(KdePortalPhrases, PortalRestartedBetweenPhrasesAndTheNextPhraseStillArrives) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_EQ(phrase(3), 0);
+    expectBoxText(kSent3);
+
+    // The portal ends (a desktop update, a crash): the program's session is gone
+    // without a word, and the bus starts a new portal at the next call.
+    std::string pid =
+        kwin_
+            ->run(
+                "dbus-send --session --print-reply=literal --dest=org.freedesktop.DBus / "
+                "org.freedesktop.DBus.GetConnectionUnixProcessID "
+                "string:org.freedesktop.portal.Desktop | awk '{print $2}'")
+            .output;
+    pid.erase(pid.find_last_not_of("\n ") + 1);
+    ASSERT_FALSE(pid.empty());
+    ASSERT_EQ(
+        kwin_->run("kill " + pid + " && while kill -0 " + pid + " 2>/dev/null; do sleep 0.05; done")
+            .status,
+        0);
+
+    ASSERT_EQ(phrase(3), 0);
+    expectBoxText(kSent3 + kSent3);
+}
+
+// The whole way on KDE: the hotkeys switched on in the program (F1 to F12 go to
+// KDE's shortcut service), F3 pressed on the desktop, the phrase in the chat box.
+class KdeShortcutPress : public KdePortalPhrases {};
+
+TEST_P(KdeShortcutPress, F3RegisteredWithTheDesktopSendsThePhrase) {
+    ASSERT_NO_FATAL_FAILURE(startProgram());
+    ASSERT_TRUE(switchHotkeysOn(*kwin_)) << log();
+    ASSERT_NO_FATAL_FAILURE(startChatBox());
+    ASSERT_EQ(kwin_->input("key 61"), 0);  // F3
+    expectBoxText(kSent3);
+}
+
+INSTANTIATE_TEST_SUITE_P(ChatBoxes, KdeShortcutPress, ::testing::Values(kChatBoxes[1]),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// No portal on the bus: nothing to type with. The host is told what is missing
+// in a message box, and nothing arrives in the chat box.
+class KdeWithoutPortal : public KdePortalPhrases {
+    HeadlessKwin::Portal portal() const override { return HeadlessKwin::Portal::Absent; }
+};
+
+TEST_P(KdeWithoutPortal, HostIsToldAndNothingIsTyped) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_EQ(phrase(3), 0);
+    EXPECT_TRUE(waitUntil([&] { return kwin_->focusedTitle() == "温馨提示："; }, 20s)) << log();
+    EXPECT_EQ(boxText(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(ChatBoxes, KdeWithoutPortal, ::testing::Values(kChatBoxes[1]),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(ChatBoxes, KdePortalPhrases, ::testing::ValuesIn(kChatBoxes),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace lumivox::testing
