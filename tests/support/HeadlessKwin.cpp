@@ -39,10 +39,7 @@ std::string HeadlessKwin::missingPackages() {
 HeadlessKwin::HeadlessKwin(Portal portal) {
     runtime_ = root_.path() / "runtime";
     home_ = root_.path() / "home";
-    fs::create_directories(runtime_);
-    fs::create_directories(home_ / ".config");
-    fs::create_directories(root_.path() / "bin");
-    chmod(runtime_.c_str(), 0700);
+    makeSessionFolders(root_.path());
     busAddress_ = "unix:path=" + (root_.path() / "bus").string();
     // The bus starts the portals with its own environment: this session's. It
     // knows the installed services but the notification server, which would be
@@ -132,10 +129,6 @@ fs::path HeadlessKwin::folder(const std::string& name) const {
     fs::create_directories(folder);
     return folder;
 }
-
-}  // namespace lumivox::testing
-
-namespace lumivox::testing {
 
 std::string HeadlessKwin::evaluate(const std::string& expression) {
     // The script prints to KWin's log, under a mark of its own.

@@ -20,10 +20,7 @@ constexpr uid_t kNobody = 65534;
 HeadlessSway::HeadlessSway() : uid_(geteuid() == 0 ? kNobody : geteuid()) {
     runtime_ = root_.path() / "runtime";
     home_ = root_.path() / "home";
-    fs::create_directories(runtime_);
-    fs::create_directories(home_ / ".config");
-    fs::create_directories(root_.path() / "bin");
-    chmod(runtime_.c_str(), 0700);
+    makeSessionFolders(root_.path());
     chmod(root_.path().c_str(), 0755);
     for (const fs::path& folder :
          {root_.path(), runtime_, home_, home_ / ".config", root_.path() / "bin"}) {

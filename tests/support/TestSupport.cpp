@@ -125,6 +125,13 @@ std::map<std::string, std::string> waylandSessionEnvironment(const std::filesyst
             {"NO_AT_BRIDGE", "1"}};
 }
 
+void makeSessionFolders(const std::filesystem::path& root) {
+    std::filesystem::create_directories(root / "runtime");
+    std::filesystem::create_directories(root / "home" / ".config");
+    std::filesystem::create_directories(root / "bin");
+    chmod((root / "runtime").c_str(), 0700);
+}
+
 std::string shellQuoted(const std::string& text) {
     std::string out = "'";
     for (char c : text) {

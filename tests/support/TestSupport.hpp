@@ -71,6 +71,10 @@ std::map<std::string, std::string> waylandSessionEnvironment(const std::filesyst
                                                              const std::string& display,
                                                              const std::filesystem::path& home);
 
+// A desktop session's folders under `root`: runtime/ (0700, as a session's
+// runtime folder must be), home/ with its .config/, and bin/.
+void makeSessionFolders(const std::filesystem::path& root);
+
 // Polls `ready` every 20 ms until it holds or the time-out passes.
 bool waitUntil(const std::function<bool()>& ready, std::chrono::milliseconds timeout);
 

@@ -18,6 +18,7 @@
 
 #include "base/Encoding.hpp"
 #include "platform/linux/qt/X11Keyboard.hpp"
+#include "tests/e2e/hotkeys/TextArrives.hpp"
 #include "tests/support/PrivateDisplay.hpp"
 #include "tests/support/TestSupport.hpp"
 
@@ -104,11 +105,7 @@ class HotkeyEndToEnd : public ::testing::Test {
     std::string targetKeys() { return readFile(targetDir_ / "keys.log"); }
     // Waits for the target's text, then checks that nothing more arrives.
     void expectTargetText(const std::string& text) {
-        EXPECT_TRUE(waitUntil([&] { return targetText() == text; }, 20s))
-            << "target shows [" << targetText() << "]\n"
-            << log();
-        std::this_thread::sleep_for(300ms);
-        EXPECT_EQ(targetText(), text);
+        expectTextArrivesOnce([&] { return targetText(); }, text, 300ms, [&] { return log(); });
     }
     // The keys that reach the target while pressing these there, ended by a key
     // that is never a hotkey: once it has arrived, so has every key before it.

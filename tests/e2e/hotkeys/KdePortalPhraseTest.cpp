@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/e2e/hotkeys/KdeHotkeysOn.hpp"
+#include "tests/e2e/hotkeys/TextArrives.hpp"
 #include "tests/e2e/hotkeys/WaylandChatBoxes.hpp"
 #include "tests/support/HeadlessKwin.hpp"
 #include "tests/support/TestSupport.hpp"
@@ -76,11 +77,7 @@ class KdePortalPhrases : public ::testing::TestWithParam<ChatBox> {
 
     std::string boxText() { return wholeFile(box_ / "text.txt"); }
     void expectBoxText(const std::string& text) {
-        EXPECT_TRUE(waitUntil([&] { return boxText() == text; }, 20s))
-            << "chat box shows [" << boxText() << "]\n"
-            << log();
-        std::this_thread::sleep_for(500ms);
-        EXPECT_EQ(boxText(), text);
+        expectTextArrivesOnce([&] { return boxText(); }, text, 500ms, [&] { return log(); });
     }
     std::string clipboard() { return kwin_->run("timeout 5 wl-paste -n").output; }
 

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/e2e/hotkeys/TextArrives.hpp"
 #include "tests/e2e/hotkeys/WaylandChatBoxes.hpp"
 #include "tests/support/HeadlessSway.hpp"
 #include "tests/support/TestSupport.hpp"
@@ -53,11 +54,7 @@ class WaylandPhrases : public ::testing::TestWithParam<ChatBox> {
     std::string boxText() { return wholeFile(box_ / "text.txt"); }
     // Waits for the chat box's text, then checks that nothing more arrives.
     void expectBoxText(const std::string& text) {
-        EXPECT_TRUE(waitUntil([&] { return boxText() == text; }, 20s))
-            << "chat box shows [" << boxText() << "]\n"
-            << log();
-        std::this_thread::sleep_for(500ms);
-        EXPECT_EQ(boxText(), text);
+        expectTextArrivesOnce([&] { return boxText(); }, text, 500ms, [&] { return log(); });
     }
     std::string clipboard() { return sway_.run("wl-paste -n").output; }
 

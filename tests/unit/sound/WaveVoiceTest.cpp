@@ -166,7 +166,8 @@ TEST(WaveVoice, VoiceEndsAfterTheStallTimeOut) {
     // feeders may take seconds to start; the stall is timed from `start`.
     ASSERT_TRUE(waitUntil([&] { return devices.count() == 2; }, 6s));
     // The two feeders open their devices in whichever order they get to run.
-    auto stalled = devices.log(static_cast<unsigned char>(devices.log(0)->format[0]) == 0xEE ? 1 : 0);
+    auto stalled =
+        devices.log(static_cast<unsigned char>(devices.log(0)->format[0]) == 0xEE ? 1 : 0);
     ASSERT_TRUE(waitUntil([&] { return stalled->writtenCount() == 20; }, 6s));
     std::this_thread::sleep_for(8500ms - (std::chrono::steady_clock::now() - start));
     EXPECT_EQ(service.voiceCount(), 2u) << "still waiting before 8,888 ms";
