@@ -163,12 +163,9 @@ PulseServer::PulseServer() {
                                               {"HOME", (runtimeDir_ / "home").string()}};
     std::string load = "module-native-protocol-unix auth-anonymous=1 socket=" + socketPath_;
     // Daemonized as the measured recipe says; it is killed through its pid file at the end.
-    // No CPU limiter: on a busy machine a real-time server may pass its share
-    // and would end itself mid-test.
     std::string command = "XDG_RUNTIME_DIR='" + runtimeDir_.path().string() + "' HOME='" +
                           (runtimeDir_ / "home").string() +
-                          "' pulseaudio --daemonize=yes --exit-idle-time=-1 --no-cpu-limit -n "
-                          "--use-pid-file=yes "
+                          "' pulseaudio --daemonize=yes --exit-idle-time=-1 -n --use-pid-file=yes "
                           "--load='module-null-sink sink_name=out' --load='" + load +
                           "' --log-target=file:" + (runtimeDir_ / "pulse.log").string() +
                           " >/dev/null 2>&1";
