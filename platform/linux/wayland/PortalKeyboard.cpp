@@ -137,7 +137,6 @@ void PortalKeyboard::readSignals(int timeoutMs) {
         if (dbus_message_is_signal(message, "org.freedesktop.portal.Session", "Closed") &&
             session_ == dbus_message_get_path(message)) {
             session_.clear();
-            closed_ = true;
         }
         dbus_message_unref(message);
     }

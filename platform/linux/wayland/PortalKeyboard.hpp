@@ -40,7 +40,6 @@ class PortalKeyboard final : public PhraseKeys {
     DBusConnection* bus_ = nullptr;
     std::string sender_;   // our unique name as request paths spell it
     std::string session_;  // the session's object path, empty when none
-    bool closed_ = false;  // the portal closed the session
     std::string missing_;
     unsigned tokens_ = 0;
     std::function<bool()> ending_;
