@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "base/Encoding.hpp"
 #include "forms/Window.hpp"
@@ -45,9 +46,16 @@ void HotkeyPhraseSender::switchHotkeysOn(Window& window) {
             service_.removeGlobalHotkey(slots_[k]);
         }
     }
+    // All twelve at once: a desktop that asks the host to confirm new keys asks once.
+    std::vector<int> keys;
+    for (int k = 0; k < kHotkeyCount; ++k) {
+        keys.push_back(kFirstFunctionKey + k);
+    }
+    const std::vector<std::int32_t> identifiers =
+        service_.addGlobalHotkeys(window, kReceiverLabel, 0, keys);
     std::string refused;
     for (int k = 0; k < kHotkeyCount; ++k) {
-        slots_[k] = service_.addGlobalHotkey(window, kReceiverLabel, 0, kFirstFunctionKey + k);
+        slots_[k] = identifiers[k];
         if (slots_[k] == 0) {
             refused += (refused.empty() ? "" : "、") + keyName(k);
         }

@@ -28,31 +28,53 @@ unsigned HotkeyService::translateModifiers(int modifiers) {
     }
 }
 
-std::int32_t HotkeyService::addGlobalHotkey(Window& window, std::string_view receiverLabel,
-                                            int modifiers, int virtualKey) {
+HotkeyService::Receiver HotkeyService::receiverOf(Window& window, std::string_view receiverLabel) {
     // The window is looked up by its layout when a hotkey fires: a hotkey that
     // comes after it has closed then finds nothing rather than a destroyed window.
-    return addGlobalHotkey(
-        [&forms = window.forms(), layout = std::string(window.layoutName()),
-         label = std::string(receiverLabel)](std::int32_t first, std::int32_t second) {
-            if (Window* receiver = forms.openWindow(layout)) {
-                receiver->raiseNotification(label, first, second);
-            }
-        },
-        modifiers, virtualKey);
+    return [&forms = window.forms(), layout = std::string(window.layoutName()),
+            label = std::string(receiverLabel)](std::int32_t first, std::int32_t second) {
+        if (Window* receiver = forms.openWindow(layout)) {
+            receiver->raiseNotification(label, first, second);
+        }
+    };
+}
+
+std::int32_t HotkeyService::addGlobalHotkey(Window& window, std::string_view receiverLabel,
+                                            int modifiers, int virtualKey) {
+    return add(receiverOf(window, receiverLabel), modifiers, {virtualKey})[0];
 }
 
 std::int32_t HotkeyService::addGlobalHotkey(Receiver receiver, int modifiers, int virtualKey) {
+    return add(std::move(receiver), modifiers, {virtualKey})[0];
+}
+
+std::vector<std::int32_t> HotkeyService::addGlobalHotkeys(Window& window,
+                                                          std::string_view receiverLabel,
+                                                          int modifiers,
+                                                          const std::vector<int>& virtualKeys) {
+    return add(receiverOf(window, receiverLabel), modifiers, virtualKeys);
+}
+
+std::vector<std::int32_t> HotkeyService::add(Receiver receiver, int modifiers,
+                                             const std::vector<int>& virtualKeys) {
     receiver_ = std::move(receiver);
     const unsigned flags = translateModifiers(modifiers);
     if (!listening_) {
         listening_ = platform_.startListening([this](int identifier) { onHotkey(identifier); });
     }
-    ++activeCount_;
-    ++sequence_;
-    const auto identifier = static_cast<std::int32_t>(33000u + sequence_);
-    lastIdentifier_ = identifier;
-    return platform_.registerHotkey(identifier, flags, virtualKey) ? identifier : 0;
+    std::vector<platform::HotkeyRequest> requests;
+    for (int virtualKey : virtualKeys) {
+        ++activeCount_;
+        ++sequence_;
+        lastIdentifier_ = static_cast<std::int32_t>(33000u + sequence_);
+        requests.push_back({lastIdentifier_, flags, virtualKey});
+    }
+    const std::vector<bool> taken = platform_.registerHotkeys(requests);
+    std::vector<std::int32_t> identifiers;
+    for (std::size_t k = 0; k < requests.size(); ++k) {
+        identifiers.push_back(k < taken.size() && taken[k] ? requests[k].identifier : 0);
+    }
+    return identifiers;
 }
 
 bool HotkeyService::removeGlobalHotkey(std::int32_t identifier) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/GlobalHotkeys.hpp"
 
@@ -30,6 +31,10 @@ class HotkeyService {
     std::int32_t addGlobalHotkey(Window& window, std::string_view receiverLabel, int modifiers,
                                  int virtualKey);
     std::int32_t addGlobalHotkey(Receiver receiver, int modifiers, int virtualKey);
+    // Several keys with one modifier code, registered with the platform at once;
+    // an identifier (or 0) for each, as addGlobalHotkey gives it.
+    std::vector<std::int32_t> addGlobalHotkeys(Window& window, std::string_view receiverLabel,
+                                               int modifiers, const std::vector<int>& virtualKeys);
     // Unregisters the identifier; the result is whether the platform did, or,
     // when this removal brings the active count to 0, whether the hotkeys stopped
     // being reported.
@@ -44,6 +49,9 @@ class HotkeyService {
     static unsigned translateModifiers(int modifiers);
 
   private:
+    static Receiver receiverOf(Window& window, std::string_view receiverLabel);
+    std::vector<std::int32_t> add(Receiver receiver, int modifiers,
+                                  const std::vector<int>& virtualKeys);
     void onHotkey(int identifier);
 
     platform::GlobalHotkeys& platform_;

@@ -2,6 +2,7 @@
 // System-wide hotkeys: a key combination that fires wherever the keyboard focus
 // is, reported to the program instead of the focused window.
 #include <functional>
+#include <vector>
 
 namespace lumivox::platform {
 
@@ -14,10 +15,28 @@ inline constexpr unsigned kHotkeyWin = 0x8;
 // Called on the GUI thread with the identifier of the hotkey that fired.
 using HotkeyListener = std::function<void(int identifier)>;
 
+// One hotkey of a registration: identifier, modifier flags, virtual-key code.
+struct HotkeyRequest {
+    int identifier;
+    unsigned modifierFlags;
+    int virtualKey;
+};
+
 // The platform's hotkey table. All calls on the GUI thread.
 class GlobalHotkeys {
   public:
     virtual ~GlobalHotkeys() = default;
+    // Registers several hotkeys at once; an answer for each, in order, as
+    // `registerHotkey` gives it. A desktop that asks the host to confirm new keys
+    // asks once for all of them.
+    virtual std::vector<bool> registerHotkeys(const std::vector<HotkeyRequest>& requests) {
+        std::vector<bool> taken;
+        for (const HotkeyRequest& request : requests) {
+            taken.push_back(
+                registerHotkey(request.identifier, request.modifierFlags, request.virtualKey));
+        }
+        return taken;
+    }
     // Registers the key (a virtual-key code) with exactly these modifiers under the
     // identifier. False when the platform refuses: another program holds the
     // combination, this program registered it already, the identifier is in use,

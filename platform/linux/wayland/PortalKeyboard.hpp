@@ -8,17 +8,15 @@
 #include <functional>
 #include <string>
 
+#include "platform/linux/PortalBus.hpp"
 #include "platform/linux/wayland/PhraseKeys.hpp"
-
-struct DBusConnection;
-struct DBusMessage;
 
 namespace lumivox::platform::wayland {
 
 class PortalKeyboard final : public PhraseKeys {
   public:
     // `ending` says that the program is ending: a wait for the portal stops then.
-    explicit PortalKeyboard(std::function<bool()> ending) : ending_(std::move(ending)) {}
+    explicit PortalKeyboard(std::function<bool()> ending) : bus_(std::move(ending)) {}
     ~PortalKeyboard() override;
     PortalKeyboard(const PortalKeyboard&) = delete;
     PortalKeyboard& operator=(const PortalKeyboard&) = delete;
@@ -29,20 +27,14 @@ class PortalKeyboard final : public PhraseKeys {
     bool controlV() override;
 
   private:
-    bool connectBus();
     bool startSession();
-    // Sends a portal request and waits for its Response signal; the reply's
-    // results (an a{sv} message positioned on them), or null when refused.
+    // A portal request, waited for; null when refused (`missing_` says why).
     DBusMessage* request(DBusMessage* call, const std::string& token);
     bool key(std::int32_t evdevCode, bool down);
-    void readSignals(int timeoutMs);
 
-    DBusConnection* bus_ = nullptr;
-    std::string sender_;   // our unique name as request paths spell it
+    PortalBus bus_;
     std::string session_;  // the session's object path, empty when none
     std::string missing_;
-    unsigned tokens_ = 0;
-    std::function<bool()> ending_;
 };
 
 }  // namespace lumivox::platform::wayland
