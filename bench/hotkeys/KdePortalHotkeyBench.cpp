@@ -1,11 +1,12 @@
-// From `lumivox --phrase 3` (what a KDE shortcut runs for F3), and from F3
-// registered with KDE's shortcut service and pressed through the portal, under a
-// private headless KWin, whose compositor has no virtual keyboard so that the
-// program's keys go through the RemoteDesktop portal, to the phrase present in a
-// native Qt chat box and to the closing Enter there (the phrase sent): 20 presses
-// each, median and maximum. Beside them what each trigger costs by itself:
-// `lumivox --stop` answered by the running copy, and the input helper opening its
-// portal session without a key.
+// From `lumivox --phrase 3` (what a KDE shortcut runs for F3), from F3 registered
+// with KDE's shortcut service, and from F3 bound through the desktop portal's
+// GlobalShortcuts (a second copy of the program, asked to use the portal), each
+// pressed through the portal, under a private headless KWin, whose compositor has
+// no virtual keyboard so that the program's keys go through the RemoteDesktop
+// portal, to the phrase present in a native Qt chat box and to the closing Enter
+// there (the phrase sent): 20 presses each, median and maximum. Beside them what
+// each trigger costs by itself: `lumivox --stop` answered by the running copy, and
+// the input helper opening its portal session without a key.
 #include <cstdio>
 #include <fstream>
 #include <thread>
@@ -72,6 +73,23 @@ int main() {
             20, [&] { kwin.input("key 61"); }, box, kPhrase.size(), bytes, f3)) {
         return 1;
     }
+    // The same F3 through the portal's GlobalShortcuts: the first copy ends (its
+    // keys with it), a second one binds them through the portal.
+    lumivox.terminate();
+    lumivox.wait(10s);
+    env["LUMIVOX_DESKTOP_SHORTCUTS"] = "portal";
+    Subprocess second({program}, env, "/dev/null", "/dev/null");
+    PressTimes portalF3;
+    if (!waitUntil([&] { return kwin.run(program + " --stop 2>/dev/null").status == 0; }, 60s) ||
+        !switchHotkeysOn(kwin) || !focus(kwin, "PhraseTarget")) {
+        std::fprintf(stderr, "the second copy's hotkeys could not be switched on\n");
+        return 1;
+    }
+    std::this_thread::sleep_for(1s);
+    if (!timePresses(
+            20, [&] { kwin.input("key 61"); }, box, kPhrase.size(), bytes, portalF3)) {
+        return 1;
+    }
     std::vector<double> command, session;
     for (int i = 0; i < 20; ++i) {
         long long start = nowNs();
@@ -89,6 +107,8 @@ int main() {
     report("lumivox --stop answered (start-up cost)", command);
     report("F3 (portal helper) to phrase present", f3.presentMs);
     report("F3 (portal helper) to closing Enter", f3.sentMs);
+    report("F3 (GlobalShortcuts portal) to phrase present", portalF3.presentMs);
+    report("F3 (GlobalShortcuts portal) to closing Enter", portalF3.sentMs);
     report("portal helper, session only (its cost)", session);
     return 0;
 }

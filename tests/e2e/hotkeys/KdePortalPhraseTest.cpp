@@ -209,10 +209,20 @@ class KdeWithoutPortal : public KdePortalPhrases {
     HeadlessKwin::Portal portal() const override { return HeadlessKwin::Portal::Absent; }
 };
 
-TEST_P(KdeWithoutPortal, HostIsToldAndNothingIsTyped) {
+TEST_P(KdeWithoutPortal, HostIsToldOnceAndNothingIsTyped) {
     ASSERT_NO_FATAL_FAILURE(start());
     ASSERT_EQ(phrase(3), 0);
-    EXPECT_TRUE(waitUntil([&] { return kwin_->focusedTitle() == "温馨提示："; }, 20s)) << log();
+    ASSERT_TRUE(waitUntil([&] { return kwin_->focusedTitle() == "温馨提示："; }, 20s)) << log();
+    EXPECT_EQ(boxText(), "");
+
+    // The host closes the message; the next phrases are not sent either, and the
+    // host is not told again.
+    kwin_->evaluate("workspace.activeClient.closeWindow(), 1");
+    ASSERT_TRUE(waitUntil([&] { return kwin_->focusedTitle() == GetParam().title; }, 10s))
+        << kwin_->focusedTitle() << log();
+    ASSERT_EQ(phrase(3), 0);
+    ASSERT_EQ(phrase(3), 0);
+    EXPECT_FALSE(waitUntil([&] { return kwin_->focusedTitle() == "温馨提示："; }, 3s)) << log();
     EXPECT_EQ(boxText(), "");
 }
 
