@@ -71,6 +71,9 @@ TEST_F(PhrasePage, SwitchingOnAndOffRegistersEachKeyOnceAndSaysSo) {
     EXPECT_EQ(page_.hotkeySlots(), expected);
     EXPECT_EQ(registeredKeys().size(), 11u);
     EXPECT_FALSE(registeredKeys().contains(kF7));
+    // Asked for in one request: a desktop that asks the host to confirm new keys
+    // asks once.
+    EXPECT_EQ(grabs_.batches, std::vector<std::size_t>{12});
 
     // Switched on again: still one registration per key, under the new identifiers.
     page_.switchHotkeysOn(window);

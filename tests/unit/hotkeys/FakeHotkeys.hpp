@@ -30,6 +30,11 @@ class FakeHotkeys : public platform::GlobalHotkeys {
         registered[identifier] = combination;
         return true;
     }
+    // Records how many hotkeys each request asked for.
+    std::vector<bool> registerHotkeys(const std::vector<platform::HotkeyRequest>& requests) override {
+        batches.push_back(requests.size());
+        return GlobalHotkeys::registerHotkeys(requests);
+    }
     bool unregisterHotkey(int identifier) override { return registered.erase(identifier) > 0; }
     bool startListening(platform::HotkeyListener l) override {
         listener = std::move(l);
@@ -52,6 +57,7 @@ class FakeHotkeys : public platform::GlobalHotkeys {
     }
 
     std::set<Combination> heldByOthers;
+    std::vector<std::size_t> batches;
     std::map<int, Combination> registered;
     platform::HotkeyListener listener;
     bool listening = false;
