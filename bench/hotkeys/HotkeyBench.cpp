@@ -6,7 +6,6 @@
 // The key is pressed through XTest on a connection of our own; the target notes
 // the monotonic time of every change of its text, so both sides are measured to
 // the same moment: the text box holding the phrase.
-#include <time.h>
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
 
@@ -16,31 +15,18 @@
 #include <cstdio>
 #include <fstream>
 #include <regex>
-#include <sstream>
 #include <thread>
 
+#include "bench/hotkeys/PhraseTiming.hpp"
 #include "platform/linux/qt/X11Keyboard.hpp"
 #include "tests/support/PrivateDisplay.hpp"
 #include "tests/support/TestSupport.hpp"
 
 namespace {
 
-namespace fs = std::filesystem;
-using namespace lumivox::testing;
-using namespace std::chrono_literals;
+using namespace lumivox::bench;
 
 const std::string kSeparator = "\xA3\xA4\xA3\xA4\xA3\xA4\xA3\xA4\xA3\xA4\xA3\xA4%%%%%%%";
-
-long long nowNs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return now.tv_sec * 1000000000LL + now.tv_nsec;
-}
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // ASCII words, `length` characters.
 std::string phraseOf(std::size_t length) {
@@ -50,12 +36,6 @@ std::string phraseOf(std::size_t length) {
         phrase += words[phrase.size() % words.size()];
     }
     return phrase;
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 class Bench {
@@ -118,38 +98,14 @@ class Bench {
     }
     void focusTarget() { x("xdotool windowfocus --sync " + windowId("PhraseTarget")); }
 
-    // The target's changes: (monotonic ns, text bytes).
-    std::vector<std::pair<long long, std::size_t>> changes() {
-        std::vector<std::pair<long long, std::size_t>> list;
-        std::istringstream in(readFile(targetDir_ / "changes.log"));
-        long long ns = 0;
-        std::size_t bytes = 0;
-        while (in >> ns >> bytes) {
-            list.emplace_back(ns, bytes);
-        }
-        return list;
-    }
     std::size_t textBytes() {
-        const auto list = changes();
+        const auto list = changes(targetDir_.path());
         return list.empty() ? 0 : list.back().second;
     }
-    std::string text() { return readFile(targetDir_ / "text.txt"); }
-    std::string keys() { return readFile(targetDir_ / "keys.log"); }
-    // When the text first held at least `bytes` bytes after `since`; -1 if not within 30 s.
+    std::string text() { return wholeFile(targetDir_ / "text.txt"); }
+    std::string keys() { return wholeFile(targetDir_ / "keys.log"); }
     long long reached(std::size_t bytes, long long since) {
-        long long when = -1;
-        waitUntil(
-            [&] {
-                for (const auto& [ns, size] : changes()) {
-                    if (ns >= since && size >= bytes) {
-                        when = ns;
-                        return true;
-                    }
-                }
-                return false;
-            },
-            30s);
-        return when;
+        return lumivox::bench::reached(targetDir_.path(), bytes, since, 30s);
     }
 
     void key(xcb_keysym_t keysym, bool down) {
@@ -266,7 +222,7 @@ int main(int argc, char** argv) {
     // release and a press.
     const std::string before = bench.text();
     const std::string keysBefore = bench.keys();
-    const std::string settingsBefore = readFile(bench.settingsFile());
+    const std::string settingsBefore = wholeFile(bench.settingsFile());
     const auto savedBefore = fs::last_write_time(bench.settingsFile());
     const auto held0 = std::chrono::steady_clock::now();
     int presses = 0;
@@ -294,7 +250,7 @@ int main(int argc, char** argv) {
         waitUntil([&] { return fs::last_write_time(bench.settingsFile()) != savedBefore; }, 10s);
     std::printf("phrase boxes unchanged after the held key: %s\n",
                 !saved                                             ? "unknown (no save)"
-                : readFile(bench.settingsFile()) == settingsBefore ? "yes"
+                : wholeFile(bench.settingsFile()) == settingsBefore ? "yes"
                                                                    : "no");
     return 0;
 }

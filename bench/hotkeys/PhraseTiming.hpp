@@ -1,5 +1,5 @@
 #pragma once
-// Timing a phrase into the Qt chat box of the Wayland benchmarks: the box notes
+// Timing a phrase into the Qt chat box of the hotkey benchmarks: the box notes
 // each change of its text as "<monotonic ns> <bytes>" in changes.log.
 #include <time.h>
 
@@ -38,8 +38,9 @@ inline std::vector<std::pair<long long, std::size_t>> changes(const fs::path& fo
     return list;
 }
 
-// When the text first held at least `bytes` bytes after `since`; -1 if not within 10 s.
-inline long long reached(const fs::path& folder, std::size_t bytes, long long since) {
+// When the text first held at least `bytes` bytes after `since`; -1 if not within the bound.
+inline long long reached(const fs::path& folder, std::size_t bytes, long long since,
+                         std::chrono::milliseconds bound = 10s) {
     long long when = -1;
     waitUntil(
         [&] {
@@ -51,15 +52,19 @@ inline long long reached(const fs::path& folder, std::size_t bytes, long long si
             }
             return false;
         },
-        10s);
+        bound);
     return when;
 }
 
-inline void report(const char* what, std::vector<double> ms) {
-    std::sort(ms.begin(), ms.end());
-    const std::size_t n = ms.size();
-    const double median = n % 2 == 1 ? ms[n / 2] : (ms[n / 2 - 1] + ms[n / 2]) / 2;
-    std::printf("%-44s n=%zu  median %7.1f ms  max %7.1f ms\n", what, n, median, ms.back());
+inline double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+inline void report(const char* what, const std::vector<double>& ms) {
+    std::printf("%-44s n=%zu  median %7.1f ms  max %7.1f ms\n", what, ms.size(), median(ms),
+                *std::max_element(ms.begin(), ms.end()));
 }
 
 // Times from `press` to the phrase present in the box and to the closing Enter

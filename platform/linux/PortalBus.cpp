@@ -122,6 +122,7 @@ bool PortalBus::connect() {
     listen("type='signal',interface='org.freedesktop.portal.Request',member='Response',"
            "path_namespace='" +
            std::string(kRequestPaths) + sender_ + "'");
+    listen("type='signal',interface='org.freedesktop.portal.Session',member='Closed'");
     return true;
 }
 
@@ -176,13 +177,7 @@ DBusMessage* PortalBus::request(DBusMessage* call, const std::string& token, int
         while (DBusMessage* message = dbus_connection_pop_message(bus_)) {
             const char* at = dbus_message_get_path(message);
             if (!isResponse(message) || at == nullptr || (path != at && handle != at)) {
-                // Another request's late answer is dropped; signals wait for the owner.
-                if (dbus_message_get_type(message) == DBUS_MESSAGE_TYPE_SIGNAL &&
-                    !isResponse(message)) {
-                    unclaimed_.push_back(message);
-                } else {
-                    dbus_message_unref(message);
-                }
+                keep(message);
                 continue;
             }
             std::uint32_t code = 2;
@@ -214,11 +209,7 @@ void PortalBus::readSignals(int timeoutMs, const std::function<void(DBusMessage*
     }
     dbus_connection_read_write(bus_, timeoutMs);
     while (DBusMessage* message = dbus_connection_pop_message(bus_)) {
-        if (dbus_message_get_type(message) == DBUS_MESSAGE_TYPE_SIGNAL && !isResponse(message)) {
-            unclaimed_.push_back(message);
-        } else {
-            dbus_message_unref(message);
-        }
+        keep(message);
     }
     // Handed over one at a time, and taken off the queue first: the handler may
     // make a request, which adds to it.
@@ -226,6 +217,15 @@ void PortalBus::readSignals(int timeoutMs, const std::function<void(DBusMessage*
         DBusMessage* message = unclaimed_.front();
         unclaimed_.pop_front();
         signal(message);
+        dbus_message_unref(message);
+    }
+}
+
+void PortalBus::keep(DBusMessage* message) {
+    // A late answer to another request is dropped; signals wait for the owner.
+    if (dbus_message_get_type(message) == DBUS_MESSAGE_TYPE_SIGNAL && !isResponse(message)) {
+        unclaimed_.push_back(message);
+    } else {
         dbus_message_unref(message);
     }
 }

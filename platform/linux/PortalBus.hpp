@@ -48,7 +48,8 @@ class PortalBus {
     PortalBus(const PortalBus&) = delete;
     PortalBus& operator=(const PortalBus&) = delete;
 
-    // Connects on the first call; false when there is no session bus.
+    // Connects on the first call (subscribed to the answers of our requests and to
+    // sessions the portal closes); false when there is no session bus.
     bool connect();
     bool connected() const { return bus_ != nullptr; }
     DBusConnection* connection() const { return bus_; }
@@ -74,6 +75,9 @@ class PortalBus {
     void closeSession(const std::string& session);
 
   private:
+    // Queues a signal for the owner; drops anything else.
+    void keep(DBusMessage* message);
+
     DBusConnection* bus_ = nullptr;
     std::string sender_;  // our unique name as request paths spell it
     std::string failure_;

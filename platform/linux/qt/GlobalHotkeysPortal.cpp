@@ -2,6 +2,7 @@
 
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <cstdio>
 #include <string_view>
 
@@ -42,7 +43,6 @@ PortalGlobalHotkeys::PortalGlobalHotkeys() {
     }
     bus_.listen("type='signal',interface='org.freedesktop.portal.GlobalShortcuts',"
                 "member='Activated'");
-    bus_.listen("type='signal',interface='org.freedesktop.portal.Session',member='Closed'");
     // A portal that ends takes the session with it.
     bus_.listen("type='signal',sender='org.freedesktop.DBus',interface='org.freedesktop.DBus',"
                 "member='NameOwnerChanged',arg0='" +
@@ -59,28 +59,26 @@ PortalGlobalHotkeys::~PortalGlobalHotkeys() {
 }
 
 std::vector<bool> PortalGlobalHotkeys::registerHotkeys(const std::vector<HotkeyRequest>& requests) {
-    std::vector<bool> taken(requests.size(), false);
+    std::vector<bool> asked(requests.size(), false);
     std::map<int, std::string> wanted = held_;
-    bool asking = false;
-    for (const HotkeyRequest& request : requests) {
-        const std::string trigger = portalTrigger(request.modifierFlags, request.virtualKey);
-        bool inUse = trigger.empty() || wanted.contains(request.identifier);
+    for (std::size_t k = 0; k < requests.size(); ++k) {
+        const std::string trigger = portalTrigger(requests[k].modifierFlags, requests[k].virtualKey);
+        bool inUse = trigger.empty() || wanted.contains(requests[k].identifier);
         for (const auto& [identifier, held] : wanted) {
             inUse = inUse || held == trigger;  // this program holds it already
         }
         if (!inUse) {
-            wanted[request.identifier] = trigger;
-            asking = true;
+            wanted[requests[k].identifier] = trigger;
+            asked[k] = true;
         }
     }
-    if (!asking) {
-        return taken;
+    if (std::find(asked.begin(), asked.end(), true) == asked.end()) {
+        return asked;
     }
     bind(wanted);
+    std::vector<bool> taken(requests.size(), false);
     for (std::size_t k = 0; k < requests.size(); ++k) {
-        const auto found = held_.find(requests[k].identifier);
-        taken[k] = found != held_.end() &&
-                   found->second == portalTrigger(requests[k].modifierFlags, requests[k].virtualKey);
+        taken[k] = asked[k] && held_.contains(requests[k].identifier);
     }
     return taken;
 }
@@ -125,11 +123,8 @@ void PortalGlobalHotkeys::bind(std::map<int, std::string> wanted) {
     const auto given = openSession(triggers);
     held_.clear();
     for (auto& [identifier, trigger] : wanted) {
-        if (!given) {
-            break;
-        }
-        const auto found = given->find(trigger);
-        if (found != given->end() && !found->second.empty()) {
+        const bool described = given && given->contains(trigger) && !given->at(trigger).empty();
+        if (described) {
             held_[identifier] = std::move(trigger);
         }
     }

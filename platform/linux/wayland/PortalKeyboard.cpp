@@ -95,13 +95,9 @@ bool PortalKeyboard::startSession() {
 
 bool PortalKeyboard::open() {
     missing_.clear();
-    const bool fresh = !bus_.connected();
     if (!bus_.connect()) {
         missing_ = "连不上会话总线";
     } else {
-        if (fresh) {
-            bus_.listen("type='signal',interface='org.freedesktop.portal.Session',member='Closed'");
-        }
         // A session the portal closed is opened again.
         bus_.readSignals(0, [&](DBusMessage* message) {
             if (dbus_message_is_signal(message, "org.freedesktop.portal.Session", "Closed") &&
