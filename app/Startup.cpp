@@ -9,6 +9,7 @@
 #include "platform/DataFolder.hpp"
 #include "platform/Executable.hpp"
 #include "platform/Files.hpp"
+#include "platform/SettingsStore.hpp"
 #include "platform/SystemOps.hpp"
 
 namespace lumivox {
@@ -52,6 +53,10 @@ void onMainWindowCreated(Window& window, const StartupSteps& steps) {
         }
         makeDirectory(folder);  // the result is not looked at
     }
+    // The program's own settings (who hears a sound, own sounds, the remote
+    // panel) are read before the loaders, which may look at them.
+    platform::SettingsStore::instance().open(platform::dataFolder() + "/" +
+                                             std::string(platform::kSettingsFileName));
     window.setText(kCustomSongsStore, valueToText(readWholeFile(dataFilePath(kCustomSongsFile))));
     window.setText(kHotkeyPhrasesStore,
                    valueToText(readWholeFile(dataFilePath(kHotkeyPhrasesFile))));
