@@ -10,6 +10,11 @@ namespace lumivox::testing {
 
 namespace fs = std::filesystem;
 
+bool onCi() {
+    const char* ci = std::getenv("CI");
+    return ci != nullptr && std::string(ci) == "true";
+}
+
 fs::path sourceDir() {
     const char* dir = std::getenv("LUMIVOX_SOURCE_DIR");
     return dir ? fs::path(dir) : fs::current_path();
