@@ -59,19 +59,7 @@ TEST(KdeHotkeys, RefusesHeldKeysReportsPressesAndGivesKeysBack) {
     ASSERT_TRUE(hotkeys.startListening([&](int identifier) { fired.push_back(identifier); }));
     ASSERT_TRUE(otherTakes(QStringLiteral("F10"), kQtF10));
 
-    const testing::HotkeyStep steps[] = {
-        {"a free key", true, 1, 0, kF9, true},
-        {"the same key again, another identifier", true, 2, 0, kF9, false},
-        {"the same key with Ctrl", true, 3, kHotkeyControl, kF9, true},
-        {"an identifier in use", true, 3, kHotkeyShift, kF9, false},
-        {"a key another component holds", true, 4, 0, kF10, false},
-        {"a code that names no key", true, 5, 0, 0xFF, false},
-        {"removing a refused one", false, 2, 0, 0, false},
-        {"removing a registered one", false, 1, 0, 0, true},
-        {"its key is ours again", true, 6, 0, kF9, true},
-        {"removing twice", false, 1, 0, 0, false},
-    };
-    testing::runHotkeySteps(hotkeys, steps);
+    testing::runHotkeyTableSteps(hotkeys, kF9, kF10);
 
     // A press of F9 wherever the focus is: reported once, under its identifier.
     display->x("xdotool key F9");

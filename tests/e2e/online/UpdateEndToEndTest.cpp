@@ -192,13 +192,18 @@ TEST(VersionCheck, ASilentServerLeavesTheWindowWorking) {
 }
 
 // The build's own server, which does not exist here ("lumivox.invalid" by
-// default). A self-updating build tells the host and ends; a distribution build
-// (LUMIVOX_SELF_UPDATE=OFF, the .deb) reads nothing and runs on for as long as
-// the host wants: a minute here.
+// default): a self-updating build tells the host and ends. A distribution build
+// (LUMIVOX_SELF_UPDATE=OFF, the .deb; the CI's no-update preset) never asks: given
+// a site whose version file would start an update of a self-updating build, it
+// reads nothing and runs on for as long as the host wants (a minute here).
 TEST(VersionCheck, WithNoServerAtAll) {
+    TestWebSite site;
+    SiteReply offer;
+    offer.body = std::string(online::builtInVersion()) + "---" + site.url("/new.bin") + "---LumNew";
+    site.serve("/111.txt", offer);
     OnlineProgram program;
     ASSERT_TRUE(program.displayOk());
-    program.start("");
+    program.start(online::selfUpdating() ? "" : site.host());
     ASSERT_TRUE(program.waitForWindow(kMain, 60)) << program.log();
     if (online::selfUpdating()) {
         ASSERT_TRUE(program.waitForWindow(kCheckFailed, 60)) << program.log();
@@ -210,6 +215,7 @@ TEST(VersionCheck, WithNoServerAtAll) {
     EXPECT_TRUE(program.process().running()) << program.log();
     EXPECT_FALSE(program.geometry(kCheckFailed).viewable);
     EXPECT_FALSE(program.geometry(kUpdate).viewable);
+    EXPECT_TRUE(site.requestsFor("/111.txt").empty());
 }
 
 // The six links hand their exact URLs to the desktop's opener (a recording
