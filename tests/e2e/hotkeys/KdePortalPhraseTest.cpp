@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/e2e/hotkeys/KdeHotkeysOn.hpp"
+#include "tests/e2e/hotkeys/PhraseSession.hpp"
 #include "tests/e2e/hotkeys/TextArrives.hpp"
 #include "tests/e2e/hotkeys/WaylandChatBoxes.hpp"
 #include "tests/support/HeadlessKwin.hpp"
@@ -77,7 +78,6 @@ class KdePortalPhrases : public ::testing::TestWithParam<ChatBox> {
     void expectBoxText(const std::string& text) {
         expectTextArrivesOnce([&] { return boxText(); }, text, 500ms, [&] { return log(); });
     }
-    std::string clipboard() { return kwin_->run("timeout 5 wl-paste -n").output; }
 
     std::string log() {
         return "program: " + wholeFile(work_ / "err.txt") +
@@ -110,20 +110,12 @@ class KdePortalPhrases : public ::testing::TestWithParam<ChatBox> {
     std::unique_ptr<Subprocess> lumivox_, target_;
 };
 
+// The same portal session serves the next phrase.
 TEST_P(KdePortalPhrases, PhraseArrivesOncePerPressAndTheClipboardComesBack) {
     ASSERT_NO_FATAL_FAILURE(start());
-    // The host copied something elsewhere before.
-    ASSERT_EQ(kwin_->run("printf 'earlier text' | wl-copy").status, 0);
-    ASSERT_TRUE(waitUntil([&] { return clipboard() == "earlier text"; }, 10s));
-
-    ASSERT_EQ(phrase(3), 0);
-    expectBoxText(kSent3);
-    EXPECT_TRUE(waitUntil([&] { return clipboard() == "earlier text"; }, 5s)) << clipboard();
-
-    // The same portal session serves the next phrase.
-    ASSERT_EQ(phrase(3), 0);
-    expectBoxText(kSent3 + kSent3);
-    EXPECT_TRUE(waitUntil([&] { return clipboard() == "earlier text"; }, 5s)) << clipboard();
+    expectEachPhraseOnceAndTheClipboardBack(
+        {[&](const std::string& command) { return kwin_->run(command); },
+         [&] { return phrase(3); }, [&] { return boxText(); }, [&] { return log(); }});
 }
 
 TEST_P(KdePortalPhrases, PortalRestartedBetweenPhrasesAndTheNextPhraseStillArrives) {
