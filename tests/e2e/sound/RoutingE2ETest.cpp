@@ -218,7 +218,8 @@ protected:
                         static_cast<std::size_t>(outOnset) + samplesOf(1s));
         }
         // The tone in every 100 ms of the microphone from before the click to
-        // two seconds after the effect came.
+        // two seconds after the effect came (its share of the sound falls while
+        // the applause is loud; a tone that drops out leaves next to none).
         if (micOnset >= 0) {
             const std::size_t end = static_cast<std::size_t>(micOnset) + samplesOf(2s);
             waitUntil([&] { return mic.sampleCount() > end; }, 5s);
@@ -226,7 +227,7 @@ protected:
             for (std::size_t at = micMark - samplesOf(500ms); at + samplesOf(100ms) <= end;
                  at += samplesOf(100ms)) {
                 const double strength = toneStrength(s, at, at + samplesOf(100ms), 300);
-                if (strength < 0.2) {
+                if (strength < 0.05) {
                     ADD_FAILURE() << "the microphone's tone is missing at sample " << at
                                   << " (strength " << strength << ")";
                     break;
@@ -321,6 +322,36 @@ TEST_P(RoutingE2E, AMonitorDevicePulledOutWhilePlayingGivesWayToTheDefault) {
     click("官方音按钮21");
     EXPECT_GE(out.waitForLoud(mark, kLoud, 5s), 0) << "the next click was not heard on the default";
     // quit() (TearDown) checks that the program still ends at once.
+}
+
+// The settings window, as the host uses it: opened from the banner's corner,
+// the microphone switched on and the effects' volume lowered by clicks; both
+// land in lumivox.ini (beside what was there) and hold after a restart.
+TEST_P(RoutingE2E, ClicksInTheSettingsWindowLandInTheFileAndHoldAfterARestart) {
+    writeSettings("; prepared by the administrator\nsongs_volume=loud\n[remote]\nport=1234\n");
+    ASSERT_NO_FATAL_FAILURE(start());
+    click("设置按钮");
+    ASSERT_TRUE(waitUntil([&] { return !display_.x("xdotool search --onlyvisible --name '^设置$'").empty(); },
+                          10s));
+    const WindowGeometry settings = display_.geometry("设置");
+    auto clickSetting = [&](const std::string& control) {
+        const auto [cx, cy] = centreOf(layout::settingsWindowLayout(), control);
+        ASSERT_GE(cx, 0) << control;
+        display_.x("xdotool mousemove " + std::to_string(settings.x + cx) + " " +
+                   std::to_string(settings.y + cy) + " click 1");
+        std::this_thread::sleep_for(300ms);
+    };
+    clickSetting("音频开关按钮1");  // effects into the microphone
+    clickSetting("音频音量按钮1");  // effects' volume down a step
+    EXPECT_TRUE(oneMicrophone()) << "switched on, and at once";
+    const std::string file = wholeFile(config_.path() / "Lumivox" / "lumivox.ini");
+    EXPECT_EQ(file,
+              "[audio]\n; prepared by the administrator\nsongs_volume=loud\n"
+              "effects_to_microphone=true\neffects_volume=90\n[remote]\nport=1234\n");
+    quit();
+    EXPECT_TRUE(noMicrophone());
+    ASSERT_NO_FATAL_FAILURE(start());
+    EXPECT_TRUE(oneMicrophone()) << "the switch did not hold after a restart";
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, RoutingE2E,
