@@ -7,10 +7,12 @@
 //   tone with no effect playing (over a minute, from /proc/PID/stat), beside
 //   the same minute with the virtual microphone switched off.
 //   scripts/build release routing_bench && build/release/bench/sound/routing_bench [clicks] [seconds]
+//   LUMIVOX_TODAY=<a build of main>/lumivox measures today's program for the default output.
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <regex>
@@ -97,7 +99,7 @@ int main(int argc, char** argv) {
         return runCommand("DISPLAY=" + xvfb.display() + " " + command + " 2>/dev/null").output;
     };
 
-    auto measure = [&](const std::string& settings, bool microphone) {
+    auto measure = [&](const std::string& program, const std::string& settings, bool microphone) {
         Run run;
         TempDir config;
         std::filesystem::create_directories(config.path() / "Lumivox");
@@ -107,7 +109,7 @@ int main(int argc, char** argv) {
             env[key] = value;
         }
         env["XDG_CONFIG_HOME"] = config.path().string();
-        Subprocess program({LUMIVOX_PROGRAM}, env, "/dev/null", "/dev/null");
+        Subprocess running({program}, env, "/dev/null", "/dev/null");
         std::string info;
         waitUntil([&] { return (info = x("xwininfo -name LumivoxV1.0")).find("IsViewable") != std::string::npos; },
                   60s);
@@ -143,16 +145,20 @@ int main(int argc, char** argv) {
         }
         // The effect's last sound ends, the outputs close; then a quiet minute.
         std::this_thread::sleep_for(4s);
-        const double before = cpuSeconds(program.pid());
+        const double before = cpuSeconds(running.pid());
         std::this_thread::sleep_for(std::chrono::seconds(seconds));
-        run.cpuPercent = (cpuSeconds(program.pid()) - before) * 100.0 / seconds;
-        program.terminate();
+        run.cpuPercent = (cpuSeconds(running.pid()) - before) * 100.0 / seconds;
+        running.terminate();
         return run;
     };
 
-    const Run today = measure("", false);
-    const Run routed = measure("effects_to_microphone=true\n", true);
-    std::printf("clicks: %d\n", clicks);
+    // Today's program (LUMIVOX_TODAY: a build of the main branch) on the default
+    // output, else this one with the settings of today.
+    const char* todayProgram = std::getenv("LUMIVOX_TODAY");
+    const Run today = measure(todayProgram ? todayProgram : LUMIVOX_PROGRAM, "", false);
+    const Run routed = measure(LUMIVOX_PROGRAM, "effects_to_microphone=true\n", true);
+    std::printf("clicks: %d (default output: %s)\n", clicks,
+                todayProgram ? todayProgram : "this build, default settings");
     std::printf("click_to_sound_default_output_median: %.1f ms\n", median(today.monitor));
     std::printf("click_to_sound_default_output_max: %.1f ms\n", maximum(today.monitor));
     std::printf("click_to_sound_microphone_median: %.1f ms\n", median(routed.microphone));

@@ -229,7 +229,9 @@ PipeWireServer::PipeWireServer() {
     ok_ = waitUntil([&] { return runCommand(pactl + "info >/dev/null 2>&1").status == 0; },
                     std::chrono::milliseconds(10000)) &&
           runCommand(pactl + "load-module module-null-sink sink_name=out >/dev/null 2>&1").status == 0 &&
-          runCommand(pactl + "set-default-sink out 2>&1").status == 0;
+          // The sink is made asynchronously: the default can be set once it is there.
+          waitUntil([&] { return runCommand(pactl + "set-default-sink out 2>&1").status == 0; },
+                    std::chrono::milliseconds(5000));
 }
 
 PipeWireServer::~PipeWireServer() {

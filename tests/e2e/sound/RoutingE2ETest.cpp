@@ -37,31 +37,41 @@ public:
     explicit RoutingServer(ServerKind kind) : kind_(kind) {
         if (kind == ServerKind::pulseAudio) {
             pulse_ = std::make_unique<PulseServer>();
-            ok_ = pulse_->ok() &&
-                  pactl("load-module module-sine-source source_name=mic frequency=300").status == 0;
+            ok_ = pulse_->ok();
         } else {
             pipeWire_ = std::make_unique<PipeWireServer>();
-            // PipeWire's PulseAudio server has no sine source: a tone played into
-            // a null sink, remapped into a real source.
-            const fs::path tone = dir_ / "mic.wav";
-            runCommand("sox -n -r 48000 -c 1 -b 16 '" + tone.string() +
-                       "' synth 600 sine 300 vol 0.5 2>&1");
-            ok_ = pipeWire_->ok() &&
-                  pactl("load-module module-null-sink sink_name=micsink").status == 0 &&
-                  pactl("load-module module-remap-source source_name=mic master=micsink.monitor")
-                          .status == 0;
-            if (ok_) {
-                auto env = environment();
-                player_ = std::make_unique<Subprocess>(
-                    std::vector<std::string>{"paplay", "--device=micsink", tone.string()}, env);
-            }
+            ok_ = pipeWire_->ok();
         }
-        ok_ = ok_ && pactl("set-default-source mic").status == 0;
+        ok_ = ok_ && addMicrophone("mic", 300) && pactl("set-default-source mic").status == 0;
         if (ok_) {
             for (const auto& [key, value] : environment()) {
                 setenv(key.c_str(), value.c_str(), 1);
             }
         }
+    }
+
+    // A microphone of that name that hears a sine tone of that frequency.
+    bool addMicrophone(const std::string& name, int hz) {
+        if (kind_ == ServerKind::pulseAudio) {
+            return pactl("load-module module-sine-source source_name=" + name +
+                         " frequency=" + std::to_string(hz))
+                       .status == 0;
+        }
+        // PipeWire's PulseAudio server has no sine source: a tone played into a
+        // null sink, remapped into a real source.
+        const fs::path tone = dir_ / (name + ".wav");
+        runCommand("sox -n -r 48000 -c 1 -b 16 '" + tone.string() + "' synth 600 sine " +
+                   std::to_string(hz) + " vol 0.5 2>&1");
+        if (pactl("load-module module-null-sink sink_name=" + name + "_tone").status != 0 ||
+            pactl("load-module module-remap-source source_name=" + name + " master=" + name +
+                  "_tone.monitor")
+                    .status != 0) {
+            return false;
+        }
+        players_.push_back(std::make_unique<Subprocess>(
+            std::vector<std::string>{"paplay", "--device=" + name + "_tone", tone.string()},
+            environment()));
+        return true;
     }
 
     bool ok() const { return ok_; }
@@ -88,7 +98,7 @@ private:
     TempDir dir_;
     std::unique_ptr<PulseServer> pulse_;
     std::unique_ptr<PipeWireServer> pipeWire_;
-    std::unique_ptr<Subprocess> player_;
+    std::vector<std::unique_ptr<Subprocess>> players_;
     bool ok_ = false;
 };
 
@@ -322,6 +332,25 @@ TEST_P(RoutingE2E, AMonitorDevicePulledOutWhilePlayingGivesWayToTheDefault) {
     click("官方音按钮21");
     EXPECT_GE(out.waitForLoud(mark, kLoud, 5s), 0) << "the next click was not heard on the default";
     // quit() (TearDown) checks that the program still ends at once.
+}
+
+// The host's real microphone is the system's default, followed when it changes.
+TEST_P(RoutingE2E, TheDefaultMicrophoneIsFollowed) {
+    ASSERT_TRUE(server_->addMicrophone("mic2", 700));
+    writeSettings("effects_to_microphone=true\n");
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_TRUE(oneMicrophone());
+    SoundRecorder mic("lumivox_mic");
+    ASSERT_TRUE(mic.ok());
+    auto strength = [&](int hz) {
+        const std::size_t from = mic.sampleCount();
+        waitUntil([&] { return mic.sampleCount() > from + samplesOf(300ms); }, 5s);
+        return toneStrength(mic.samples(), from, from + samplesOf(300ms), hz);
+    };
+    EXPECT_TRUE(waitUntil([&] { return strength(300) > 0.5; }, 5s)) << "not the default microphone";
+    ASSERT_EQ(server_->pactl("set-default-source mic2").status, 0);
+    EXPECT_TRUE(waitUntil([&] { return strength(700) > 0.5; }, 10s)) << "still on the old microphone";
+    EXPECT_LT(strength(300), 0.1);
 }
 
 // The settings window, as the host uses it: opened from the banner's corner,
