@@ -16,7 +16,9 @@ using platform::SoundRoute;
 
 constexpr int kVolumeStep = 10;
 
-std::string onOff(bool on) { return on ? "开" : "关"; }
+std::string onOff(bool on) {
+    return on ? "开" : "关";
+}
 
 // What a device name stands for, as the system describes it.
 std::string describe(const std::string& name, const std::vector<platform::SoundDevice>& devices) {
@@ -56,7 +58,9 @@ std::string nextDevice(const std::string& current,
 }
 
 // The route now, the document's as read at start and changed by the window since.
-SoundRoute currentRoute() { return readAudioSettings(platform::SettingsStore::instance().snapshot()); }
+SoundRoute currentRoute() {
+    return readAudioSettings(platform::SettingsStore::instance().snapshot());
+}
 
 void apply(Window& window, const SoundRoute& before, const SoundRoute& after) {
     platform::setSoundRoute(after);
@@ -64,8 +68,9 @@ void apply(Window& window, const SoundRoute& before, const SoundRoute& after) {
         [&](IniDocument& document) { writeAudioSettings(document, before, after); });
     showAudioSettings(window);
     if (!saved) {
-        showMessageBox(utf8ToGbk("设置已生效，但没能保存到 lumivox.ini，下次启动时会恢复原来的设置。"),
-                       kMessageBoxIconWarning, utf8ToGbk("提示"));
+        showMessageBox(
+            utf8ToGbk("设置已生效，但没能保存到 lumivox.ini，下次启动时会恢复原来的设置。"),
+            kMessageBoxIconWarning, utf8ToGbk("提示"));
     }
 }
 
@@ -78,16 +83,19 @@ void setCaption(Window& window, std::string_view control, const std::string& utf
 void showAudioSettings(Window& window) {
     const SoundRoute route = currentRoute();
     const bool mic = platform::hasVirtualMicrophone();
-    setCaption(window, "音频说明",
-               mic ? "打开“音效进麦克风”后，Lumivox 建立一个虚拟麦克风“Lumivox 麦克风”：你的真实"
-                     "麦克风加上音效（和打开时的歌曲）。在直播软件、浏览器、连麦或语音聊天里把麦克风选成"
-                     "“Lumivox 麦克风”，观众就能听到音效。关掉后它就消失。"
-                   : "Windows上程序自己不能做麦克风：先装好一个虚拟声卡（例如虚拟音频线），在下面选它作为"
-                     "“观众设备”，再把直播软件的麦克风选成这个声卡的录音端。");
-    setCaption(window, "音频开关标签1",
-               std::string(mic ? "音效进麦克风：" : "音效给观众：") + onOff(route.effectsToMicrophone));
-    setCaption(window, "音频开关标签2",
-               std::string(mic ? "歌曲进麦克风：" : "歌曲给观众：") + onOff(route.songsToMicrophone));
+    setCaption(
+        window, "音频说明",
+        mic ? "打开“音效进麦克风”后，Lumivox 建立一个虚拟麦克风“Lumivox 麦克风”：你的真实"
+              "麦克风加上音效（和打开时的歌曲）。在直播软件、浏览器、连麦或语音聊天里把麦克风选成"
+              "“Lumivox 麦克风”，观众就能听到音效。关掉后它就消失。"
+            : "Windows上程序自己不能做麦克风：先装好一个虚拟声卡（例如虚拟音频线），在下面选它作为"
+              "“观众设备”，再把直播软件的麦克风选成这个声卡的录音端。");
+    setCaption(
+        window, "音频开关标签1",
+        std::string(mic ? "音效进麦克风：" : "音效给观众：") + onOff(route.effectsToMicrophone));
+    setCaption(
+        window, "音频开关标签2",
+        std::string(mic ? "歌曲进麦克风：" : "歌曲给观众：") + onOff(route.songsToMicrophone));
     setCaption(window, "音频开关标签3", "自己监听：" + onOff(route.monitor));
     setCaption(window, "音频音量标签1", "音效音量：" + std::to_string(route.effectsVolume) + "%");
     setCaption(window, "音频音量标签2", "歌曲音量：" + std::to_string(route.songsVolume) + "%");
@@ -105,10 +113,17 @@ void onAudioSwitch(Window& window, int number) {
     const SoundRoute before = currentRoute();
     SoundRoute after = before;
     switch (number) {
-        case 1: after.effectsToMicrophone = !after.effectsToMicrophone; break;
-        case 2: after.songsToMicrophone = !after.songsToMicrophone; break;
-        case 3: after.monitor = !after.monitor; break;
-        default: return;
+        case 1:
+            after.effectsToMicrophone = !after.effectsToMicrophone;
+            break;
+        case 2:
+            after.songsToMicrophone = !after.songsToMicrophone;
+            break;
+        case 3:
+            after.monitor = !after.monitor;
+            break;
+        default:
+            return;
     }
     apply(window, before, after);
 }

@@ -6,14 +6,15 @@
 // - the program's CPU while the virtual microphone carries the microphone's
 //   tone with no effect playing (over a minute, from /proc/PID/stat), beside
 //   the same minute with the virtual microphone switched off.
-//   scripts/build release routing_bench && build/release/bench/sound/routing_bench [clicks] [seconds]
-//   LUMIVOX_TODAY=<a build of main>/lumivox measures today's program for the default output.
+//   scripts/build release routing_bench && build/release/bench/sound/routing_bench [clicks]
+//   [seconds] LUMIVOX_TODAY=<a build of main>/lumivox measures today's program for the default
+//   output.
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -34,7 +35,9 @@ using Clock = std::chrono::steady_clock;
 constexpr int kLoud = 800;
 constexpr int kStep = 1500;  // the effect over the microphone's 300 Hz tone
 
-double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
 
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -54,8 +57,10 @@ double cpuSeconds(pid_t pid) {
     std::string field;
     double user = 0, system = 0;
     for (int i = 3; i <= 15 && fields >> field; ++i) {
-        if (i == 14) user = std::stod(field);
-        if (i == 15) system = std::stod(field);
+        if (i == 14)
+            user = std::stod(field);
+        if (i == 15)
+            system = std::stod(field);
     }
     return (user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
@@ -91,7 +96,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no private sound server or X server\n");
         return 1;
     }
-    const std::string pactl = "PULSE_SERVER='" + sound.server().environment().at("PULSE_SERVER") + "' pactl ";
+    const std::string pactl =
+        "PULSE_SERVER='" + sound.server().environment().at("PULSE_SERVER") + "' pactl ";
     runCommand(pactl + "load-module module-sine-source source_name=mic frequency=300 >/dev/null");
     runCommand(pactl + "set-default-source mic");
     SoundRecorder& out = sound.recorder();
@@ -111,8 +117,12 @@ int main(int argc, char** argv) {
         env["XDG_CONFIG_HOME"] = config.path().string();
         Subprocess running({program}, env, "/dev/null", "/dev/null");
         std::string info;
-        waitUntil([&] { return (info = x("xwininfo -name LumivoxV1.0")).find("IsViewable") != std::string::npos; },
-                  60s);
+        waitUntil(
+            [&] {
+                return (info = x("xwininfo -name LumivoxV1.0")).find("IsViewable") !=
+                       std::string::npos;
+            },
+            60s);
         std::smatch mx, my;
         std::regex_search(info, mx, std::regex(R"(Absolute upper-left X:\s+(-?\d+))"));
         std::regex_search(info, my, std::regex(R"(Absolute upper-left Y:\s+(-?\d+))"));
@@ -121,7 +131,12 @@ int main(int argc, char** argv) {
           std::to_string(std::stoi(my[1]) + by));
         std::unique_ptr<SoundRecorder> mic;
         if (microphone) {
-            waitUntil([&] { return runCommand(pactl + "list short sources").output.find("lumivox_mic\t") != std::string::npos; }, 10s);
+            waitUntil(
+                [&] {
+                    return runCommand(pactl + "list short sources").output.find("lumivox_mic\t") !=
+                           std::string::npos;
+                },
+                10s);
             mic = std::make_unique<SoundRecorder>("lumivox_mic");
         }
         std::this_thread::sleep_for(1s);
@@ -138,7 +153,8 @@ int main(int argc, char** argv) {
             if (mic) {
                 const long got = firstStep(*mic, fromMic, 5s);
                 if (got >= 0) {
-                    run.microphone.push_back(ms(mic->arrivalOf(static_cast<std::size_t>(got)) - start));
+                    run.microphone.push_back(
+                        ms(mic->arrivalOf(static_cast<std::size_t>(got)) - start));
                 }
             }
             clicker.wait(5s);

@@ -40,7 +40,8 @@ void report(const Done& done) {
 
 float readSample(const std::uint8_t* p, SampleKind kind) {
     switch (kind) {
-        case SampleKind::unsigned8: return (static_cast<float>(p[0]) - 128.0f) / 128.0f;
+        case SampleKind::unsigned8:
+            return (static_cast<float>(p[0]) - 128.0f) / 128.0f;
         case SampleKind::signed16:
         case SampleKind::msAdpcm:
             return static_cast<float>(static_cast<std::int16_t>(p[0] | (p[1] << 8))) / 32768.0f;
@@ -55,7 +56,8 @@ float readSample(const std::uint8_t* p, SampleKind kind) {
         case SampleKind::signed32: {
             const std::int32_t v = static_cast<std::int32_t>(
                 static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-                (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24));
+                (static_cast<std::uint32_t>(p[2]) << 16) |
+                (static_cast<std::uint32_t>(p[3]) << 24));
             return static_cast<float>(v) / 2147483648.0f;
         }
         case SampleKind::float32: {
@@ -69,11 +71,15 @@ float readSample(const std::uint8_t* p, SampleKind kind) {
 
 std::size_t sampleBytes(SampleKind kind) {
     switch (kind) {
-        case SampleKind::unsigned8: return 1;
+        case SampleKind::unsigned8:
+            return 1;
         case SampleKind::signed16:
-        case SampleKind::msAdpcm: return 2;
-        case SampleKind::signed24: return 3;
-        default: return 4;
+        case SampleKind::msAdpcm:
+            return 2;
+        case SampleKind::signed24:
+            return 3;
+        default:
+            return 4;
     }
 }
 
@@ -99,7 +105,8 @@ struct SoundMixer::Impl {
         std::unique_ptr<WaveOut> device;
         std::string openedOn;  // the name asked for ("" default)
         std::array<WaveBuffer, kOutputBuffers> buffers{};
-        std::vector<std::int16_t> storage = std::vector<std::int16_t>(kOutputBuffers * kBlockFrames * 2);
+        std::vector<std::int16_t> storage =
+            std::vector<std::int16_t>(kOutputBuffers * kBlockFrames * 2);
         std::atomic<int> free{static_cast<int>(kOutputBuffers)};
         std::size_t next = 0;
         Limiter limiter;
@@ -148,7 +155,7 @@ struct SoundMixer::Impl {
 // stereo at the sound's own rate when written (on the feeder's thread),
 // resampled to the mix rate as the mixer reads them.
 class SoundMixer::Impl::Input final : public WaveOut {
-public:
+  public:
     Input(Impl& mixer, const WaveFormat& format, SoundKind kind, WaveOutDoneCallback callback,
           void* context)
         : mixer_(mixer),
@@ -256,7 +263,7 @@ public:
         }
     }
 
-private:
+  private:
     struct Pending {
         WaveBuffer* buffer;
         std::vector<float> frames;  // stereo
@@ -284,7 +291,8 @@ private:
         for (std::size_t f = 0; f < count; ++f) {
             const std::uint8_t* frame = bytes.data() + f * frameBytes_;
             const float left = readSample(frame, format_.kind);
-            const float right = format_.channels > 1 ? readSample(frame + width, format_.kind) : left;
+            const float right =
+                format_.channels > 1 ? readSample(frame + width, format_.kind) : left;
             frames[2 * f] = left;
             frames[2 * f + 1] = right;
         }
@@ -495,9 +503,8 @@ void SoundMixer::Impl::run() {
         Output* clock = host_.device ? &host_ : viewers_.device ? &viewers_ : nullptr;
         if (clock != nullptr) {
             std::unique_lock lock(wakeMutex_);
-            const bool room = wakeUp_.wait_for(lock, kOutputStall, [&] {
-                return clock->free.load() > 0 || stop_ || rerouted_;
-            });
+            const bool room = wakeUp_.wait_for(
+                lock, kOutputStall, [&] { return clock->free.load() > 0 || stop_ || rerouted_; });
             wake_ = false;
             if (stop_ || rerouted_) {
                 continue;
@@ -534,7 +541,9 @@ SoundMixer::SoundMixer(DestinationsFn destinations, OutputOpener openOutput)
     });
 }
 
-SoundMixer::~SoundMixer() { shutdown(); }
+SoundMixer::~SoundMixer() {
+    shutdown();
+}
 
 void SoundMixer::shutdown() {
     {
@@ -551,8 +560,7 @@ std::unique_ptr<WaveOut> SoundMixer::open(std::span<const std::uint8_t> formatBo
                                           WaveOutDoneCallback callback, void* context,
                                           SoundKind kind) {
     const std::optional<WaveFormat> format = readWaveFormat(formatBody);
-    if (!format || callback == nullptr || format->channels == 0 ||
-        format->samplesPerSecond == 0) {
+    if (!format || callback == nullptr || format->channels == 0 || format->samplesPerSecond == 0) {
         return nullptr;
     }
     auto input = std::make_unique<Impl::Input>(*impl_, *format, kind, callback, context);

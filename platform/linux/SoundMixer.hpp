@@ -31,7 +31,7 @@ struct MixDestinations {
 };
 
 class SoundMixer {
-public:
+  public:
     static constexpr std::uint32_t kRate = 44100;
     static constexpr std::size_t kBlockFrames = 441;  // 10 ms
     // Highest sample value that leaves the limiter (-0.3 dBFS).
@@ -62,18 +62,18 @@ public:
 
     struct Impl;
 
-private:
+  private:
     std::unique_ptr<Impl> impl_;
 };
 
 // The limiter of one output: the gain follows the loudest sample at once (so
 // nothing passes the ceiling) and recovers over about 100 ms.
 class Limiter {
-public:
+  public:
     // Stereo frames in place; afterwards every sample is within the ceiling.
     void process(float* frames, std::size_t count);
 
-private:
+  private:
     float envelope_ = 0.0f;
 };
 

@@ -36,7 +36,7 @@ constexpr pa_usec_t kAnswerLimitUs = 3 * 1000 * 1000;
 
 struct ServerView {
     std::string defaultSink, defaultSource;
-    std::vector<SoundDevice> sinks, sources;  // without monitors and our own
+    std::vector<SoundDevice> sinks, sources;                        // without monitors and our own
     std::vector<std::pair<std::uint32_t, std::string>> ourModules;  // index, name
 };
 
@@ -47,7 +47,9 @@ std::string describedAs(const std::string& description) {
     return "\"device.description='" + description + "'\"";
 }
 
-bool isOurs(std::string_view name) { return name.find(kMarker) != std::string_view::npos; }
+bool isOurs(std::string_view name) {
+    return name.find(kMarker) != std::string_view::npos;
+}
 
 bool hasDevice(const std::vector<SoundDevice>& devices, const std::string& name) {
     for (const SoundDevice& device : devices) {
@@ -59,7 +61,7 @@ bool hasDevice(const std::vector<SoundDevice>& devices, const std::string& name)
 }
 
 class SoundRouter {
-public:
+  public:
     static SoundRouter& instance() {
         // Never destroyed: engines may open devices until the very end; the
         // program-end routine stops the worker and gives back the modules.
@@ -98,7 +100,7 @@ public:
         return mixer_.open(format, callback, context, kind);
     }
 
-private:
+  private:
     SoundRouter()
         : mixer_([this] { return destinations(); },
                  [](const std::string& device, std::span<const std::uint8_t> format,
@@ -242,7 +244,8 @@ private:
                 [](pa_context*, const pa_server_info* info, void* data) {
                     auto* self = static_cast<std::pair<SoundRouter*, ServerView*>*>(data);
                     if (info != nullptr) {
-                        self->second->defaultSink = info->default_sink_name ? info->default_sink_name : "";
+                        self->second->defaultSink =
+                            info->default_sink_name ? info->default_sink_name : "";
                         self->second->defaultSource =
                             info->default_source_name ? info->default_source_name : "";
                     }
@@ -330,7 +333,8 @@ private:
         if (view != nullptr) {
             // Left by a copy that was killed (or by us, if an unload failed).
             // Loopbacks first, the sink last, as they were loaded.
-            for (const char* kind : {"module-loopback", "module-remap-source", "module-null-sink"}) {
+            for (const char* kind :
+                 {"module-loopback", "module-remap-source", "module-null-sink"}) {
                 for (const auto& [index, name] : view->ourModules) {
                     if (name == kind) {
                         unload(index);
@@ -352,10 +356,9 @@ private:
             cleaned_ = true;
         }
         if (wanted && nullSink_ == PA_INVALID_INDEX) {
-            nullSink_ = load("module-null-sink",
-                             std::string("sink_name=") + kMicSink +
-                                 " rate=44100 channels=2 sink_properties=" +
-                                 describedAs("Lumivox 麦克风 混音"));
+            nullSink_ = load("module-null-sink", std::string("sink_name=") + kMicSink +
+                                                     " rate=44100 channels=2 sink_properties=" +
+                                                     describedAs("Lumivox 麦克风 混音"));
             remap_ = nullSink_ == PA_INVALID_INDEX
                          ? PA_INVALID_INDEX
                          : load("module-remap-source",
@@ -378,8 +381,7 @@ private:
                 loopbackSource_ = source;
                 if (!source.empty()) {
                     loopback_ = load("module-loopback",
-                                     "source=" + source + " sink=" + kMicSink +
-                                         " latency_msec=30");
+                                     "source=" + source + " sink=" + kMicSink + " latency_msec=30");
                 }
             }
         }
@@ -453,11 +455,17 @@ private:
 
 }  // namespace
 
-bool hasVirtualMicrophone() { return true; }
+bool hasVirtualMicrophone() {
+    return true;
+}
 
-void setSoundRoute(const SoundRoute& route) { SoundRouter::instance().setRoute(route); }
+void setSoundRoute(const SoundRoute& route) {
+    SoundRouter::instance().setRoute(route);
+}
 
-SoundRoute soundRoute() { return SoundRouter::instance().route(); }
+SoundRoute soundRoute() {
+    return SoundRouter::instance().route();
+}
 
 std::unique_ptr<WaveOut> openRoutedWaveOut(std::span<const std::uint8_t> format,
                                            WaveOutDoneCallback callback, void* context,
@@ -465,8 +473,12 @@ std::unique_ptr<WaveOut> openRoutedWaveOut(std::span<const std::uint8_t> format,
     return SoundRouter::instance().open(format, callback, context, kind);
 }
 
-std::vector<SoundDevice> soundOutputDevices() { return SoundRouter::instance().outputs(); }
+std::vector<SoundDevice> soundOutputDevices() {
+    return SoundRouter::instance().outputs();
+}
 
-std::vector<SoundDevice> soundInputDevices() { return SoundRouter::instance().inputs(); }
+std::vector<SoundDevice> soundInputDevices() {
+    return SoundRouter::instance().inputs();
+}
 
 }  // namespace lumivox::platform

@@ -45,7 +45,7 @@ void scale(std::uint8_t* data, std::size_t length, int bits, int volume) {
 }
 
 class RoutedWaveOut final : public WaveOut {
-public:
+  public:
     RoutedWaveOut(WaveOutDoneCallback callback, void* context, SoundKind kind, int pcmBits)
         : callback_(callback), context_(context), kind_(kind), pcmBits_(pcmBits) {}
     ~RoutedWaveOut() override { close(); }
@@ -101,20 +101,24 @@ public:
     }
 
     void pause() override {
-        for (auto& device : devices_) device->pause();
+        for (auto& device : devices_)
+            device->pause();
     }
     void restart() override {
-        for (auto& device : devices_) device->restart();
+        for (auto& device : devices_)
+            device->restart();
     }
     void reset() override {
-        for (auto& device : devices_) device->reset();
+        for (auto& device : devices_)
+            device->reset();
     }
     void close() override {
-        for (auto& device : devices_) device->close();
+        for (auto& device : devices_)
+            device->close();
         devices_.clear();
     }
 
-private:
+  private:
     struct Copy {
         WaveBuffer buffer;
         std::vector<std::uint8_t> bytes;
@@ -162,7 +166,9 @@ private:
 
 }  // namespace
 
-bool hasVirtualMicrophone() { return false; }
+bool hasVirtualMicrophone() {
+    return false;
+}
 
 void setSoundRoute(const SoundRoute& next) {
     std::lock_guard lock(routeMutex);
@@ -220,6 +226,8 @@ std::vector<SoundDevice> soundOutputDevices() {
     return devices;
 }
 
-std::vector<SoundDevice> soundInputDevices() { return {}; }
+std::vector<SoundDevice> soundInputDevices() {
+    return {};
+}
 
 }  // namespace lumivox::platform

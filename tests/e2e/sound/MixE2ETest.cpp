@@ -31,7 +31,7 @@ std::unique_ptr<platform::WaveOut> routedEffect(std::span<const std::uint8_t> fo
 }
 
 class MixE2E : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(SoundFixtures::get().ok()) << "no private sound server";
         recorder_ = &SoundFixtures::get().recorder();
@@ -53,7 +53,8 @@ protected:
 TEST_F(MixE2E, FiftyVoicesAreLimitedNotClippedOrWrapped) {
     SoundService service(routedEffect);
     // Each at half of full scale: fifty summed would be 25 times too loud.
-    const auto effect = testing::readBytes(SoundFixtures::get().tone("storm.wav", "-r 44100 -b 16 -c 2", 1.5, 440));
+    const auto effect =
+        testing::readBytes(SoundFixtures::get().tone("storm.wav", "-r 44100 -b 16 -c 2", 1.5, 440));
     const std::size_t mark = recorder_->sampleCount();
     for (int i = 0; i < 50; ++i) {
         ASSERT_TRUE(service.playSound(effect));
@@ -64,8 +65,8 @@ TEST_F(MixE2E, FiftyVoicesAreLimitedNotClippedOrWrapped) {
     const std::size_t from = static_cast<std::size_t>(onset) + samplesOf(300ms);
     const auto s = recordedUntil(from, 800ms);
     const auto to = from + samplesOf(800ms);
-    const auto [low, high] = std::minmax_element(s.begin() + static_cast<long>(from),
-                                                 s.begin() + static_cast<long>(to));
+    const auto [low, high] =
+        std::minmax_element(s.begin() + static_cast<long>(from), s.begin() + static_cast<long>(to));
     const int peak = std::max(-static_cast<int>(*low), static_cast<int>(*high));
     EXPECT_LE(peak, 31700) << "past the limiter's ceiling (-0.3 dBFS): clipped";
     EXPECT_GE(peak, 25000) << "limited far below full scale";
@@ -89,8 +90,8 @@ TEST_P(VolumeChange, ReachesTheSoundAlreadyPlaying) {
     SoundService service(routedEffect);
     const std::size_t mark = recorder_->sampleCount();
     if (c.kind == platform::SoundKind::effect) {
-        ASSERT_TRUE(service.playSound(
-            testing::readBytes(SoundFixtures::get().tone("steady.wav", "-r 22050 -b 16 -c 1", 3, 600))));
+        ASSERT_TRUE(service.playSound(testing::readBytes(
+            SoundFixtures::get().tone("steady.wav", "-r 22050 -b 16 -c 1", 3, 600))));
     } else {
         service.playSongFiles(1, {SoundFixtures::get().song("steady.mp3", 3, 600).string()});
     }
@@ -113,10 +114,11 @@ TEST_P(VolumeChange, ReachesTheSoundAlreadyPlaying) {
     service.waitForVoices();
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, VolumeChange,
-                         ::testing::Values(VolumeCase{"effect", platform::SoundKind::effect, 50, 6.02},
-                                           VolumeCase{"song", platform::SoundKind::song, 25, 12.04}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, VolumeChange,
+    ::testing::Values(VolumeCase{"effect", platform::SoundKind::effect, 50, 6.02},
+                      VolumeCase{"song", platform::SoundKind::song, 25, 12.04}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace lumivox

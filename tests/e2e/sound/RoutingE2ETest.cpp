@@ -33,7 +33,7 @@ enum class ServerKind { pulseAudio, pipeWire };
 // A private sound server of either kind with a sine tone as the host's
 // microphone ("mic", the default source), made the way each server allows.
 class RoutingServer {
-public:
+  public:
     explicit RoutingServer(ServerKind kind) : kind_(kind) {
         if (kind == ServerKind::pulseAudio) {
             pulse_ = std::make_unique<PulseServer>();
@@ -93,7 +93,7 @@ public:
         return count;
     }
 
-private:
+  private:
     ServerKind kind_;
     TempDir dir_;
     std::unique_ptr<PulseServer> pulse_;
@@ -124,7 +124,7 @@ std::size_t samplesOf(std::chrono::milliseconds duration) {
 }
 
 class RoutingE2E : public ::testing::TestWithParam<ServerKind> {
-protected:
+  protected:
     void SetUp() override {
         server_ = std::make_unique<RoutingServer>(GetParam());
         ASSERT_TRUE(server_->ok()) << "no private sound server";
@@ -205,14 +205,15 @@ protected:
         click("官方音按钮21");
         const long micOnset = waitForStep(mic, micMark, kEffectStep, 5s);
         EXPECT_GE(micOnset, 0) << "the effect did not reach the virtual microphone (largest step "
-                               << [&] {
-                                      const auto s = mic.samples();
-                                      int most = 0;
-                                      for (std::size_t i = micMark + 1; i < s.size(); ++i) {
-                                          most = std::max(most, std::abs(s[i] - s[i - 1]));
-                                      }
-                                      return most;
-                                  }() << ")";
+                               <<
+            [&] {
+                const auto s = mic.samples();
+                int most = 0;
+                for (std::size_t i = micMark + 1; i < s.size(); ++i) {
+                    most = std::max(most, std::abs(s[i] - s[i - 1]));
+                }
+                return most;
+            }() << ")";
         double level = 0;
         const long outOnset = out.waitForLoud(outMark, kLoud, monitorHears ? 5s : 3s);
         if (monitorHears) {
@@ -222,7 +223,9 @@ protected:
         }
         if (outOnset >= 0) {
             EXPECT_TRUE(waitUntil(
-                [&] { return out.sampleCount() > static_cast<std::size_t>(outOnset) + samplesOf(1s); },
+                [&] {
+                    return out.sampleCount() > static_cast<std::size_t>(outOnset) + samplesOf(1s);
+                },
                 5s));
             level = rms(out.samples(), static_cast<std::size_t>(outOnset),
                         static_cast<std::size_t>(outOnset) + samplesOf(1s));
@@ -308,7 +311,8 @@ TEST_P(RoutingE2E, EffectsIntoTheMicrophoneAtTheirVolumeAndOneMicrophoneAfterAKi
 }
 
 TEST_P(RoutingE2E, AMonitorDevicePulledOutWhilePlayingGivesWayToTheDefault) {
-    const std::string index = server_->pactl("load-module module-null-sink sink_name=headset").output;
+    const std::string index =
+        server_->pactl("load-module module-null-sink sink_name=headset").output;
     ASSERT_FALSE(index.empty());
     writeSettings("monitor_device=headset\n");
     ASSERT_NO_FATAL_FAILURE(start());
@@ -349,7 +353,8 @@ TEST_P(RoutingE2E, TheDefaultMicrophoneIsFollowed) {
     };
     EXPECT_TRUE(waitUntil([&] { return strength(300) > 0.5; }, 5s)) << "not the default microphone";
     ASSERT_EQ(server_->pactl("set-default-source mic2").status, 0);
-    EXPECT_TRUE(waitUntil([&] { return strength(700) > 0.5; }, 10s)) << "still on the old microphone";
+    EXPECT_TRUE(waitUntil([&] { return strength(700) > 0.5; }, 10s))
+        << "still on the old microphone";
     EXPECT_LT(strength(300), 0.1);
 }
 
@@ -360,8 +365,8 @@ TEST_P(RoutingE2E, ClicksInTheSettingsWindowLandInTheFileAndHoldAfterARestart) {
     writeSettings("; prepared by the administrator\nsongs_volume=loud\n[remote]\nport=1234\n");
     ASSERT_NO_FATAL_FAILURE(start());
     click("设置按钮");
-    ASSERT_TRUE(waitUntil([&] { return !display_.x("xdotool search --onlyvisible --name '^设置$'").empty(); },
-                          10s));
+    ASSERT_TRUE(waitUntil(
+        [&] { return !display_.x("xdotool search --onlyvisible --name '^设置$'").empty(); }, 10s));
     const WindowGeometry settings = display_.geometry("设置");
     auto clickSetting = [&](const std::string& control) {
         const auto [cx, cy] = centreOf(layout::settingsWindowLayout(), control);
