@@ -16,7 +16,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -110,25 +109,16 @@ int main(int argc, char** argv) {
         TempDir config;
         std::filesystem::create_directories(config.path() / "Lumivox");
         std::ofstream(config.path() / "Lumivox" / "lumivox.ini") << "[audio]\n" << settings;
-        auto env = xvfb.environment();
-        for (const auto& [key, value] : sound.server().environment()) {
-            env[key] = value;
+        TempDir work;
+        auto running = startProgramWindow(program, xvfb, sound.server().environment(),
+                                          config.path(), work.path());
+        if (!running) {
+            return run;
         }
-        env["XDG_CONFIG_HOME"] = config.path().string();
-        Subprocess running({program}, env, "/dev/null", "/dev/null");
-        std::string info;
-        waitUntil(
-            [&] {
-                return (info = x("xwininfo -name LumivoxV1.0")).find("IsViewable") !=
-                       std::string::npos;
-            },
-            60s);
-        std::smatch mx, my;
-        std::regex_search(info, mx, std::regex(R"(Absolute upper-left X:\s+(-?\d+))"));
-        std::regex_search(info, my, std::regex(R"(Absolute upper-left Y:\s+(-?\d+))"));
+        const WindowGeometry window = xvfb.geometry("LumivoxV1.0");
         const auto [bx, by] = centreOf(lumivox::layout::mainWindowLayout(), "官方音按钮16");
-        x("xdotool mousemove " + std::to_string(std::stoi(mx[1]) + bx) + " " +
-          std::to_string(std::stoi(my[1]) + by));
+        x("xdotool mousemove " + std::to_string(window.x + bx) + " " +
+          std::to_string(window.y + by));
         std::unique_ptr<SoundRecorder> mic;
         if (microphone) {
             waitUntil(
@@ -145,7 +135,7 @@ int main(int argc, char** argv) {
             const std::size_t fromOut = out.sampleCount();
             const std::size_t fromMic = mic ? mic->sampleCount() : 0;
             const auto start = Clock::now();
-            Subprocess clicker({"xdotool", "click", "1"}, env);
+            Subprocess clicker({"xdotool", "click", "1"}, xvfb.environment());
             const long heard = out.waitForLoud(fromOut, kLoud, 5s);
             if (heard >= 0) {
                 run.monitor.push_back(ms(out.arrivalOf(static_cast<std::size_t>(heard)) - start));
@@ -161,10 +151,10 @@ int main(int argc, char** argv) {
         }
         // The effect's last sound ends, the outputs close; then a quiet minute.
         std::this_thread::sleep_for(4s);
-        const double before = cpuSeconds(running.pid());
+        const double before = cpuSeconds(running->pid());
         std::this_thread::sleep_for(std::chrono::seconds(seconds));
-        run.cpuPercent = (cpuSeconds(running.pid()) - before) * 100.0 / seconds;
-        running.terminate();
+        run.cpuPercent = (cpuSeconds(running->pid()) - before) * 100.0 / seconds;
+        running->terminate();
         return run;
     };
 

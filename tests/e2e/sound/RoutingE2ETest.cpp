@@ -142,17 +142,11 @@ class RoutingE2E : public ::testing::TestWithParam<ServerKind> {
     }
 
     void start() {
-        auto env = display_.environment();
-        for (const auto& [key, value] : server_->environment()) {
-            env[key] = value;
-        }
-        env.erase("PULSE_SINK");  // the program finds the server's default itself
-        env["XDG_CONFIG_HOME"] = config_.path().string();
-        program_ = std::make_unique<Subprocess>(
-            std::vector<std::string>{(binaryDir() / "lumivox").string()}, env, work_ / "out.txt",
-            work_ / "err.txt");
-        ASSERT_TRUE(waitUntil([&] { return !windowId().empty(); }, 60s)) << log();
-        std::this_thread::sleep_for(500ms);
+        auto sound = server_->environment();
+        sound.erase("PULSE_SINK");  // the program finds the server's default itself
+        program_ = startProgramWindow((binaryDir() / "lumivox").string(), display_, sound,
+                                      config_.path(), work_.path());
+        ASSERT_TRUE(program_) << log();
     }
 
     void quit() {

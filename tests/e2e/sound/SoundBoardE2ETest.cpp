@@ -38,17 +38,10 @@ class SoundBoardE2E : public ::testing::Test {
     void TearDown() override { quit(); }
 
     void start() {
-        auto env = display_.environment();
-        for (const auto& [key, value] : SoundFixtures::get().server().environment()) {
-            env[key] = value;
-        }
-        env["XDG_CONFIG_HOME"] = config_.path().string();
-        program_ = std::make_unique<Subprocess>(
-            std::vector<std::string>{(binaryDir() / "lumivox").string()}, env, work_ / "out.txt",
-            work_ / "err.txt");
-        ASSERT_TRUE(waitUntil([&] { return !windowId().empty(); }, 60s)) << log();
-        // Painted once the tab row shows (the banner and tabs come first).
-        std::this_thread::sleep_for(500ms);
+        program_ = startProgramWindow((binaryDir() / "lumivox").string(), display_,
+                                      SoundFixtures::get().server().environment(), config_.path(),
+                                      work_.path());
+        ASSERT_TRUE(program_) << log();
     }
 
     void quit() {
