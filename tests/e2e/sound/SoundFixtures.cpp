@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 namespace lumivox::testing {
 
@@ -47,6 +48,50 @@ std::filesystem::path SoundFixtures::song(const std::string& name, double second
 ByteData readBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::unique_ptr<Subprocess> startProgramWindow(const std::string& program,
+                                               const PrivateDisplay& display,
+                                               const std::map<std::string, std::string>& sound,
+                                               const std::filesystem::path& config,
+                                               const std::filesystem::path& work) {
+    auto env = display.environment();
+    for (const auto& [key, value] : sound) {
+        env[key] = value;
+    }
+    env["XDG_CONFIG_HOME"] = config.string();
+    auto started = std::make_unique<Subprocess>(std::vector<std::string>{program}, env,
+                                                work / "out.txt", work / "err.txt");
+    if (!waitUntil(
+            [&] { return !display.x("xdotool search --onlyvisible --name LumivoxV1.0").empty(); },
+            std::chrono::seconds(60))) {
+        return nullptr;
+    }
+    // Painted once the tab row shows (the banner and tabs come first).
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    return started;
+}
+
+std::pair<int, int> centreOf(const layout::WindowLayout& window, const std::string& name) {
+    const auto controls = layout::expandControls(window);
+    auto find = [&](const std::string& wanted) -> const layout::Control* {
+        for (const layout::Control& control : controls) {
+            if (control.name == wanted) {
+                return &control;
+            }
+        }
+        return nullptr;
+    };
+    const layout::Control* control = find(name);
+    if (control == nullptr) {
+        return {-1, -1};
+    }
+    int x = control->left + control->width / 2, y = control->top + control->height / 2;
+    for (const layout::Control* parent = find(control->parent); parent != nullptr;
+         parent = find(parent->parent)) {
+        x += parent->left, y += parent->top;
+    }
+    return {x, y};
 }
 
 }  // namespace lumivox::testing

@@ -4,8 +4,11 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "base/Types.hpp"
+#include "forms/Layout.hpp"
+#include "tests/support/PrivateDisplay.hpp"
 #include "tests/support/SoundRecording.hpp"
 #include "tests/support/TestSupport.hpp"
 
@@ -37,5 +40,18 @@ private:
 };
 
 ByteData readBytes(const std::filesystem::path& path);
+
+// Starts the real program (`program`) on that display with that sound server's
+// environment and the data folder under `config`, its output in `work`; null
+// when its main window did not show within a minute.
+std::unique_ptr<Subprocess> startProgramWindow(const std::string& program,
+                                               const PrivateDisplay& display,
+                                               const std::map<std::string, std::string>& sound,
+                                               const std::filesystem::path& config,
+                                               const std::filesystem::path& work);
+
+// The centre of a control of that window layout in client coordinates (-1, -1
+// when it has none of that name).
+std::pair<int, int> centreOf(const layout::WindowLayout& window, const std::string& name);
 
 }  // namespace lumivox::testing

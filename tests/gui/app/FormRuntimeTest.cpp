@@ -199,6 +199,20 @@ TEST_F(FormRuntimeTest, OpeningTwiceKeepsOneWindow) {
     EXPECT_FALSE(first->isMinimized());
 }
 
+// A window opened from another closes with it (closing the main window ends the
+// program whatever else is open); one opened from none stays.
+TEST_F(FormRuntimeTest, AWindowOpenedFromAnotherClosesWithIt) {
+    ASSERT_TRUE(runtime_->loadWindow("甲", nullptr, false));
+    FormWindow* owner = runtime_->openForm("甲");
+    ASSERT_TRUE(runtime_->loadWindow("乙", owner, false));
+    ASSERT_TRUE(runtime_->loadWindow("丙", nullptr, false));
+    owner->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(runtime_->openForm("甲"), nullptr);
+    EXPECT_EQ(runtime_->openForm("乙"), nullptr) << "outlived the window it was opened from";
+    EXPECT_NE(runtime_->openForm("丙"), nullptr);
+}
+
 TEST_F(FormRuntimeTest, FailsWithoutMakingAWindow) {
     ASSERT_TRUE(runtime_->loadWindow("甲", nullptr, false));
     Window* parent = runtime_->openWindow("甲");
