@@ -40,13 +40,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     SoundRecorder& recorder = sound.recorder();
-    // One track: flute (program 73), A4 from its first tick for half a second.
-    const std::string track = {0x00, '\xC0', 73, 0x00, '\x90', 69, 110, '\x83', 0x60,
-                               '\x80', 69, 0x00, 0x00, '\xFF', 0x2F, 0x00};
-    const auto song = sound.path("first.mid");
-    std::ofstream(song, std::ios::binary)
-        << std::string("MThd\0\0\0\6\0\0\0\1\x01\xE0MTrk\0\0\0", 21)
-        << static_cast<char>(track.size()) << track;
+    const auto song = sound.fluteNote("first.mid");
     const auto wave = sound.tone("first.wav", "-r 44100 -b 16 -c 2", 0.5, 440);
 
     auto startToSound = [&](const std::string& file) {

@@ -11,12 +11,30 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(PlayTool, PlaysWavesAndSongListsAndExitsWhenTheSoundEnds) {
-    auto& fixtures = testing::SoundFixtures::get();
-    ASSERT_TRUE(fixtures.ok());
+class PlayTool : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(fixtures.ok());
+        ASSERT_TRUE(recorder.ok());
+    }
+
+    // The tones heard since sample `from`, each rounded to 100 Hz, in order.
+    std::vector<int> tonesSince(std::size_t from) {
+        const auto all = recorder.samples();
+        std::vector<std::int16_t> recorded(all.begin() + static_cast<long>(from), all.end());
+        std::vector<int> tones;
+        for (const auto& stretch : testing::toneStretches(recorded, 400)) {
+            tones.push_back(static_cast<int>(stretch.hz / 100 + 0.5) * 100);
+        }
+        return tones;
+    }
+
+    testing::SoundFixtures& fixtures = testing::SoundFixtures::get();
     testing::SoundRecorder& recorder = fixtures.recorder();
-    ASSERT_TRUE(recorder.ok());
-    const auto tool = (testing::binaryDir() / "tools/play/lumivox-play").string();
+    const std::string tool = (testing::binaryDir() / "tools/play/lumivox-play").string();
+};
+
+TEST_F(PlayTool, PlaysWavesAndSongListsAndExitsWhenTheSoundEnds) {
     const auto wave = fixtures.tone("tool.wav", "-r 22050 -b 16 -c 1", 0.3, 900);
     const auto song = fixtures.song("tool.mp3", 0.3, 1300);
 
@@ -30,13 +48,7 @@ TEST(PlayTool, PlaysWavesAndSongListsAndExitsWhenTheSoundEnds) {
     testing::Subprocess songs({tool, "--songs", "2", song.string()}, fixtures.server().environment());
     EXPECT_EQ(songs.wait(15s), 0);
     ASSERT_TRUE(testing::waitUntil([&] { return recorder.sampleCount() > from + 4410; }, 2s));
-    const auto all = recorder.samples();
-    std::vector<std::int16_t> recorded(all.begin() + static_cast<long>(from), all.end());
-    std::vector<int> tones;
-    for (const auto& stretch : testing::toneStretches(recorded, 400)) {
-        tones.push_back(static_cast<int>(stretch.hz / 100 + 0.5) * 100);
-    }
-    EXPECT_EQ(tones, (std::vector<int>{1300, 1300}));
+    EXPECT_EQ(tonesSince(from), (std::vector<int>{1300, 1300}));
 
     testing::Subprocess refused({tool, (fixtures.path("none.wav")).string()},
                                 fixtures.server().environment());
@@ -46,20 +58,9 @@ TEST(PlayTool, PlaysWavesAndSongListsAndExitsWhenTheSoundEnds) {
 // The synthesizer library is loaded when the first MIDI song plays. One that
 // cannot be loaded (here a broken file found first on the library path) is
 // named on the standard error, the song stays silent and the wave beside it plays.
-TEST(PlayTool, AMissingSynthesizerLeavesTheSongSilentAndTheRestPlaying) {
-    auto& fixtures = testing::SoundFixtures::get();
-    ASSERT_TRUE(fixtures.ok());
-    testing::SoundRecorder& recorder = fixtures.recorder();
-    ASSERT_TRUE(recorder.ok());
-    const auto tool = (testing::binaryDir() / "tools/play/lumivox-play").string();
+TEST_F(PlayTool, AMissingSynthesizerLeavesTheSongSilentAndTheRestPlaying) {
     const auto wave = fixtures.tone("beside-midi.wav", "-r 22050 -b 16 -c 1", 0.3, 700);
-    // One note (flute, A4) for half a second.
-    const std::string track = {0x00, '\xC0', 73, 0x00, '\x90', 69, 110, '\x83', 0x60,
-                               '\x80', 69, 0x00, 0x00, '\xFF', 0x2F, 0x00};
-    const auto song = fixtures.path("silent.mid");
-    std::ofstream(song, std::ios::binary)
-        << std::string("MThd\0\0\0\6\0\0\0\1\x01\xE0MTrk\0\0\0", 21)
-        << static_cast<char>(track.size()) << track;
+    const auto song = fixtures.fluteNote("silent.mid");
     testing::TempDir libraries;
     std::ofstream(libraries / "libfluidsynth.so.3") << "not a library";
 
@@ -75,13 +76,7 @@ TEST(PlayTool, AMissingSynthesizerLeavesTheSongSilentAndTheRestPlaying) {
     EXPECT_NE(said.find("libfluidsynth.so.3 could not be loaded"), std::string::npos) << said;
     // Only the wave was heard: a single tone at its own pitch.
     ASSERT_TRUE(testing::waitUntil([&] { return recorder.sampleCount() > from + 44100; }, 3s));
-    const auto all = recorder.samples();
-    std::vector<std::int16_t> recorded(all.begin() + static_cast<long>(from), all.end());
-    std::vector<int> tones;
-    for (const auto& stretch : testing::toneStretches(recorded, 400)) {
-        tones.push_back(static_cast<int>(stretch.hz / 100 + 0.5) * 100);
-    }
-    EXPECT_EQ(tones, (std::vector<int>{700}));
+    EXPECT_EQ(tonesSince(from), (std::vector<int>{700}));
 }
 
 }  // namespace
