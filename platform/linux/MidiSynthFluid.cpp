@@ -4,22 +4,19 @@
 // libsndfile and the rest it brings) is loaded when the first MIDI song plays,
 // not at start: most sessions never play one. When it cannot be loaded, the
 // host is told once on the standard error and MIDI songs stay silent.
-#include <dlfcn.h>
 #include <fluidsynth.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <mutex>
 
 #include "platform/MidiSynth.hpp"
+#include "platform/linux/LibraryOnDemand.hpp"
 
 namespace lumivox::platform {
 namespace {
 
 constexpr const char* kLibrary = "libfluidsynth.so.3";
 
-// The library's entry points, found once per process; all null when it failed.
-struct Fluid {
 #define LUMIVOX_FLUID_FUNCTIONS(X)                                                               \
     X(new_fluid_settings) X(delete_fluid_settings) X(fluid_settings_setnum)                     \
     X(fluid_settings_setint) X(new_fluid_synth) X(delete_fluid_synth) X(fluid_synth_sfload)     \
@@ -27,45 +24,33 @@ struct Fluid {
     X(fluid_synth_program_change) X(fluid_synth_channel_pressure) X(fluid_synth_pitch_bend)     \
     X(fluid_synth_sysex) X(fluid_synth_all_sounds_off) X(fluid_synth_system_reset)              \
     X(fluid_synth_write_s16) X(fluid_set_log_function)
-#define LUMIVOX_FLUID_MEMBER(name) decltype(&::name) name = nullptr;
-    LUMIVOX_FLUID_FUNCTIONS(LUMIVOX_FLUID_MEMBER)
-#undef LUMIVOX_FLUID_MEMBER
+
+// The library's entry points, found once per process; all null when it failed.
+struct Fluid {
+#define LUMIVOX_MEMBER(name) decltype(&::name) name = nullptr;
+    LUMIVOX_FLUID_FUNCTIONS(LUMIVOX_MEMBER)
+#undef LUMIVOX_MEMBER
     bool loaded = false;
 };
 
 // Loads the library on the first call (from the song's own thread); later
-// calls give the same answer. The handle is never closed: the process may
-// still run its code until it ends.
+// calls give the same answer.
 const Fluid& fluid() {
     static Fluid table;
     static std::once_flag once;
+#define LUMIVOX_SLOT(name) {#name, reinterpret_cast<void**>(&table.name)},
     std::call_once(once, [] {
-        void* library = ::dlopen(kLibrary, RTLD_NOW | RTLD_LOCAL);
-        const char* missing = nullptr;
-        if (library != nullptr) {
-#define LUMIVOX_FLUID_FIND(name)                                                     \
-    table.name = reinterpret_cast<decltype(&::name)>(::dlsym(library, #name));    \
-    if (table.name == nullptr && missing == nullptr) {                             \
-        missing = #name;                                                           \
-    }
-            LUMIVOX_FLUID_FUNCTIONS(LUMIVOX_FLUID_FIND)
-#undef LUMIVOX_FLUID_FIND
-        }
-        if (library == nullptr || missing != nullptr) {
-            const char* why = library == nullptr ? ::dlerror() : missing;
-            std::fprintf(stderr,
-                         "Lumivox: MIDI songs stay silent: the synthesizer library %s could not "
-                         "be loaded (%s). Install FluidSynth (Debian: libfluidsynth3).\n",
-                         kLibrary, why != nullptr ? why : "unknown reason");
-            table = Fluid{};
-            return;
-        }
+        table.loaded = openLibrary(kLibrary, {LUMIVOX_FLUID_FUNCTIONS(LUMIVOX_SLOT)},
+                                   "MIDI songs stay silent",
+                                   "Install FluidSynth (Debian: libfluidsynth3).");
         // FluidSynth prints its own warnings otherwise.
         for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG}) {
-            table.fluid_set_log_function(level, nullptr, nullptr);
+            if (table.loaded) {
+                table.fluid_set_log_function(level, nullptr, nullptr);
+            }
         }
-        table.loaded = true;
     });
+#undef LUMIVOX_SLOT
     return table;
 }
 
