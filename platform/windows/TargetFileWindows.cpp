@@ -15,7 +15,9 @@ std::unique_ptr<TargetFile> TargetFile::createNew(const std::string& path, std::
         return nullptr;
     }
     const std::wstring wide = widen(path);
-    HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    // Others may read it meanwhile (as through the mapped view before), not
+    // write, rename or delete it.
+    HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return nullptr;
