@@ -15,6 +15,9 @@ constexpr const char* kDisplay = "wayland-lumivox";
 constexpr const char* kPortalKde =
     "/usr/share/dbus-1/services/org.freedesktop.impl.portal.desktop.kde.service";
 constexpr const char* kPortal = "/usr/share/dbus-1/services/org.freedesktop.portal.Desktop.service";
+// The portal's KDE backend is a Qt 5 program: on Wayland it needs Qt 5's platform.
+constexpr const char* kQt5Wayland =
+    "/usr/lib/x86_64-linux-gnu/qt5/plugins/platforms/libqwayland-generic.so";
 
 }  // namespace
 
@@ -28,6 +31,9 @@ std::string HeadlessKwin::missingPackages() {
     }
     if (!fs::exists(kPortalKde)) {
         missing += " xdg-desktop-portal-kde";
+    }
+    if (!fs::exists(kQt5Wayland)) {
+        missing += " qtwayland5";
     }
     if (runCommand("command -v dbus-daemon >/dev/null && command -v dbus-send >/dev/null").status !=
         0) {

@@ -14,7 +14,7 @@ namespace lumivox::testing {
 
 class HeadlessKwin {
   public:
-    // What of KDE's packages is not installed ("" when all are): tests skip then.
+    // What of KDE's packages is not installed ("" when all are), for LUMIVOX_NEEDS_INSTALLED.
     static std::string missingPackages();
 
     // Without the portal: the bus cannot start the desktop portal.

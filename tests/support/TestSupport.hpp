@@ -13,6 +13,20 @@
 
 namespace lumivox::testing {
 
+// Whether this is CI's run (CI=true, as CI services and .ci/run set it).
+bool onCi();
+
+// In a test body: skips the test when `missing` (what is not installed, "" when
+// all is) is not empty, and fails it on CI, where the test command's set-up
+// installs everything the tests need, so a green CI never hides an untested route.
+#define LUMIVOX_NEEDS_INSTALLED(missing)                                                   \
+    if (const std::string lumivox_missing_ = (missing); !lumivox_missing_.empty()) {      \
+        if (::lumivox::testing::onCi()) {                                                  \
+            GTEST_FAIL() << "not installed:" << lumivox_missing_ << " (CI=true)";          \
+        }                                                                                  \
+        GTEST_SKIP() << "not installed:" << lumivox_missing_ << " (scripts/setup --tests)"; \
+    }
+
 // The source tree and build tree (set by CTest; fall back to the current folder).
 std::filesystem::path sourceDir();
 std::filesystem::path binaryDir();

@@ -1,7 +1,8 @@
 // Lumivox.exe under Wine on a private X screen (scripts/wine-with-display), its
 // version file served by nginx (scripts/wine-with-nginx): the first start, what
 // the screen shows of each page at 100 % and at the higher scales a prefix's
-// DPI gives, Esc ending it, and the start-up time beside a minimal Win32 window. Arguments: the program and the minimal window's program.
+// DPI gives, and Esc ending it. Argument: the program. (Its start-up time beside
+// a minimal Win32 window is a benchmark: bench/app/StartupWineBench.cpp.)
 // With LUMIVOX_SCREENSHOT_DIR set, the pages and the decoded pictures are saved
 // there as BMP files for the comparison with the Linux build.
 #include <windows.h>
@@ -34,7 +35,6 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 std::string programPath;
-std::string minimalWindowPath;
 
 fs::path screenshotDir() {
     const char* dir = std::getenv("LUMIVOX_SCREENSHOT_DIR");
@@ -272,74 +272,6 @@ TEST_F(WineProgram, EachPageAtEachScaleAsTheHostSeesIt) {
     }
 }
 
-// A figure: start-up to the window shown (and for Lumivox.exe, to its tab row
-// painted, pictures decoded), Lumivox.exe beside a minimal Win32
-// window, alternating, in the same run; and the minimal window with as many
-// child windows as the main window makes at start (Wine's own cost of them).
-// LUMIVOX_STARTUP_BASELINE may name another build of Lumivox.exe (an earlier
-// one) to take turns with them.
-TEST_F(WineProgram, StartupBesideAMinimalWindow) {
-    ASSERT_FALSE(minimalWindowPath.empty());
-    constexpr int kRuns = 9;
-    // The child windows of the main window at start: 97 image buttons, 34
-    // transparent labels, 4 picture boxes, 3 group boxes, a label and a
-    // progress bar (the edit boxes of the hidden page come later).
-    constexpr int kChildrenAtStart = 140;
-    struct Peer {
-        std::string label, program;
-        const wchar_t* title;
-        std::wstring arguments;
-        std::vector<double> shown;
-        std::vector<double> painted;  // Lumivox.exe's
-    };
-    std::vector<Peer> peers = {
-        {"Lumivox.exe", programPath, L"LumivoxV1.0", L"", {}, {}},
-        {"minimal Win32 window", minimalWindowPath, L"MinimalWin32Window", L"", {}, {}},
-        {"minimal window, " + std::to_string(kChildrenAtStart) + " children", minimalWindowPath,
-         L"MinimalWin32Window", std::to_wstring(kChildrenAtStart), {}, {}}};
-    if (const char* baseline = std::getenv("LUMIVOX_STARTUP_BASELINE")) {
-        peers.push_back({std::string("baseline ") + baseline, baseline, L"LumivoxV1.0", L"", {}, {}});
-    }
-    for (int run = 0; run < kRuns; ++run) {
-        for (Peer& peer : peers) {
-            Started program(peer.program, elsewhere_.path(), peer.arguments);
-            HWND window = program.waitForWindow(peer.title, 60s);
-            ASSERT_NE(window, nullptr) << peer.label;
-            peer.shown.push_back(program.shownAfter().count());
-            if (std::wstring(peer.title) == L"LumivoxV1.0") {
-                ASSERT_TRUE(waitUntil([&] { return capture(window).at(58, 72 + 40) != 0; }, 30s));
-                peer.painted.push_back(program.elapsed().count());
-            }
-            pressEscape(window);
-            ASSERT_EQ(program.waitForExit(30s), 0) << peer.label;
-        }
-    }
-    auto median = [](std::vector<double> values) {
-        std::sort(values.begin(), values.end());
-        return values[values.size() / 2];
-    };
-    std::printf("start-up to window shown under Wine, median of %d, taking turns:\n", kRuns);
-    auto show = [&](const std::string& label, const std::vector<double>& times) {
-        std::string runs;
-        for (double time : times) {
-            runs += " " + std::to_string(static_cast<int>(time));
-        }
-        std::printf("  %-40s %5.0f ms  (runs:%s)\n", label.c_str(), median(times), runs.c_str());
-    };
-    for (const Peer& peer : peers) {
-        show(peer.label, peer.shown);
-    }
-    std::printf("to the tab row painted:\n");
-    for (const Peer& peer : peers) {
-        if (!peer.painted.empty()) {
-            show(peer.label, peer.painted);
-        }
-    }
-    std::printf("  ratio Lumivox.exe / minimal window: %.2f; / minimal window with children: %.2f\n",
-                median(peers[0].shown) / median(peers[1].shown),
-                median(peers[0].shown) / median(peers[2].shown));
-}
-
 }  // namespace
 }  // namespace lumivox::testing
 
@@ -347,9 +279,6 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     if (argc > 1) {
         lumivox::testing::programPath = argv[1];
-    }
-    if (argc > 2) {
-        lumivox::testing::minimalWindowPath = argv[2];
     }
     lumivox::testing::makeDpiAware();
     // The picture checks decode through WIC, as the program does.

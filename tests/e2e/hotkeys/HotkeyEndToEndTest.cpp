@@ -211,11 +211,14 @@ TEST_F(HotkeyEndToEnd, KeyHeldByAnotherClientIsRefusedWhileTheOthersWork) {
     xcb_disconnect(other);
 }
 
-// Real chat boxes whose Enter sends the message: GTK and Tk ask the clipboard
-// owner for the text after Ctrl+V and go on handling keys meanwhile, browsers
-// read it in their own way. Each is a target of its own, started on the display
-// while the program runs with the hotkeys on.
-class RealChatBoxes : public HotkeyEndToEnd {
+// Chat boxes whose Enter sends the message: a GTK 3 text view (alone and behind
+// an input method) and the two browsers' text areas and editable pages (Chromium,
+// Firefox), which ask the clipboard owner for the text after Ctrl+V and go on
+// handling keys meanwhile, each in its own way; and "qt", our own Qt text box
+// (hotkeys_phrase_target as a chat box), which stands in for a Qt client. Each is
+// a target of its own, started on the display while the program runs with the
+// hotkeys on.
+class ChatBoxes : public HotkeyEndToEnd {
   protected:
     struct Message {
         long long ns;
@@ -334,7 +337,7 @@ class RealChatBoxes : public HotkeyEndToEnd {
     std::unique_ptr<Subprocess> server_, chatBox_, inputMethod_;
 };
 
-TEST_F(RealChatBoxes, EachPressSendsItsPhraseOnceWholeAndTheHostsClipboardComesBack) {
+TEST_F(ChatBoxes, EachPressSendsItsPhraseOnceWholeAndTheHostsClipboardComesBack) {
     ASSERT_NO_FATAL_FAILURE(startProgram());
     click(58, 94);
     switchOn();
@@ -375,7 +378,7 @@ TEST_F(RealChatBoxes, EachPressSendsItsPhraseOnceWholeAndTheHostsClipboardComesB
 // A held F3 repeats; it sends one phrase all the same. The server repeats no
 // injected key by itself, so the repeats are pressed as a keyboard's come: more
 // presses of the key that is down, then one release.
-TEST_F(RealChatBoxes, AHeldKeySendsOnePhrase) {
+TEST_F(ChatBoxes, AHeldKeySendsOnePhrase) {
     ASSERT_NO_FATAL_FAILURE(startProgram());
     click(58, 94);
     switchOn();

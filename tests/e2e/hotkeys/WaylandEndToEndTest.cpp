@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/e2e/hotkeys/PhraseSession.hpp"
 #include "tests/e2e/hotkeys/TextArrives.hpp"
 #include "tests/e2e/hotkeys/WaylandChatBoxes.hpp"
 #include "tests/support/HeadlessSway.hpp"
@@ -56,7 +57,6 @@ class WaylandPhrases : public ::testing::TestWithParam<ChatBox> {
     void expectBoxText(const std::string& text) {
         expectTextArrivesOnce([&] { return boxText(); }, text, 500ms, [&] { return log(); });
     }
-    std::string clipboard() { return sway_.run("wl-paste -n").output; }
 
     std::string log() {
         return "program: " + wholeFile(work_ / "err.txt") +
@@ -70,21 +70,13 @@ class WaylandPhrases : public ::testing::TestWithParam<ChatBox> {
     std::unique_ptr<Subprocess> lumivox_, target_;
 };
 
+// The hotkeys were never switched on: the desktop's key works all the same.
 TEST_P(WaylandPhrases, BoundKeySendsThePhraseOncePerPressAndGivesTheClipboardBack) {
     ASSERT_NO_FATAL_FAILURE(start());
-    // The host copied something elsewhere before.
-    ASSERT_EQ(sway_.run("printf 'earlier text' | wl-copy").status, 0);
-    ASSERT_TRUE(waitUntil([&] { return clipboard() == "earlier text"; }, 10s));
-
-    // The hotkeys were never switched on: the desktop's key works all the same.
-    ASSERT_EQ(sway_.run("wtype -k F3").status, 0);
-    expectBoxText(kSent3);
-    // Back once the chat box is surely done with the phrase.
-    EXPECT_TRUE(waitUntil([&] { return clipboard() == "earlier text"; }, 5s)) << clipboard();
-
-    ASSERT_EQ(sway_.run("wtype -k F3").status, 0);
-    expectBoxText(kSent3 + kSent3);
-    EXPECT_TRUE(waitUntil([&] { return clipboard() == "earlier text"; }, 5s)) << clipboard();
+    expectEachPhraseOnceAndTheClipboardBack(
+        {[&](const std::string& command) { return sway_.run(command); },
+         [&] { return sway_.run("wtype -k F3").status; }, [&] { return boxText(); },
+         [&] { return log(); }});
 }
 
 INSTANTIATE_TEST_SUITE_P(ChatBoxes, WaylandPhrases, ::testing::ValuesIn(kChatBoxes),

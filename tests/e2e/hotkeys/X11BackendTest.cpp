@@ -36,19 +36,7 @@ TEST(X11Hotkeys, RefusesWhatIsHeldAlreadyAndGivesBackWhatItHolds) {
                                               f10, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)),
               nullptr);
 
-    const testing::HotkeyStep steps[] = {
-        {"a free key", true, 1, 0, kF9, true},
-        {"the same key again, another identifier", true, 2, 0, kF9, false},
-        {"the same key with Ctrl", true, 3, kHotkeyControl, kF9, true},
-        {"an identifier in use", true, 3, kHotkeyShift, kF9, false},
-        {"a key another client holds", true, 4, 0, kF10, false},
-        {"a code that names no key", true, 5, 0, 0xFF, false},
-        {"removing a refused one", false, 2, 0, 0, false},
-        {"removing a registered one", false, 1, 0, 0, true},
-        {"its key is free again", true, 6, 0, kF9, true},
-        {"removing twice", false, 1, 0, 0, false},
-    };
-    testing::runHotkeySteps(hotkeys, steps);
+    testing::runHotkeyTableSteps(hotkeys, kF9, kF10);
     // What we hold, another client cannot take: and what we gave back, it can.
     const xcb_keycode_t f9 = x11::KeyboardMap(other).keycodeFor(XK_F9);
     auto otherGrabs = [&](std::uint16_t modifiers) {

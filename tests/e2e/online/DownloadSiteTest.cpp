@@ -185,11 +185,11 @@ TEST_F(SiteDownload, FinalFailuresEndTheTaskAtOnce) {
         Download one;
         TaskParam p = param(std::string("/") + c.name, c.name, 4);
         record.attach(p);
-        auto started = std::chrono::steady_clock::now();
         ASSERT_TRUE(one.startTask(p));
         ASSERT_TRUE(record.waitForEnd(10s));
-        EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
         EXPECT_TRUE(record.logged(3, c.message)) << record.allMessages();
+        // At once: one request, no second connection and no wait to retry.
+        EXPECT_EQ(site.requestsFor(std::string("/") + c.name).size(), 1u);
         std::vector<int> codes;
         for (const auto& e : record.events())
             codes.push_back(e.code);
@@ -199,56 +199,45 @@ TEST_F(SiteDownload, FinalFailuresEndTheTaskAtOnce) {
     }
 }
 
-TEST_F(SiteDownload, IgnoredRangesLeaveTheOtherSegmentsZero) {
+// Answers to the second segment's range request that do not fit: a server that
+// ignores ranges (200 with the whole file), a 206 for another range than the one
+// asked, a 200 from the file's start with no length to compare, and a file that
+// changed on the server between the first request and the segment's (another
+// total). The segment fails and stays zero, never mixed in; the first is kept.
+TEST_F(SiteDownload, SegmentAnswersThatDoNotFitAreRefusedAndStayZero) {
     const std::string body = patternBytes(50000, 3);
-    SiteReply reply = slowFile(body);
-    reply.honourRanges = false;
-    site.serve("/f", reply);
-    run(param("/f", "f.bin", 2));
-
-    const std::string got = readFile(path("f.bin"));
-    ASSERT_EQ(got.size(), body.size());
-    EXPECT_EQ(got.substr(0, 25000), body.substr(0, 25000));
-    EXPECT_EQ(got.substr(25000), std::string(25000, '\0'));
-    EXPECT_TRUE(recorder.logged(3, "出现错误"));
-    EXPECT_GE(recorder.count(DownloadEvent::kThreadFailed), 1);
-    EXPECT_EQ(recorder.events().back().value, 50000);
-}
-
-// Answers to a range request that do not start where they were asked to must
-// not be written there: the segment fails and stays zero.
-TEST_F(SiteDownload, RangeAnswersFromTheWrongPlaceAreRefused) {
-    const std::string body = patternBytes(50000, 9);
+    SiteReply ignored = slowFile(body);
+    ignored.honourRanges = false;
     SiteReply shifted = slowFile(body);
-    shifted.rangeShift = 100;  // 206 for another range than the one asked
+    shifted.rangeShift = 100;
     SiteReply wholeWithoutLength = slowFile(body);
-    wholeWithoutLength.honourRanges = false;        // 200 with the file from its start...
-    wholeWithoutLength.rangeContentLength = false;  // ...and no length to compare
-    for (const auto& [name, reply] :
-         {std::pair{"shifted", shifted}, std::pair{"whole", wholeWithoutLength}}) {
-        SCOPED_TRACE(name);
+    wholeWithoutLength.honourRanges = false;
+    wholeWithoutLength.rangeContentLength = false;
+    SiteReply changed = slowFile(body);
+    changed.rangeTotalShift = 1;
+    const struct {
+        const char* name;
+        SiteReply reply;
+        const char* message;
+    } cases[] = {
+        {"ignored", ignored, "出现错误"},
+        {"shifted", shifted, "出现错误"},
+        {"whole", wholeWithoutLength, "出现错误"},
+        {"changed", changed, "服务器上的文件已改变"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         DownloadRecorder record;
-        ASSERT_NO_FATAL_FAILURE(runAlone(name, reply, record));
-        const std::string got = readFile(path(name));
+        ASSERT_NO_FATAL_FAILURE(runAlone(c.name, c.reply, record));
+        const std::string got = readFile(path(c.name));
         ASSERT_EQ(got.size(), body.size());
         EXPECT_EQ(got.substr(0, 25000), body.substr(0, 25000));
         EXPECT_EQ(got.substr(25000), std::string(25000, '\0'));
-        EXPECT_TRUE(record.logged(3, "出现错误")) << record.allMessages();
+        EXPECT_TRUE(record.logged(3, c.message)) << record.allMessages();
         EXPECT_GE(record.count(DownloadEvent::kThreadFailed), 1);
+        EXPECT_EQ(record.events().back().code, DownloadEvent::kTaskEnded);
+        EXPECT_EQ(record.events().back().value, 50000);
     }
-}
-
-// A file that changed on the server between the first request and a segment's:
-// the segment's answer names another total and is refused, not mixed in.
-TEST_F(SiteDownload, RangeAnswerOfAnotherFileLengthIsRefused) {
-    const std::string body = patternBytes(50000, 5);
-    SiteReply changed = slowFile(body);
-    changed.rangeTotalShift = 1;
-    site.serve("/changed", changed);
-    run(param("/changed", "changed.bin", 2), 10s);
-    EXPECT_TRUE(recorder.logged(3, "服务器上的文件已改变")) << recorder.allMessages();
-    EXPECT_GE(recorder.count(DownloadEvent::kThreadFailed), 1);
-    EXPECT_EQ(readFile(path("changed.bin")).substr(25000), std::string(25000, '\0'));
 }
 
 // Header names match at the start of a line, in any case.
@@ -284,10 +273,10 @@ TEST_F(SiteDownload, UnreachablePortIsRetriedUntilStopped) {
     EXPECT_TRUE(recorder.logged(3, "连接 " + where + "失败"));
     EXPECT_TRUE(recorder.logged(0, "等待5秒后重试"));
 
-    auto stopping = std::chrono::steady_clock::now();
+    // The stop ends the five-second wait: the task ends without trying again.
     download.stopTask();
-    EXPECT_LT(std::chrono::steady_clock::now() - stopping, 2s);
-    EXPECT_TRUE(recorder.waitForEnd(2s));
+    EXPECT_TRUE(recorder.waitForEnd(30s));
+    EXPECT_EQ(recorder.timesLogged("正在连接 " + where), 1);
     EXPECT_FALSE(download.busy());
     EXPECT_EQ(recorder.events().back().code, DownloadEvent::kTaskEnded);
     EXPECT_EQ(recorder.events().back().value, 0);
@@ -469,9 +458,9 @@ TEST_F(SiteDownload, EndCallbackWaitingForTheOwnerDoesNotHoldItsRelease) {
     auto owner = std::make_unique<Download>();
     ASSERT_TRUE(owner->startTask(p));
     ASSERT_TRUE(signals->inEnd.waitFor(10s));
-    const auto started = std::chrono::steady_clock::now();
     owner.reset();
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
+    // Released while the callback still waits (it waits a minute for this).
+    EXPECT_FALSE(signals->left.waitFor(0ms)) << "the release waited for the end callback";
     signals->released.set();
     EXPECT_TRUE(signals->left.waitFor(10s));
     EXPECT_EQ(readFile(path("small.bin")), "small");
@@ -480,21 +469,23 @@ TEST_F(SiteDownload, EndCallbackWaitingForTheOwnerDoesNotHoldItsRelease) {
 // The limit is the task's, whatever it is: one connection gets all of it, not a
 // fixed amount per receive cycle.
 TEST_F(SiteDownload, SpeedLimitAboveOneBufferASecondIsReached) {
-    const std::string body = patternBytes(400000, 3);
+    const std::string body = patternBytes(4000000, 3);
     SiteReply reply;
     reply.body = body;
     site.serve("/fast", reply);
     TaskParam p = param("/fast", "fast.bin", 1);
-    p.speedLimit = 200000;
+    p.speedLimit = 2000000;
     auto started = std::chrono::steady_clock::now();
-    run(p);
-    const auto took = std::chrono::steady_clock::now() - started;
-    EXPECT_GE(took, 1500ms);  // held to the limit...
-    EXPECT_LE(took, 10s);     // ...and not to 20 KB a second (twenty seconds)
+    // About two seconds at the limit; held to one 20 KB buffer a second it would
+    // take over three minutes, far past this bound.
+    run(p, 60s);
+    EXPECT_GE(std::chrono::steady_clock::now() - started, 1500ms);  // held to the limit
     EXPECT_EQ(readFile(path("fast.bin")), body);
 }
 
-// A dotted address without a port is used as it is (no name resolution) on port 80.
+// A dotted address without a port is used as it is (no name resolution) on port 80
+// (with a port, the host is resolved like a name). Needs port 80: where it cannot
+// be bound, this case (a CTest case of its own) skips.
 TEST(DottedAddress, IsConnectedWithoutResolution) {
     std::unique_ptr<lumivox::testing::TestWebSite> site;
     try {

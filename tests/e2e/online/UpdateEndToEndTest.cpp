@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -147,8 +148,10 @@ TEST(VersionCheck, AnotherVersionLetsTheProgramRunOn) {
 }
 
 // A server that accepts and never answers: the check waits on its own thread,
-// the sound board keeps playing (an effect clicked is heard at the sink within
-// a second), the links keep opening, and the bounded read ends in the failure box.
+// so while it waits the sound board plays (an effect clicked is heard) and the
+// links open, both before the check gives up (the failure box is not up yet and
+// the one request is still the only one); then the bounded read ends in the
+// failure box. A check on the GUI thread would hold both until that box.
 TEST(VersionCheck, ASilentServerLeavesTheWindowWorking) {
     PulseServer sound;
     ASSERT_TRUE(sound.ok()) << "no private sound server";
@@ -169,36 +172,38 @@ TEST(VersionCheck, ASilentServerLeavesTheWindowWorking) {
     program.start(site.host(), env);
     ASSERT_TRUE(program.waitForWindow(kMain, 60)) << program.log();
     ASSERT_TRUE(waitUntil([&] { return !site.requestsFor("/111.txt").empty(); }, 30s));
-    std::this_thread::sleep_for(500ms);  // the check is under way, its answer far off
+    auto checkStillWaits = [&] {
+        EXPECT_FALSE(program.geometry(kCheckFailed).viewable) << "the check had given up";
+        EXPECT_EQ(site.requestsFor("/111.txt").size(), 1u);
+    };
 
     const std::size_t mark = recorder.sampleCount();
-    const auto clicked = std::chrono::steady_clock::now();
     program.click(kMain, 376, 240);  // 官方音按钮16
-    const long onset = recorder.waitForLoud(mark, 800, 10s);
-    ASSERT_GE(onset, 0) << "no sound" << program.log();
-    const auto heard = recorder.arrivalOf(static_cast<std::size_t>(onset)) - clicked;
-    EXPECT_LT(heard, 1s) << std::chrono::duration<double>(heard).count() << " s";
-    std::printf("effect heard %.3f s after the click, version check hanging\n",
-                std::chrono::duration<double>(heard).count());
+    ASSERT_GE(recorder.waitForLoud(mark, 800, 30s), 0) << "no sound" << program.log();
+    checkStillWaits();
 
-    const auto linked = std::chrono::steady_clock::now();
     program.click(kMain, 578, 94);  // 特定按钮6 opens a page
-    ASSERT_TRUE(waitUntil([&] { return fs::exists(opener.opened()); }, 20s)) << program.log();
-    EXPECT_LT(std::chrono::steady_clock::now() - linked, 2s);
-    EXPECT_EQ(site.requestsFor("/111.txt").size(), 1u);
+    ASSERT_TRUE(waitUntil([&] { return fs::exists(opener.opened()); }, 30s)) << program.log();
+    checkStillWaits();
+
     ASSERT_TRUE(program.waitForWindow(kCheckFailed, 60)) << program.log();
     program.pressEnterIn(kCheckFailed);
     EXPECT_EQ(program.process().wait(30s), 0) << program.log();
 }
 
 // The build's own server, which does not exist here ("lumivox.invalid" by
-// default). A self-updating build tells the host and ends; a distribution build
-// (LUMIVOX_SELF_UPDATE=OFF, the .deb) reads nothing and runs on for as long as
-// the host wants: a minute here.
+// default): a self-updating build tells the host and ends. A distribution build
+// (LUMIVOX_SELF_UPDATE=OFF, the .deb; the CI's no-update preset) never asks: given
+// a site whose version file would start an update of a self-updating build, it
+// reads nothing and runs on for as long as the host wants (a minute here).
 TEST(VersionCheck, WithNoServerAtAll) {
+    TestWebSite site;
+    SiteReply offer;
+    offer.body = std::string(online::builtInVersion()) + "---" + site.url("/new.bin") + "---LumNew";
+    site.serve("/111.txt", offer);
     OnlineProgram program;
     ASSERT_TRUE(program.displayOk());
-    program.start("");
+    program.start(online::selfUpdating() ? "" : site.host());
     ASSERT_TRUE(program.waitForWindow(kMain, 60)) << program.log();
     if (online::selfUpdating()) {
         ASSERT_TRUE(program.waitForWindow(kCheckFailed, 60)) << program.log();
@@ -210,6 +215,7 @@ TEST(VersionCheck, WithNoServerAtAll) {
     EXPECT_TRUE(program.process().running()) << program.log();
     EXPECT_FALSE(program.geometry(kCheckFailed).viewable);
     EXPECT_FALSE(program.geometry(kUpdate).viewable);
+    EXPECT_TRUE(site.requestsFor("/111.txt").empty());
 }
 
 // The six links hand their exact URLs to the desktop's opener (a recording
@@ -356,6 +362,9 @@ TEST(Release, AnOlderBuildUpdatesToAPublishedRelease) {
 // the host is told that this build runs on, the main window takes input again,
 // nothing is started, nothing of the host's removed, and no file of the
 // download left (a build that cannot be started stays, verified, for the host).
+// Every line is signed for the name it carries, so an unsafe name is its line's
+// only fault: such an update is refused before its file is asked for, while the
+// same line with a plain name (the unstartable build) is fetched.
 struct FailureCase {
     const char* name;
     enum Kind {
@@ -370,6 +379,8 @@ struct FailureCase {
         CannotStart
     } kind;
     std::string baseName = "LumNew";
+    // Whether the program asks for the update's file (unset: either way).
+    std::optional<bool> fetched = std::nullopt;
 };
 
 void PrintTo(const FailureCase& c, std::ostream* out) {
@@ -413,8 +424,6 @@ TEST_P(UpdateFailure, ClosesTheWindowAndTheProgramRunsOn) {
     site.serve("/new.bin", file);
     SiteReply version;
     version.body = versionFile(ours, site.url(target), name, build, signedName, newVersion);
-    if (c.kind == FailureCase::UnsafeName)
-        version.body = ours + "---" + site.url(target) + "---" + name;  // ends in CR LF
     site.serve("/111.txt", version);
 
     OpenerRecorder opener;
@@ -434,6 +443,9 @@ TEST_P(UpdateFailure, ClosesTheWindowAndTheProgramRunsOn) {
     // A dropped connection is retried; with no byte for half a minute it has failed.
     ASSERT_TRUE(program.waitForWindow(kUpdateBox, 120)) << program.log();
     EXPECT_FALSE(program.geometry(kUpdate).viewable);
+    if (c.fetched) {
+        EXPECT_EQ(!site.requestsFor(target).empty(), *c.fetched);
+    }
     program.pressEnterIn(kUpdateBox);
     // The main window takes input again: a link opens its page.
     std::this_thread::sleep_for(1s);
@@ -456,18 +468,18 @@ TEST_P(UpdateFailure, ClosesTheWindowAndTheProgramRunsOn) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, UpdateFailure,
-    ::testing::Values(FailureCase{"BadSignature", FailureCase::BadSignature},
-                      FailureCase{"Missing", FailureCase::Missing},
-                      FailureCase{"UnsafeName", FailureCase::UnsafeName, "LumNew\r\n"},
-                      FailureCase{"DriveName", FailureCase::UnsafeName, "C:LumNew"},
-                      FailureCase{"DeviceName", FailureCase::UnsafeName, "CON"},
-                      FailureCase{"HiddenName", FailureCase::UnsafeName, ".LumNew"},
-                      FailureCase{"Dropped", FailureCase::Dropped},
+    ::testing::Values(FailureCase{"BadSignature", FailureCase::BadSignature, "LumNew", true},
+                      FailureCase{"Missing", FailureCase::Missing, "LumNew", true},
+                      FailureCase{"UnsafeName", FailureCase::UnsafeName, "LumNew\r\n", false},
+                      FailureCase{"DriveName", FailureCase::UnsafeName, "C:LumNew", false},
+                      FailureCase{"DeviceName", FailureCase::UnsafeName, "CON", false},
+                      FailureCase{"HiddenName", FailureCase::UnsafeName, ".LumNew", false},
+                      FailureCase{"Dropped", FailureCase::Dropped, "LumNew", true},
                       FailureCase{"UnwritableFolder", FailureCase::UnwritableFolder},
-                      FailureCase{"Replayed", FailureCase::Replayed},
-                      FailureCase{"Downgrade", FailureCase::Downgrade},
-                      FailureCase{"Terabyte", FailureCase::Terabyte},
-                      FailureCase{"CannotStart", FailureCase::CannotStart}),
+                      FailureCase{"Replayed", FailureCase::Replayed, "LumNew", false},
+                      FailureCase{"Downgrade", FailureCase::Downgrade, "LumNew", false},
+                      FailureCase{"Terabyte", FailureCase::Terabyte, "LumNew", true},
+                      FailureCase{"CannotStart", FailureCase::CannotStart, "LumNew", true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

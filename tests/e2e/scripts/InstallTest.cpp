@@ -17,6 +17,8 @@ TEST(Install, GivesTheProgramItsDesktopEntryIconsAndMetadata) {
                                              " --prefix " + prefix.path().string() + " 2>&1");
     ASSERT_EQ(install.status, 0) << install.output;
     const fs::path share = prefix / "share";
+    // (A missing file's permissions are "unknown", whose bits include owner_exec.)
+    ASSERT_TRUE(fs::is_regular_file(prefix / "bin/lumivox"));
     EXPECT_EQ(fs::status(prefix / "bin/lumivox").permissions() & fs::perms::owner_exec,
               fs::perms::owner_exec);
 

@@ -10,14 +10,27 @@ namespace lumivox::testing {
 
 namespace fs = std::filesystem;
 
+bool onCi() {
+    const char* ci = std::getenv("CI");
+    return ci != nullptr && std::string(ci) == "true";
+}
+
+#if defined(LUMIVOX_TEST_SOURCE_DIR) && defined(LUMIVOX_TEST_BINARY_DIR)
+constexpr const char* kBuiltSourceDir = LUMIVOX_TEST_SOURCE_DIR;
+constexpr const char* kBuiltBinaryDir = LUMIVOX_TEST_BINARY_DIR;
+#else
+constexpr const char* kBuiltSourceDir = nullptr;
+constexpr const char* kBuiltBinaryDir = nullptr;
+#endif
+
 fs::path sourceDir() {
     const char* dir = std::getenv("LUMIVOX_SOURCE_DIR");
-    return dir ? fs::path(dir) : fs::current_path();
+    return dir ? fs::path(dir) : kBuiltSourceDir ? fs::path(kBuiltSourceDir) : fs::current_path();
 }
 
 fs::path binaryDir() {
     const char* dir = std::getenv("LUMIVOX_BINARY_DIR");
-    return dir ? fs::path(dir) : fs::current_path();
+    return dir ? fs::path(dir) : kBuiltBinaryDir ? fs::path(kBuiltBinaryDir) : fs::current_path();
 }
 
 TempDir::~TempDir() {

@@ -5,22 +5,33 @@
 namespace lumivox {
 namespace {
 
-TEST(Encoding, RoundTripsGbkAndKeepsOtherCharactersAsFourByteSequences) {
-    struct Case {
-        const char* utf8;
-        const char* gbk;
-    };
-    const Case cases[] = {
+struct RoundTrip {
+    const char* utf8;
+    const char* gbk;
+};
+
+void expectRoundTrips(std::initializer_list<RoundTrip> cases) {
+    for (const RoundTrip& c : cases) {
+        EXPECT_EQ(utf8ToGbk(c.utf8), c.gbk) << c.utf8;
+        EXPECT_EQ(gbkToUtf8(c.gbk), c.utf8) << c.utf8;
+    }
+}
+
+TEST(Encoding, RoundTripsGbk) {
+    expectRoundTrips({
         {"", ""},
         {"abc", "abc"},
         {"\xE4\xBF\xA1\xE6\x81\xAF\xEF\xBC\x9A", "\xD0\xC5\xCF\xA2\xA3\xBA"},  // 信息：
         {"\xEF\xBF\xA5", "\xA3\xA4"},                                          // ￥
-        {"\xF0\x9F\x98\x80", "\x94\x39\xFC\x36"},                              // U+1F600
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(utf8ToGbk(c.utf8), c.gbk) << c.utf8;
-        EXPECT_EQ(gbkToUtf8(c.gbk), c.utf8) << c.utf8;
-    }
+    });
+}
+
+// (On Windows these need code page 54936, which Wine lacks: the Wine run leaves
+// out this test alone.)
+TEST(Encoding, KeepsOtherCharactersAsFourByteSequences) {
+    expectRoundTrips({
+        {"\xF0\x9F\x98\x80", "\x94\x39\xFC\x36"},  // U+1F600
+    });
 }
 
 // Bytes from the OS that are not UTF-8 (a Latin-1 home folder, a truncated or

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <fstream>
+#include <future>
 
 #include "base/Encoding.hpp"
 #include "base/TextOps.hpp"
@@ -183,12 +185,30 @@ TEST(FileOps, LaunchProgramWaitsOrSettlesAndSplitsQuotedArguments) {
         true, 1));
     EXPECT_EQ(contentsOf(out), "a b|x");
 
-    // Without waiting, the call returns within about a second although the child runs on.
+    // Without waiting, the call gives the child about a second to settle and
+    // returns while it runs on: this child ends only when the test lets it (a
+    // line through a pipe), so a call that waited for it is reported as a hang.
+    const std::string pipe = (dir / "go").string();
+    const std::string done = (dir / "done").string();
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(launchProgram("sleep 3", false));
-    auto elapsed = std::chrono::steady_clock::now() - start;
-    EXPECT_LT(elapsed, std::chrono::milliseconds(2000));
-    EXPECT_GE(elapsed, std::chrono::milliseconds(900));
+    auto launching = std::async(std::launch::async, [&] {
+        return launchProgram("/bin/sh -c \"read x < '" + pipe + "'; echo ended > '" + done + "'\"",
+                             false);
+    });
+    const bool returned = launching.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+    EXPECT_TRUE(returned) << "launchProgram waited for a child it should leave running";
+    EXPECT_FALSE(fs::exists(done)) << "the child ended early";
+    int writer = -1;
+    ASSERT_TRUE(lumivox::testing::waitUntil(
+        [&] { return (writer = open(pipe.c_str(), O_WRONLY | O_NONBLOCK)) >= 0; },
+        std::chrono::seconds(30)))
+        << "the child never read its pipe";
+    ASSERT_EQ(write(writer, "go\n", 3), 3);
+    close(writer);
+    EXPECT_TRUE(launching.get());
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
+    EXPECT_TRUE(lumivox::testing::waitUntil([&] { return fs::exists(done); }, std::chrono::seconds(30)));
 
     EXPECT_FALSE(launchProgram("/no/such/program", true, 1));
     EXPECT_FALSE(launchProgram("", true, 1));

@@ -2,6 +2,7 @@
 // A wave-output device for tests: it records what it is given and completes
 // buffers only when the test says so, so that a voice's buffer bookkeeping can
 // be followed step by step.
+#include <condition_variable>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -48,9 +49,40 @@ struct DeviceLog {
     }
 };
 
+// Holds every device's reset until released, as a device whose reset waits for
+// its driver; counts the resets that arrived.
+class ResetGate {
+public:
+    void hold() {
+        std::lock_guard lock(mutex_);
+        held_ = true;
+    }
+    void release() {
+        std::lock_guard lock(mutex_);
+        held_ = false;
+        changed_.notify_all();
+    }
+    std::size_t arrived() {
+        std::lock_guard lock(mutex_);
+        return arrived_;
+    }
+    void pass() {
+        std::unique_lock lock(mutex_);
+        ++arrived_;
+        changed_.wait(lock, [this] { return !held_; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool held_ = false;
+    std::size_t arrived_ = 0;
+};
+
 class RecordingWaveOut final : public platform::WaveOut {
 public:
-    explicit RecordingWaveOut(std::shared_ptr<DeviceLog> log) : log_(std::move(log)) {}
+    RecordingWaveOut(std::shared_ptr<DeviceLog> log, std::shared_ptr<ResetGate> gate)
+        : log_(std::move(log)), gate_(std::move(gate)) {}
     bool write(platform::WaveBuffer& buffer) override {
         std::lock_guard lock(log_->mutex);
         log_->written.emplace_back(reinterpret_cast<const char*>(buffer.data), buffer.length);
@@ -64,6 +96,7 @@ public:
     }
     void restart() override {}
     void reset() override {
+        gate_->pass();
         std::deque<platform::WaveBuffer*> all;
         {
             std::lock_guard lock(log_->mutex);
@@ -82,6 +115,7 @@ public:
 
 private:
     std::shared_ptr<DeviceLog> log_;
+    std::shared_ptr<ResetGate> gate_;
 };
 
 // An opener that makes recording devices and keeps their logs, in order of opening;
@@ -100,7 +134,7 @@ public:
             if (!format.empty() && format[0] == 0xEE) {
                 return nullptr;
             }
-            return std::make_unique<RecordingWaveOut>(log);
+            return std::make_unique<RecordingWaveOut>(log, resets_);
         };
     }
     std::shared_ptr<DeviceLog> log(std::size_t index) {
@@ -111,8 +145,10 @@ public:
         std::lock_guard lock(mutex_);
         return logs_.size();
     }
+    ResetGate& resets() { return *resets_; }
 
 private:
+    std::shared_ptr<ResetGate> resets_ = std::make_shared<ResetGate>();
     std::mutex mutex_;
     std::vector<std::shared_ptr<DeviceLog>> logs_;
 };

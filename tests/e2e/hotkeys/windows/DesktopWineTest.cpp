@@ -4,8 +4,11 @@
 //   Hotkeys: F3 is registered through the hotkey service on RegisterHotKey; a
 //   chat box stand-in of ours (ChatBox.cpp) holds the focus, since under Wine a
 //   hotkey fires only while a Wine window has it; xdotool presses F3 on the X
-//   display; the hotkey puts the phrase on the clipboard and injects Enter,
-//   Ctrl+V and Enter with SendInput, as the phrase sender does.
+//   display. The hotkey's handler is this test's own: it puts the text on the
+//   clipboard and injects Enter, Ctrl+V and Enter through the platform's
+//   clipboard and key injection (SendInput). So this checks the hotkey service
+//   and those platform parts; the program's own phrase sender, from its phrase
+//   page, is driven in ProgramHotkeyWineTest.cpp.
 //   Message boxes: the box shows the text and caption, and a key pressed on the
 //   display gives the result its style asks for.
 #include <windows.h>
@@ -110,7 +113,7 @@ class WineDesktop : public ::testing::Test {
     lumivox::testing::TempDir dir_;
 };
 
-TEST_F(WineDesktop, F3SendsEnterThePhraseAndEnterToTheFocusedChatBox) {
+TEST_F(WineDesktop, F3FiresItsHotkeyOnceAndTheInjectedKeysAndClipboardReachTheFocusedBox) {
     const fs::path received = dir_ / "chat.txt";
     // The box runs on; it writes its empty text once it is up.
     ASSERT_TRUE(
