@@ -69,5 +69,4 @@ if(LUMIVOX_BUILD_TESTS)
   # signature check's benchmark.
   add_subdirectory(tools/get)
   add_subdirectory(bench/online)
-  add_subdirectory(bench/app)
 endif()
