@@ -2,7 +2,7 @@
 // The segmented HTTP download engine: a Download object holds at most one task,
 // started from a TaskParam record. The task's control thread runs the callbacks;
 // one thread per connection fetches a segment of the file with a byte range and
-// writes it straight into a mapped target file of the final size.
+// writes it at its place in a target file created at the final size.
 #include <cstdint>
 #include <functional>
 #include <memory>

@@ -249,7 +249,7 @@ void Task::finish() {
         if (worker->thread.joinable())
             worker->thread.join();
     }
-    view_.reset();
+    target_.reset();  // closed before the end event, which may open the file
     Download* sender;
     {
         std::lock_guard lock(ownerLock_);
@@ -342,9 +342,9 @@ bool Task::runFirstThread(Worker& worker, std::string& body) {
         logUtf8(DownloadLog::kError, "文件太大，超出允许的下载长度或磁盘剩余空间");
         return false;
     }
-    view_ =
-        platform::MappedFile::createNew(gbkToUtf8(localPath_), static_cast<std::uint64_t>(total));
-    if (!view_) {
+    target_ =
+        platform::TargetFile::createNew(gbkToUtf8(localPath_), static_cast<std::uint64_t>(total));
+    if (!target_) {
         logUtf8(DownloadLog::kError,
                 "创建文件错误，超出最大支持下载长度或磁盘是可写或磁盘没有空间");
         return false;
@@ -435,35 +435,43 @@ bool Task::waitBeforeRetry(Worker& worker) {
         return false;
     --worker.retriesLeft;
     ++retries_;
-    flushBuffer(worker);
+    if (!flushBuffer(worker))
+        return false;
     logUtf8(DownloadLog::kProgress, "等待" + std::to_string(kRetryWaitMs / 1000) + "秒后重试");
     return sleepUnlessStopped(kRetryWaitMs, stopFlags(worker));
 }
 
-// Copies the buffer into the view at the segment's position, then advances the
-// segment's bytes done under the bookkeeping lock, where a split reads them. The
-// copy itself (page faults of the mapping included) runs without the lock: only
-// this thread writes this part of the view, and a split never cuts into the
-// 20,480 bytes after the position.
-void Task::flushBuffer(Worker& worker) {
+void Task::keepReceived(Worker& worker, std::int64_t bytes) {
+    worker.fill += bytes;
+    std::lock_guard lock(threadLock_);
+    segments_[worker.segment].done += bytes;
+}
+
+// Writes the buffer to the target where its bytes belong: they end at the
+// segment's bytes done. The write runs without the bookkeeping lock: only this
+// thread writes this part of the file, and a split never cuts below bytes done.
+bool Task::flushBuffer(Worker& worker) {
     if (worker.fill == 0)
-        return;
+        return true;
     std::int64_t position;
     {
         std::lock_guard lock(threadLock_);
         const Segment& segment = segments_[worker.segment];
-        position = segment.start + segment.done;
+        position = segment.start + segment.done - worker.fill;
     }
-    std::memcpy(view_->data() + position, worker.buffer.data(),
-                static_cast<std::size_t>(worker.fill));
-    std::lock_guard lock(threadLock_);
-    segments_[worker.segment].done += worker.fill;
+    const bool written = target_->writeAt(static_cast<std::uint64_t>(position),
+                                          worker.buffer.data(),
+                                          static_cast<std::size_t>(worker.fill));
     worker.fill = 0;
+    if (!written) {
+        logUtf8(DownloadLog::kError, "写入文件错误");
+    }
+    return written;
 }
 
 std::int64_t Task::bytesLeft(const Worker& worker) {
     std::lock_guard lock(threadLock_);
-    return segments_[worker.segment].left() - worker.fill;
+    return segments_[worker.segment].left();
 }
 
 // The data loop: receives the worker's segment, then each further idle segment
@@ -492,17 +500,18 @@ bool Task::receiveSegments(Worker& worker, std::string body) {
                 const std::int64_t take = std::min<std::int64_t>(
                     std::min<std::int64_t>(static_cast<std::int64_t>(body.size()),
                                            bytesLeft(worker)),
-                    kReceiveBufferBytes - worker.fill);
+                    kWriteBufferBytes - worker.fill);
                 std::memcpy(worker.buffer.data() + worker.fill, body.data(),
                             static_cast<std::size_t>(take));
-                worker.fill += take;
+                keepReceived(worker, take);
                 countBytes(worker, static_cast<long>(take));
                 postEvent(DownloadEvent::kReceived, take, 0);
                 body.clear();
             }
             const std::int64_t left = bytesLeft(worker);
-            if (left <= 0 || worker.fill == kReceiveBufferBytes)
-                flushBuffer(worker);
+            if ((left <= 0 || worker.fill + kReceiveBufferBytes > kWriteBufferBytes) &&
+                !flushBuffer(worker))
+                return false;
             if (left <= 0)
                 break;
             if (stopping(worker)) {
@@ -514,19 +523,20 @@ bool Task::receiveSegments(Worker& worker, std::string body) {
             // by the pause that keeps the thread at its share.
             std::int64_t want =
                 share > 0 ? std::max<std::int64_t>(share / 8, 1) : std::max(param_.blockSize, 1);
-            want = std::min({want, kReceiveBufferBytes - worker.fill, left});
+            want = std::min({want, kReceiveBufferBytes, kWriteBufferBytes - worker.fill, left});
             const auto cycleStart = Clock::now();
             long received = 0;
             long result = receiveWithTimeout(
                 worker.socket, stopFlags(worker), static_cast<long>(want), static_cast<long>(want),
                 param_.receiveTimeout, worker.buffer.data() + worker.fill, 0, &counter, received);
-            worker.fill += received;
+            keepReceived(worker, received);
             if (received > 0)
                 postEvent(DownloadEvent::kReceived, received, 0);
             if (result < 0) {
                 // An early close is a failed attempt like any other, so the rest
                 // of the segment is asked for again rather than left as zeros.
-                flushBuffer(worker);
+                if (!flushBuffer(worker))
+                    return false;
                 log(DownloadLog::kError, errorTextOf(static_cast<int>(result)));
                 if (!waitBeforeRetry(worker) || !requestSegmentWithRetries(worker, body))
                     return false;

@@ -16,7 +16,7 @@
 #include "online/DownloadPlan.hpp"
 #include "online/HttpText.hpp"
 #include "online/SocketOps.hpp"
-#include "platform/MappedFile.hpp"
+#include "platform/TargetFile.hpp"
 #include "platform/Sockets.hpp"
 
 namespace lumivox::online {
@@ -24,6 +24,9 @@ namespace lumivox::online {
 inline constexpr int kRetryBudget = 999;
 inline constexpr int kRetryWaitMs = 5000;
 inline constexpr int kRedirectLimit = 20;
+// A segment thread gathers several reads (each at most kReceiveBufferBytes) before
+// one write to the target: fewer writes, each taking the file's lock once.
+inline constexpr std::int64_t kWriteBufferBytes = 6 * kReceiveBufferBytes;
 
 struct TaskMessage {
     enum class Kind { StartThread, Callback, Log, AllEnded };
@@ -46,7 +49,9 @@ struct Worker {
     std::int64_t total = 0;
     int retriesLeft = kRetryBudget;
     platform::SocketHandle socket = platform::kNoSocket;
-    std::vector<char> buffer = std::vector<char>(kReceiveBufferBytes);
+    // Received bytes not yet written; they already count in the segment's bytes
+    // done, so a split never cuts into them.
+    std::vector<char> buffer = std::vector<char>(kWriteBufferBytes);
     std::int64_t fill = 0;
     bool running = true;    // under the bookkeeping lock
     HttpResponse response;  // of the latest request
@@ -109,7 +114,10 @@ class Task : public std::enable_shared_from_this<Task> {
     bool receiveSegments(Worker& worker, std::string body);
     bool requestSegmentWithRetries(Worker& worker, std::string& body);
     bool waitBeforeRetry(Worker& worker);
-    void flushBuffer(Worker& worker);
+    // Takes `bytes` more received into the worker's buffer.
+    void keepReceived(Worker& worker, std::int64_t bytes);
+    // False when the target refused the bytes (the thread then fails).
+    bool flushBuffer(Worker& worker);
     std::int64_t bytesLeft(const Worker& worker);
     bool stopping(const Worker& worker) const { return worker.stop || stopRequested_; }
 
@@ -138,7 +146,7 @@ class Task : public std::enable_shared_from_this<Task> {
 
     std::atomic<int> retries_{0};
     std::atomic<bool> lengthAnnounced_{false};
-    std::unique_ptr<platform::MappedFile> view_;  // set by the first thread before others start
+    std::unique_ptr<platform::TargetFile> target_;  // set by the first thread before others start
 
     friend int firstRequest(Task& task, Worker& worker, std::string& body);
     friend int segmentRequest(Task& task, Worker& worker, std::int64_t position, std::string& body);

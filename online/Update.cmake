@@ -35,11 +35,13 @@ if(LUMIVOX_SELF_UPDATE AND NOT LUMIVOX_ALLOW_DEVELOPMENT_KEY
     "key (-DLUMIVOX_SELF_UPDATE=OFF).")
 endif()
 
-# The signature check's cryptography (platform/linux/CryptoLinux.cpp); the Windows
+# The signature check's cryptography (platform/linux/CryptoLinux.cpp): OpenSSL's
+# header only, its library opened when an update is first checked; the Windows
 # build links libgcrypt instead (cmake/Windows.cmake).
 if(NOT WIN32)
   find_package(OpenSSL REQUIRED COMPONENTS Crypto)
-  target_link_libraries(lumivox_core PUBLIC OpenSSL::Crypto)
+  target_include_directories(lumivox_core PUBLIC ${OPENSSL_INCLUDE_DIR})
+  target_link_libraries(lumivox_core PUBLIC ${CMAKE_DL_LIBS})
 endif()
 set_property(SOURCE ${CMAKE_SOURCE_DIR}/online/Site.cpp APPEND PROPERTY COMPILE_DEFINITIONS
   "LUMIVOX_DEFAULT_SERVER=\"${LUMIVOX_DEFAULT_SERVER}\"")

@@ -1,7 +1,8 @@
 // Times each program from its start to its first top-level window being mapped
 // (seen as a MapNotify on the root window of a private X server), then reads its
 // peak resident memory once it has settled. Prints medians of several runs of
-// Lumivox and of a minimal Qt window, taken alternately, and their ratios.
+// Lumivox and of a minimal Qt window, taken alternately, and their ratios, and
+// the number of shared libraries each has loaded once settled.
 #include <X11/Xlib.h>
 #include <poll.h>
 #include <signal.h>
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -26,6 +28,7 @@ using Clock = std::chrono::steady_clock;
 struct Sample {
     double startupMs = -1;
     long peakRssKb = -1;
+    long sharedLibraries = -1;
 };
 
 // VmHWM of a running process, in kB.
@@ -37,6 +40,19 @@ long peakRssKb(pid_t pid) {
         }
     }
     return -1;
+}
+
+// Distinct shared-object files mapped into a running process.
+long sharedLibraryCount(pid_t pid) {
+    std::ifstream maps("/proc/" + std::to_string(pid) + "/maps");
+    std::set<std::string> files;
+    for (std::string line; std::getline(maps, line);) {
+        const std::size_t slash = line.find('/');
+        if (slash != std::string::npos && line.find(".so", slash) != std::string::npos) {
+            files.insert(line.substr(slash));
+        }
+    }
+    return static_cast<long>(files.size());
 }
 
 Sample measure(Display* display, const std::string& program,
@@ -62,6 +78,7 @@ Sample measure(Display* display, const std::string& program,
     // Settle (Lumivox's start-up timer runs its 100 ticks), then read the peak.
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     sample.peakRssKb = peakRssKb(child.pid());
+    sample.sharedLibraries = sharedLibraryCount(child.pid());
     child.terminate();
     return sample;
 }
@@ -96,10 +113,10 @@ int main(int argc, char** argv) {
     struct Peer {
         const char* name;
         std::string program;
-        std::vector<double> startup, rss;
+        std::vector<double> startup, rss, libraries;
     };
-    Peer peers[] = {{"lumivox", LUMIVOX_PROGRAM, {}, {}},
-                    {"minimal_qt", MINIMAL_QT_WINDOW, {}, {}}};
+    Peer peers[] = {{"lumivox", LUMIVOX_PROGRAM, {}, {}, {}},
+                    {"minimal_qt", MINIMAL_QT_WINDOW, {}, {}, {}}};
     measure(display, peers[0].program, env);  // warm the file cache and font cache
     measure(display, peers[1].program, env);
     for (int run = 0; run < runs; ++run) {
@@ -111,6 +128,7 @@ int main(int argc, char** argv) {
             }
             peer.startup.push_back(sample.startupMs);
             peer.rss.push_back(static_cast<double>(sample.peakRssKb));
+            peer.libraries.push_back(static_cast<double>(sample.sharedLibraries));
         }
     }
     XCloseDisplay(display);
@@ -118,6 +136,7 @@ int main(int argc, char** argv) {
     for (const Peer& peer : peers) {
         std::printf("startup_to_window_%s: %.1f ms\n", peer.name, median(peer.startup));
         std::printf("peak_rss_%s: %.0f kB\n", peer.name, median(peer.rss));
+        std::printf("shared_libraries_%s: %.0f count\n", peer.name, median(peer.libraries));
     }
     std::printf("startup_ratio_lumivox_vs_minimal_qt: %.2f x\n",
                 median(peers[0].startup) / median(peers[1].startup));

@@ -7,9 +7,12 @@
 // of the same run.
 // Private memory is the process's anonymous memory (the Anonymous line of
 // /proc/<pid>/smaps_rollup), sampled every 20 ms: the target file's pages, mapped
-// or cached, are not counted for anyone.
+// or cached, are not counted for anyone. Peak resident memory is the kernel's
+// own high-water mark of the process (wait4's ru_maxrss): there a mapped
+// target's pages do count.
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -40,6 +43,7 @@ using Clock = std::chrono::steady_clock;
 struct Sample {
     double seconds = 0;
     long anonKiB = 0;
+    long peakRssKiB = 0;
     bool ok = false;
 };
 
@@ -72,8 +76,9 @@ Sample measure(const std::vector<std::string>& argv) {
     std::atomic<bool> done{false};
     int status = -1;
     Clock::time_point end;
+    rusage usage{};
     std::thread waiter([&] {
-        waitpid(pid, &status, 0);
+        wait4(pid, &status, 0, &usage);
         end = Clock::now();
         done = true;
     });
@@ -83,6 +88,7 @@ Sample measure(const std::vector<std::string>& argv) {
     }
     waiter.join();
     sample.seconds = std::chrono::duration<double>(end - start).count();
+    sample.peakRssKiB = usage.ru_maxrss;
     sample.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     return sample;
 }
@@ -141,7 +147,7 @@ int main(int argc, char** argv) {
     if (const char* windowsGet = std::getenv("LUMIVOX_GET_WINDOWS")) {
         peers["engine_wine_5conn"] = {LUMIVOX_WINE_RUN, windowsGet, url, target, "5", "--quiet"};
     }
-    std::map<std::string, std::vector<double>> seconds, kib;
+    std::map<std::string, std::vector<double>> seconds, kib, rss;
     int wrong = 0;
     // Interleaved, so that a slow moment of the machine falls on every peer alike,
     // in a new order each run: what ran just before (the pages it freed, the
@@ -163,11 +169,12 @@ int main(int argc, char** argv) {
                 continue;
             }
             if (std::getenv("LUMIVOX_BENCH_VERBOSE")) {
-                std::fprintf(stderr, "run %d %s %.3f s %ld KiB\n", run, name.c_str(),
-                             sample.seconds, sample.anonKiB);
+                std::fprintf(stderr, "run %d %s %.3f s %ld KiB %ld KiB rss\n", run,
+                             name.c_str(), sample.seconds, sample.anonKiB, sample.peakRssKiB);
             }
             seconds[name].push_back(sample.seconds);
             kib[name].push_back(static_cast<double>(sample.anonKiB));
+            rss[name].push_back(static_cast<double>(sample.peakRssKiB));
         }
     }
     std::printf("download_size: %ld MiB\nruns: %d\nfailed_or_different_runs: %d count\n", mebibytes,
@@ -181,6 +188,7 @@ int main(int argc, char** argv) {
                         ? 0.0
                         : *std::min_element(seconds[name].begin(), seconds[name].end()));
         std::printf("%s_private_peak_median: %.0f KiB\n", name.c_str(), median(kib[name]));
+        std::printf("%s_peak_rss_median: %.0f KiB\n", name.c_str(), median(rss[name]));
     }
     auto ratio = [&](const char* a, const char* b, auto& table, const char* what) {
         double denominator = median(table[b]);
@@ -197,6 +205,7 @@ int main(int argc, char** argv) {
             ratio(engine, peer, seconds, "wall");
             ratio(engine, peer, best, "best_wall");
             ratio(engine, peer, kib, "private");
+            ratio(engine, peer, rss, "peak_rss");
         }
     }
     return wrong == 0 ? 0 : 1;

@@ -1,6 +1,7 @@
 // Sound benchmarks on a private PulseAudio server, with peers measured in the
 // same run: click-to-sound (beside paplay), stop-to-silence with 50 voices,
-// CPU per voice with 64 voices (and underruns), MP3 decoding (beside mpg123 -t).
+// CPU per voice with 64 voices (and underruns), underruns of 50 overlapping
+// effects beside two CPU-bound processes, MP3 decoding (beside mpg123 -t).
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -118,6 +119,27 @@ int main() {
     service.waitForVoices();
     std::printf("cpu_per_voice_64_voices: %.3f %%\n", 100.0 * cpu / wall / 64);
     std::printf("underruns_64_voices: %llu count\n", static_cast<unsigned long long>(underruns));
+
+    // Underruns of 50 overlapping effects, started 20 ms apart, while two
+    // CPU-bound processes keep both cores of a small machine busy.
+    {
+        const auto effect = lumivox::testing::readBytes(
+            fixtures.tone("bench-effect.wav", "-r 44100 -b 16 -c 2", 2, 900));
+        lumivox::testing::Subprocess busy1({"sh", "-c", "while :; do :; done"});
+        lumivox::testing::Subprocess busy2({"sh", "-c", "while :; do :; done"});
+        std::this_thread::sleep_for(300ms);
+        const std::uint64_t before = lumivox::platform::waveOutUnderrunCount();
+        for (int i = 0; i < 50; ++i) {
+            service.playSound(effect);
+            std::this_thread::sleep_for(20ms);
+        }
+        service.waitForVoices();
+        const std::uint64_t loaded = lumivox::platform::waveOutUnderrunCount() - before;
+        busy1.terminate();
+        busy2.terminate();
+        std::printf("underruns_50_effects_two_busy_processes: %llu count\n",
+                    static_cast<unsigned long long>(loaded));
+    }
 
     // MP3 decoding speed: the song pipeline's reader and decoder beside mpg123 -t.
     const double songSeconds = 60;

@@ -1,15 +1,21 @@
 // The sound board's figures, each beside a peer measured in the same run:
-// - click to sound: an xdotool click on an effect button of the real window
-//   until the sound reaches the sound server's monitor, beside paplay of the
-//   same effect file from its start;
+// - click to sound: a click on an effect button of the real window until the
+//   sound reaches the sound server's monitor, beside paplay of the same effect
+//   file from its start: the click once from an xdotool process (so both pay a
+//   process start) and once sent by this process itself through XTest (the
+//   program's own time from the click, as a host's click has no process start);
 // - start-up to the window mapped, and peak memory, beside the same program
 //   built without the 50 effects (alternating runs, medians);
 // - the executables' sizes and the effect generator's time.
 #include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
 #include <poll.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -74,6 +80,40 @@ std::pair<double, double> startup(Display* display, const std::string& program,
     return {mapped, rss};
 }
 
+// Where the first sample at or above `level` lies in a 16-bit PCM WAV file, in
+// ms from the start of its samples: the part of any click-to-sound time that
+// is the sound's own lead-in, the same for every player. -1 when none.
+double firstLoudMs(const std::string& path, int level) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::size_t at = 12;
+    int channels = 0, rate = 0;
+    while (at + 8 <= bytes.size()) {
+        const std::string id = bytes.substr(at, 4);
+        std::uint32_t size = 0;
+        std::memcpy(&size, bytes.data() + at + 4, 4);
+        if (id == "fmt " && at + 16 <= bytes.size()) {
+            std::uint16_t count = 0;
+            std::uint32_t perSecond = 0;
+            std::memcpy(&count, bytes.data() + at + 10, 2);
+            std::memcpy(&perSecond, bytes.data() + at + 12, 4);
+            channels = count, rate = static_cast<int>(perSecond);
+        } else if (id == "data" && channels > 0 && rate > 0) {
+            const std::size_t end = std::min<std::size_t>(bytes.size(), at + 8 + size);
+            for (std::size_t i = at + 8; i + 2 <= end; i += 2) {
+                std::int16_t sample = 0;
+                std::memcpy(&sample, bytes.data() + i, 2);
+                if (std::abs(sample) >= level) {
+                    return static_cast<double>((i - at - 8) / 2 / channels) * 1000.0 / rate;
+                }
+            }
+            return -1;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return -1;
+}
+
 long fileSize(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0 ? static_cast<long>(info.st_size) : -1;
@@ -118,7 +158,12 @@ int main(int argc, char** argv) {
         x("xdotool mousemove " + std::to_string(cx) + " " + std::to_string(cy));
         std::this_thread::sleep_for(1s);
         const std::string effect = std::string(EFFECTS_DIR) + "/16.wav";
-        std::vector<double> ours, paplay;
+        Display* clicks = XOpenDisplay(xvfb.display().c_str());
+        if (clicks == nullptr) {
+            std::fprintf(stderr, "cannot open the private X display\n");
+            return 1;
+        }
+        std::vector<double> ours, direct, paplay;
         auto untilLoud = [&](std::size_t from, Clock::time_point start) {
             const long loud = recorder.waitForLoud(from, kLoud, 5s);
             return loud < 0 ? -1 : ms(recorder.arrivalOf(static_cast<std::size_t>(loud)) - start);
@@ -134,16 +179,37 @@ int main(int argc, char** argv) {
             std::this_thread::sleep_for(600ms);
             from = recorder.sampleCount();
             start = Clock::now();
+            XTestFakeButtonEvent(clicks, 1, True, CurrentTime);
+            XTestFakeButtonEvent(clicks, 1, False, CurrentTime);
+            XFlush(clicks);
+            direct.push_back(untilLoud(from, start));
+            std::this_thread::sleep_for(600ms);
+            from = recorder.sampleCount();
+            start = Clock::now();
             Subprocess peer({"paplay", effect}, sound.server().environment());
             paplay.push_back(untilLoud(from, start));
             peer.wait(5s);
         }
+        XCloseDisplay(clicks);
         program.terminate();
         std::printf("runs: %d\n", runs);
         std::printf("click_to_sound_window_button16: %.1f ms\n", median(ours));
         std::printf("click_to_sound_paplay_16wav: %.1f ms\n", median(paplay));
         std::printf("click_to_sound_ratio_window_to_paplay: %.2f x\n",
                     median(ours) / median(paplay));
+        std::printf("click_to_sound_window_button16_xtest: %.1f ms\n", median(direct));
+        std::printf("click_to_sound_ratio_window_xtest_to_paplay: %.2f x\n",
+                    median(direct) / median(paplay));
+        // The same times less the file's own lead-in before its first loud sample.
+        const double leadIn = firstLoudMs(effect, kLoud);
+        std::printf("effect16_lead_in: %.1f ms\n", leadIn);
+        std::printf("click_to_first_sample_window_xtest: %.1f ms\n", median(direct) - leadIn);
+        std::printf("click_to_first_sample_window_xdotool: %.1f ms\n", median(ours) - leadIn);
+        std::printf("click_to_first_sample_paplay: %.1f ms\n", median(paplay) - leadIn);
+        std::printf("click_to_first_sample_ratio_window_xtest_to_paplay: %.2f x\n",
+                    (median(direct) - leadIn) / (median(paplay) - leadIn));
+        std::printf("click_to_first_sample_ratio_window_xdotool_to_paplay: %.2f x\n",
+                    (median(ours) - leadIn) / (median(paplay) - leadIn));
     }
 
     // Start-up and peak memory with and without the embedded effects.

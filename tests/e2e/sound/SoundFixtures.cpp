@@ -36,6 +36,16 @@ std::filesystem::path SoundFixtures::tone(const std::string& name, const std::st
     return file;
 }
 
+std::filesystem::path SoundFixtures::fluteNote(const std::string& name) {
+    const auto file = dir_ / name;
+    const std::string track = {0x00, '\xC0', 73, 0x00, '\x90', 69, 110, '\x83', 0x60,
+                               '\x80', 69, 0x00, 0x00, '\xFF', 0x2F, 0x00};
+    std::ofstream(file, std::ios::binary)
+        << std::string("MThd\0\0\0\6\0\0\0\1\x01\xE0MTrk\0\0\0", 21)
+        << static_cast<char>(track.size()) << track;
+    return file;
+}
+
 std::filesystem::path SoundFixtures::song(const std::string& name, double seconds, int hz) {
     const auto file = dir_ / name;
     if (!std::filesystem::exists(file)) {

@@ -29,6 +29,9 @@ public:
                                int hz);
     // An MP3 file of a sine tone (44,100 Hz stereo).
     std::filesystem::path song(const std::string& name, double seconds, int hz);
+    // A MIDI file of one note: flute (program 73), A4 from the first tick for
+    // half a second.
+    std::filesystem::path fluteNote(const std::string& name);
     std::filesystem::path path(const std::string& name) const { return dir_ / name; }
 
 private:

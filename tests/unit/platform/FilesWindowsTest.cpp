@@ -8,7 +8,7 @@
 
 #include "platform/DataFolder.hpp"
 #include "platform/Files.hpp"
-#include "platform/MappedFile.hpp"
+#include "platform/TargetFile.hpp"
 #include "tests/support/TestSupport.hpp"
 
 namespace lumivox::platform {
@@ -66,13 +66,14 @@ TEST(FilesWindows, WildcardsMatchTheLastComponent) {
     EXPECT_FALSE(pathMatchesAnything(base + "missing\\*"));
 }
 
-TEST(FilesWindows, MappedTargetIsReservedWholeAndNeverReplacesAFile) {
+TEST(FilesWindows, DownloadTargetIsReservedWholeAndNeverReplacesAFile) {
     testing::TempDir dir;
     const fs::path path = dir.path() / u8"下载.bin";
     {
-        auto file = MappedFile::createNew(utf8(path), 100000);
+        auto file = TargetFile::createNew(utf8(path), 100000);
         ASSERT_NE(file, nullptr);
-        std::memcpy(file->data() + 99990, "0123456789", 10);
+        EXPECT_TRUE(file->writeAt(99990, "0123456789", 10));
+        EXPECT_FALSE(file->writeAt(99995, "0123456789", 10));
         // The whole length at once (NTFS allocates its clusters; Wine's files
         // on Linux may stay sparse, so the allocation is not asked for here).
         HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -89,9 +90,9 @@ TEST(FilesWindows, MappedTargetIsReservedWholeAndNeverReplacesAFile) {
     EXPECT_TRUE(canOpenForReading(utf8(path)));
 
     // An existing file stays as it was; a length of 0 leaves no file.
-    EXPECT_EQ(MappedFile::createNew(utf8(path), 10), nullptr);
+    EXPECT_EQ(TargetFile::createNew(utf8(path), 10), nullptr);
     EXPECT_EQ(contents(path).size(), 100000u);
-    EXPECT_EQ(MappedFile::createNew(utf8(dir.path() / "empty.bin"), 0), nullptr);
+    EXPECT_EQ(TargetFile::createNew(utf8(dir.path() / "empty.bin"), 0), nullptr);
     EXPECT_FALSE(pathExists(utf8(dir.path() / "empty.bin")));
     EXPECT_FALSE(canOpenForReading(utf8(dir.path())));
     EXPECT_TRUE(pathExists(utf8(dir.path())));
