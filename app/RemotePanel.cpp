@@ -93,7 +93,7 @@ class ProgramBoard : public RemoteBoard {
             json all = captionsOf(window);
             all["playing"] = playingOf(window);
             all["volumes"] = volumes();
-            state = all.dump();
+            state = all.dump(-1, ' ', false, json::error_handler_t::replace);
         });
         return ran ? std::optional(state) : std::nullopt;
     }
@@ -154,12 +154,12 @@ struct Panel {
         if (!server || !window) {
             return;
         }
-        const std::string captions = captionsOf(*window).dump();
+        const std::string captions = captionsOf(*window).dump(-1, ' ', false, json::error_handler_t::replace);
         if (captions != lastCaptions) {
             lastCaptions = captions;
             server->publish("captions", captions);
         }
-        const std::string playing = json{{"playing", playingOf(*window)}}.dump();
+        const std::string playing = json{{"playing", playingOf(*window)}}.dump(-1, ' ', false, json::error_handler_t::replace);
         if (playing != lastPlaying) {
             lastPlaying = playing;
             server->publish("playing", playing);

@@ -41,7 +41,9 @@ std::optional<std::string_view> numberedRoute(std::string_view path, std::string
 }  // namespace
 
 std::string errorJson(std::string_view message) {
-    return nlohmann::json{{"error", std::string(message)}}.dump();
+    // The message may quote the client's path: bytes that are no UTF-8 are replaced.
+    return nlohmann::json{{"error", std::string(message)}}.dump(
+        -1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 bool bearerMatches(std::string_view authorization, std::string_view token) {

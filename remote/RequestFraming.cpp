@@ -64,8 +64,11 @@ Framing frameRequest(std::string_view received) {
             std::size_t length = 0;
             const auto [stop, error] =
                 std::from_chars(value.data(), value.data() + value.size(), length);
-            if (value.empty() || stop != value.data() + value.size()) {
-                return refused(error == std::errc::result_out_of_range ? 413 : 400);
+            if (error == std::errc::result_out_of_range) {
+                return refused(413);
+            }
+            if (value.empty() || error != std::errc() || stop != value.data() + value.size()) {
+                return refused(400);
             }
             if (haveLength && length != bodyLength) {
                 return refused(400);
