@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <set>
 #include <regex>
@@ -154,6 +155,10 @@ RemoteProgram::RemoteProgram(const std::string& remoteGroup) {
     }
     env["XDG_CONFIG_HOME"] = config_.path().string();
     env["LUMIVOX_SERVER"] = runOnVersionHost();
+    // Under AddressSanitizer freed memory waits in a quarantine of 256 MiB, which
+    // would hide whether the program's own memory stays bounded; a small one.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    env["ASAN_OPTIONS"] = std::string(asan != nullptr ? asan : "") + ":quarantine_size_mb=4";
     program_ = std::make_unique<Subprocess>(
         std::vector<std::string>{(binaryDir() / "lumivox").string()}, env, work_ / "out.txt",
         work_ / "err.txt");
