@@ -291,8 +291,10 @@ struct RemoteServer::Impl {
             response.set_content(errorJson("连接的设备太多"), kJson);
             return;
         }
+        // Exactly this type: the library compresses any other text/ type for a
+        // browser, which would hold the events back.
         response.set_chunked_content_provider(
-            "text/event-stream; charset=utf-8",
+            "text/event-stream",
             [stream, first = true](std::size_t, httplib::DataSink& sink) mutable {
                 std::string frame;
                 if (first) {

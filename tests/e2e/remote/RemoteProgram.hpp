@@ -39,6 +39,7 @@ class RemoteProgram {
     int port() const { return port_; }
     pid_t pid() const { return program_->pid(); }
     bool running() { return program_->running(); }
+    void kill() { program_->terminate(); }
     std::string log() const;
 
     // The chat box's sent messages (one line each).
