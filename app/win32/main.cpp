@@ -4,6 +4,7 @@
 #include <ole2.h>
 
 #include "app/EventWiring.hpp"
+#include "app/RemotePanel.hpp"
 #include "app/Startup.hpp"
 #include "base/ProgramEnd.hpp"
 #include "forms/Layout.hpp"
