@@ -190,6 +190,16 @@ std::string RemoteProgram::chatMessages() const {
     return texts;
 }
 
+long long RemoteProgram::lastMessageNs() const {
+    std::istringstream lines(wholeFile(chat_ / "messages.log"));
+    std::string line;
+    long long last = 0;
+    while (std::getline(lines, line)) {
+        last = std::atoll(line.c_str());
+    }
+    return last;
+}
+
 void RemoteProgram::click(const std::string& control) const {
     const auto [cx, cy] = centreOf(control);
     const WindowGeometry window = display_.geometry("LumivoxV1.0");

@@ -44,6 +44,8 @@ class RemoteProgram {
 
     // The chat box's sent messages (one line each).
     std::string chatMessages() const;
+    // When the chat box sent its last message (CLOCK_MONOTONIC ns), 0 before any.
+    long long lastMessageNs() const;
     // A click on a main-window control (its layout name).
     void click(const std::string& control) const;
     const PrivateDisplay& display() const { return display_; }
