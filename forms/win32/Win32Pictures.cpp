@@ -294,6 +294,21 @@ void drawStretched(HDC dc, const Picture& picture, const RECT& area) {
     SetStretchBltMode(dc, oldMode);
 }
 
+void drawSharp(HDC dc, const Picture& picture, const RECT& area) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = picture.width;
+    info.bmiHeader.biHeight = -picture.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    const int oldMode = SetStretchBltMode(dc, COLORONCOLOR);
+    StretchDIBits(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, 0, 0,
+                  picture.width, picture.height, picture.pixels.data(), &info, DIB_RGB_COLORS,
+                  SRCCOPY);
+    SetStretchBltMode(dc, oldMode);
+}
+
 HICON embeddedIcon(std::string_view pattern, int size) {
     static std::map<std::pair<std::string, int>, HICON> made;
     const auto key = std::make_pair(std::string(pattern), size);
