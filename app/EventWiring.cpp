@@ -11,6 +11,8 @@
 #include "online/Links.hpp"
 #include "online/Update.hpp"
 #include "online/VersionCheck.hpp"
+#include "sound/AudioSettings.hpp"
+#include "sound/AudioSettingsPage.hpp"
 #include "sound/BuiltinSoundPage.hpp"
 #include "sound/CustomSongSlots.hpp"
 
@@ -25,6 +27,7 @@ Handler windowOnly(void (*handler)(Window&)) {
 std::vector<Binding> makeWiring() {
     constexpr std::string_view main = layout::kMainWindow;
     constexpr std::string_view update = layout::kUpdateWindow;
+    constexpr std::string_view settings = layout::kSettingsWindow;
     const Handler openLink = [](Window&, const Event& event) { online::openLinkOf(event.control); };
     using E = EventKind;
     return {
@@ -65,6 +68,18 @@ std::vector<Binding> makeWiring() {
          [](Window& window, const Event&) { hotkeyPhraseSender().switchHotkeysOn(window); }},
         {main, "保存配置按钮2", 0, 0, E::Clicked,
          [](Window& window, const Event&) { hotkeyPhraseSender().switchHotkeysOff(window); }},
+        // The settings window: opened from the banner's corner; one block a subsystem.
+        {main, "设置按钮", 0, 0, E::Clicked,
+         [](Window& window, const Event&) {
+             window.forms().loadWindow(layout::kSettingsWindow, &window, false);
+         }},
+        {settings, "", 0, 0, E::Created, windowOnly(showAudioSettings)},
+        {settings, "音频开关按钮", 1, 3, E::Clicked,
+         [](Window& window, const Event& event) { onAudioSwitch(window, event.number); }},
+        {settings, "音频音量按钮", 1, 4, E::Clicked,
+         [](Window& window, const Event& event) { onAudioVolume(window, event.number); }},
+        {settings, "音频设备按钮", 1, 2, E::Clicked,
+         [](Window& window, const Event& event) { onAudioDevice(window, event.number); }},
         // The update window.
         {update, "", 0, 0, E::Created, windowOnly(online::onUpdateWindowCreated)},
         {update, "时钟1", 0, 0, E::Tick, windowOnly(online::onUpdateTimerTick)},
@@ -84,6 +99,7 @@ const StartupSteps& startupSteps() {
         .releaseDownloadTask = online::releaseDownloadTask,
         .loadCustomSongs = loadCustomSongs,
         .loadHotkeyPhrases = loadHotkeyPhrases,
+        .applySettings = applyStoredAudioSettings,
     };
     return steps;
 }

@@ -21,6 +21,8 @@ struct StartupSteps {
     // Fill the song slots and the phrase boxes from the settings texts.
     std::function<void(Window&)> loadCustomSongs;
     std::function<void(Window&)> loadHotkeyPhrases;
+    // Sends the settings of lumivox.ini to the subsystems (who hears a sound).
+    std::function<void()> applySettings;
 };
 const StartupSteps& startupSteps();
 

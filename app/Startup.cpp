@@ -57,6 +57,9 @@ void onMainWindowCreated(Window& window, const StartupSteps& steps) {
     // panel) are read before the loaders, which may look at them.
     platform::SettingsStore::instance().open(platform::dataFolder() + "/" +
                                              std::string(platform::kSettingsFileName));
+    if (steps.applySettings) {
+        steps.applySettings();
+    }
     window.setText(kCustomSongsStore, valueToText(readWholeFile(dataFilePath(kCustomSongsFile))));
     window.setText(kHotkeyPhrasesStore,
                    valueToText(readWholeFile(dataFilePath(kHotkeyPhrasesFile))));

@@ -55,7 +55,7 @@ bool liesWithin(std::string_view parent, std::string_view ancestor,
 }
 
 const WindowLayout* findProgramLayout(std::string_view name) {
-    for (const WindowLayout* layout : {&mainWindowLayout(), &updateWindowLayout()}) {
+    for (const WindowLayout* layout : {&mainWindowLayout(), &updateWindowLayout(), &settingsWindowLayout()}) {
         if (layout->name == name) {
             return layout;
         }

@@ -143,6 +143,8 @@ inline constexpr std::string_view kMainWindow = "启动窗口";
 const WindowLayout& mainWindowLayout();
 inline constexpr std::string_view kUpdateWindow = "更新窗口";
 const WindowLayout& updateWindowLayout();
+inline constexpr std::string_view kSettingsWindow = "设置窗口";
+const WindowLayout& settingsWindowLayout();
 // The layout of that name among the program's windows, or null.
 const WindowLayout* findProgramLayout(std::string_view name);
 

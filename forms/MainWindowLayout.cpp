@@ -155,6 +155,11 @@ WindowLayout makeMainWindowLayout() {
          .width = 32, .height = 24},
         {.name = "编辑框官方下载地址", .kind = K::EditBox, .parent = "分组框3", .left = 8, .top = 8,
          .width = 16, .height = 16, .first = 1, .last = 60},
+
+        // The settings window's button in the banner's corner; last, so that every
+        // control above keeps its place in the creation and Tab order.
+        {.name = "设置按钮", .kind = K::ImageButton, .parent = "图片框2", .left = 581, .top = 6,
+         .width = 48, .height = 24, .caption = "设置", .font = kSoundFont, .button = kBarLook},
     };
     // clang-format on
     return w;

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <span>
+#include <string>
 
 namespace lumivox::platform {
 
@@ -57,6 +58,12 @@ public:
 // Gives nothing when the format cannot be played or no device is there.
 std::unique_ptr<WaveOut> openWaveOut(std::span<const std::uint8_t> format,
                                      WaveOutDoneCallback callback, void* context);
+// The same on the device of that name (a PulseAudio sink, a waveOut device's
+// name); an empty name is the default device. Gives nothing when no device of
+// that name is there.
+std::unique_ptr<WaveOut> openWaveOutOn(const std::string& device,
+                                       std::span<const std::uint8_t> format,
+                                       WaveOutDoneCallback callback, void* context);
 
 // How the sound engines open devices: the default one in the program, a
 // recording one in tests.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/SoundRouting.hpp"
 #include "sound/WaveFile.hpp"
 
 namespace lumivox {
@@ -79,7 +80,8 @@ void SongPipeline::onBufferDone(void* context, platform::WaveBuffer*) {
 bool SongPipeline::openDevice() {
     const auto format = pcm16FormatBody(static_cast<std::uint32_t>(decoder_.rate()),
                                         static_cast<std::uint16_t>(decoder_.channels()));
-    auto device = platform::openWaveOut(format, &SongPipeline::onBufferDone, this);
+    auto device = platform::openRoutedWaveOut(format, &SongPipeline::onBufferDone, this,
+                                              platform::SoundKind::song);
     std::lock_guard lock(deviceMutex_);
     device_ = std::move(device);
     if (device_ && paused_) {

@@ -8,6 +8,7 @@
 #include "base/Encoding.hpp"
 #include "base/ProgramEnd.hpp"
 #include "platform/Files.hpp"
+#include "platform/SoundRouting.hpp"
 
 namespace lumivox {
 namespace {
@@ -44,7 +45,12 @@ SoundService& SoundService::instance() {
     // Never destroyed: voices may still be ending while static objects go; the
     // program-end routine below stops them and waits first.
     static SoundService* service = [] {
-        auto* made = new SoundService(platform::openWaveOut);
+        // Effects (and MIDI songs) go where the host's route sends effects.
+        auto* made = new SoundService([](std::span<const std::uint8_t> format,
+                                         platform::WaveOutDoneCallback callback, void* context) {
+            return platform::openRoutedWaveOut(format, callback, context,
+                                               platform::SoundKind::effect);
+        });
         addProgramEndRoutine([made] {
             made->stopAllSounds();
             made->waitForVoices();

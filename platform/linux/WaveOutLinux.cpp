@@ -169,7 +169,7 @@ public:
     bool failed() const { return failed_; }
 
     // With the loop locked. False when the server refuses the stream.
-    bool connect(pa_context* context, const pa_sample_spec& spec) {
+    bool connect(pa_context* context, const pa_sample_spec& spec, const char* device) {
         pa_channel_map map;
         pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_WAVEEX);
         frameBytes_ = pa_frame_size(&spec);
@@ -187,7 +187,7 @@ public:
         attr.prebuf = static_cast<std::uint32_t>(-1);
         attr.minreq = attr.tlength / 4;
         attr.fragsize = static_cast<std::uint32_t>(-1);
-        if (pa_stream_connect_playback(stream_, nullptr, &attr, PA_STREAM_ADJUST_LATENCY, nullptr,
+        if (pa_stream_connect_playback(stream_, device, &attr, PA_STREAM_ADJUST_LATENCY, nullptr,
                                        nullptr) < 0) {
             return false;
         }
@@ -491,6 +491,12 @@ private:
 
 std::unique_ptr<WaveOut> openWaveOut(std::span<const std::uint8_t> formatBody,
                                      WaveOutDoneCallback callback, void* context) {
+    return openWaveOutOn({}, formatBody, callback, context);
+}
+
+std::unique_ptr<WaveOut> openWaveOutOn(const std::string& device,
+                                       std::span<const std::uint8_t> formatBody,
+                                       WaveOutDoneCallback callback, void* context) {
     const std::optional<WaveFormat> format = readWaveFormat(formatBody);
     if (!format || callback == nullptr) {
         return nullptr;
@@ -508,7 +514,7 @@ std::unique_ptr<WaveOut> openWaveOut(std::span<const std::uint8_t> formatBody,
     {
         Locked lock(connection.loop());
         pa_context* pulse = connection.readyContext();
-        if (pulse == nullptr || !out->connect(pulse, spec)) {
+        if (pulse == nullptr || !out->connect(pulse, spec, device.empty() ? nullptr : device.c_str())) {
             // The stream (if any) is released by the destructor's close.
             out->markFailed();
         }

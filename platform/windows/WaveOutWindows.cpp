@@ -10,9 +10,13 @@
 #include <condition_variable>
 #include <list>
 #include <mutex>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/WaveOut.hpp"
+#include "platform/windows/WaveOutDevices.hpp"
+#include "platform/windows/WideText.hpp"
 
 namespace lumivox::platform {
 namespace {
@@ -26,14 +30,14 @@ class WinmmWaveOut final : public WaveOut {
 
     ~WinmmWaveOut() override { close(); }
 
-    bool open(std::span<const std::uint8_t> format) {
+    bool open(std::span<const std::uint8_t> format, UINT deviceId) {
         // A 16-byte PCM body lacks cbSize; WAVEFORMATEX wants it (zero).
         std::vector<std::uint8_t> header(format.begin(), format.end());
         if (header.size() < sizeof(WAVEFORMATEX)) {
             header.resize(sizeof(WAVEFORMATEX), 0);
         }
         const auto* wave = reinterpret_cast<const WAVEFORMATEX*>(header.data());
-        return waveOutOpen(&device_, WAVE_MAPPER, wave, reinterpret_cast<DWORD_PTR>(&deviceDone),
+        return waveOutOpen(&device_, deviceId, wave, reinterpret_cast<DWORD_PTR>(&deviceDone),
                            reinterpret_cast<DWORD_PTR>(this),
                            CALLBACK_FUNCTION) == MMSYSERR_NOERROR;
     }
@@ -174,13 +178,51 @@ class WinmmWaveOut final : public WaveOut {
 
 }  // namespace
 
+std::vector<std::string> waveOutDeviceNames() {
+    std::vector<std::string> names;
+    const UINT count = waveOutGetNumDevs();
+    for (UINT id = 0; id < count; ++id) {
+        WAVEOUTCAPSW caps{};
+        if (waveOutGetDevCapsW(id, &caps, sizeof(caps)) == MMSYSERR_NOERROR) {
+            names.push_back(narrow(caps.szPname));
+        }
+    }
+    return names;
+}
+
+std::optional<UINT> waveOutDeviceByName(const std::string& name) {
+    const std::vector<std::string> names = waveOutDeviceNames();
+    for (UINT id = 0; id < names.size(); ++id) {
+        if (names[id] == name) {
+            return id;
+        }
+    }
+    return std::nullopt;
+}
+
 std::unique_ptr<WaveOut> openWaveOut(std::span<const std::uint8_t> format,
                                      WaveOutDoneCallback callback, void* context) {
+    return openWaveOutOn({}, format, callback, context);
+}
+
+std::unique_ptr<WaveOut> openWaveOutOn(const std::string& name,
+                                       std::span<const std::uint8_t> format,
+                                       WaveOutDoneCallback callback, void* context) {
     if (format.size() < 16) {
         return nullptr;
     }
+    UINT deviceId = WAVE_MAPPER;
+    if (!name.empty()) {
+        // Devices are numbered by the system in an order that changes as they
+        // come and go: the name is what stays.
+        const std::optional<UINT> found = waveOutDeviceByName(name);
+        if (!found) {
+            return nullptr;
+        }
+        deviceId = *found;
+    }
     auto device = std::make_unique<WinmmWaveOut>(callback, context);
-    if (!device->open(format)) {
+    if (!device->open(format, deviceId)) {
         return nullptr;
     }
     return device;
