@@ -14,6 +14,7 @@
 #include "platform/Sockets.hpp"
 #include "remote/RemoteServer.hpp"
 #include "remote/RemoteSettings.hpp"
+#include "sound/AudioSettings.hpp"
 #include "sound/BuiltinSoundPage.hpp"
 #include "sound/CustomSongSlots.hpp"
 #include "sound/NowPlaying.hpp"
@@ -77,9 +78,9 @@ json playingOf(Window& window) {
 }
 
 json volumes() {
-    const IniDocument settings = platform::SettingsStore::instance().snapshot();
-    return {{"effects", settings.intValue("audio", "effects_volume", 0, 100, 100)},
-            {"songs", settings.intValue("audio", "songs_volume", 0, 100, 100)}};
+    const platform::SoundRoute route =
+        readAudioSettings(platform::SettingsStore::instance().snapshot());
+    return {{"effects", route.effectsVolume}, {"songs", route.songsVolume}};
 }
 
 // The board: every call runs on the GUI thread, as the matching click would.

@@ -40,9 +40,9 @@ std::vector<std::uint32_t> qrPixels(std::string_view text, int size) {
 
 void showRemoteSection(Window& window) {
     const RemoteSettings settings = currentRemoteSettings();
-    say(window, "遥控按钮1", settings.enabled ? "遥控面板：开" : "遥控面板：关");
-    say(window, "遥控按钮2", settings.listen.onNetwork() ? "允许局域网设备：是" : "允许局域网设备：否");
-    say(window, "遥控按钮3", "更换令牌");
+    say(window, "遥控标签1", settings.enabled ? "遥控面板：开" : "遥控面板：关");
+    say(window, "遥控标签2", settings.listen.onNetwork() ? "允许局域网设备：是" : "允许局域网设备：否");
+    say(window, "遥控标签3", settings.token.empty() ? "令牌：打开面板时生成" : "令牌：在二维码的链接里");
     const std::string link = remotePanelLink();
     const std::string problem = remotePanelProblem();
     std::string address;
@@ -54,8 +54,8 @@ void showRemoteSection(Window& window) {
         // The address only: the token stays in the QR code (a screen shown on
         // stream must not show it).
         address = "地址：" + link.substr(0, link.find('#')) +
-                  (settings.listen.onNetwork() ? "  用手机扫右边的二维码打开面板。"
-                                               : "  只有这台电脑能连（Stream Deck 等）。");
+                  (settings.listen.onNetwork() ? "  同一网络的手机扫右边的二维码。"
+                                               : "  只有这台电脑能连（浏览器、Stream Deck）。");
     }
     say(window, "遥控地址", address);
     std::vector<std::uint32_t> pixels =
