@@ -40,6 +40,13 @@ struct ServerView {
     std::vector<std::pair<std::uint32_t, std::string>> ourModules;  // index, name
 };
 
+// A description with spaces, quoted so that PulseAudio and PipeWire's
+// PulseAudio server both read it whole (measured: a backslash before the space
+// works on PulseAudio only, PipeWire keeps the backslash).
+std::string describedAs(const std::string& description) {
+    return "\"device.description='" + description + "'\"";
+}
+
 bool isOurs(std::string_view name) { return name.find(kMarker) != std::string_view::npos; }
 
 bool hasDevice(const std::vector<SoundDevice>& devices, const std::string& name) {
@@ -347,14 +354,13 @@ private:
         if (wanted && nullSink_ == PA_INVALID_INDEX) {
             nullSink_ = load("module-null-sink",
                              std::string("sink_name=") + kMicSink +
-                                 " rate=44100 channels=2 sink_properties=device.description="
-                                 "\"Lumivox\\ 麦克风\\ 混音\"");
+                                 " rate=44100 channels=2 sink_properties=" +
+                                 describedAs("Lumivox 麦克风 混音"));
             remap_ = nullSink_ == PA_INVALID_INDEX
                          ? PA_INVALID_INDEX
                          : load("module-remap-source",
                                 std::string("source_name=") + kMicSource + " master=" + kMicSink +
-                                    ".monitor source_properties=device.description="
-                                    "\"Lumivox\\ 麦克风\"");
+                                    ".monitor source_properties=" + describedAs("Lumivox 麦克风"));
         }
         if (wanted && nullSink_ != PA_INVALID_INDEX) {
             // The host's microphone: the chosen one while it is there, else the

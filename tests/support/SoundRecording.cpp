@@ -16,7 +16,8 @@ namespace {
 constexpr int kRecorderRealtimePriority = 3;
 }  // namespace
 
-SoundRecorder::SoundRecorder() {
+SoundRecorder::SoundRecorder(const std::string& device) {
+    const std::string deviceOption = "--device=" + device;
     int pipeFds[2];
     if (pipe(pipeFds) != 0) {
         return;
@@ -29,7 +30,7 @@ SoundRecorder::SoundRecorder() {
         dup2(pipeFds[1], STDOUT_FILENO);
         close(pipeFds[0]);
         close(pipeFds[1]);
-        execlp("parec", "parec", "--device=out.monitor", "--raw", "--format=s16le",
+        execlp("parec", "parec", deviceOption.c_str(), "--raw", "--format=s16le",
                "--rate=44100", "--channels=1", "--latency-msec=5", static_cast<char*>(nullptr));
         _exit(127);
     }

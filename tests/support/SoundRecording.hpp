@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -19,11 +20,12 @@ class SoundRecorder {
 public:
     using Clock = std::chrono::steady_clock;
 
-    // Starts parec on "out.monitor" of the server this process uses (PULSE_SERVER),
+    // Starts parec on "out.monitor" (or `device`) of the server this process uses (PULSE_SERVER),
     // and returns once the first samples arrived. parec runs in the real-time
     // class where the system allows it, as a desktop's sound server does: on a
     // busy machine its samples then arrive when they are made.
-    SoundRecorder();
+    // `device`: another source of that server (a sink's monitor, a microphone).
+    explicit SoundRecorder(const std::string& device = "out.monitor");
     ~SoundRecorder();
     SoundRecorder(const SoundRecorder&) = delete;
     SoundRecorder& operator=(const SoundRecorder&) = delete;
