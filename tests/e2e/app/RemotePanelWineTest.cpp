@@ -4,6 +4,7 @@
 // private PulseAudio server's monitor (scripts/wine-with-pulse).
 #include <gtest/gtest.h>
 
+#include "forms/Layout.hpp"
 #include "platform/DataFolder.hpp"
 #include "tests/e2e/app/WineDriving.hpp"
 #include "tests/e2e/app/WineSound.hpp"
@@ -99,6 +100,35 @@ TEST(WineRemotePanel, AStreamDeckCallPlaysAnEffectOnlyWithTheTokenAndItsHost) {
     EXPECT_GE(recording.firstLoud(mark, 0, 10s, samples), 0) << "the effect is not heard";
     EXPECT_EQ(statusOf(port, "POST", "/api/stop", kToken, host), 200);
 
+    // The settings window's block shows the QR code of the link, read back by
+    // zbarimg from the screen as Wine draws it.
+    const auto controls = layout::expandControls(layout::mainWindowLayout());
+    int left = 0, top = 0;
+    for (const std::string_view name : {"设置按钮", "图片框2"}) {
+        for (const layout::Control& control : controls) {
+            if (control.name == name) {
+                left += control.left + (name == "设置按钮" ? control.width / 2 : 0);
+                top += control.top + (name == "设置按钮" ? control.height / 2 : 0);
+            }
+        }
+    }
+    clickAt(window, left, top);
+    HWND settings = program.waitForWindow(L"设置", 20s);
+    ASSERT_NE(settings, nullptr);
+    const Image shown = settled(settings);
+    const std::string picture = "/tmp/lumivox-remote-settings-" + std::to_string(port) + ".bmp";
+    saveBmp(windowsPath(picture), shown.width, shown.height, shown.pixels.data());
+    unixCommand(platform::widen("zbarimg --quiet --raw " + picture + " > " + picture + ".txt"));
+    std::ifstream read(fs::path(windowsPath(picture + ".txt")));
+    std::string link;
+    std::getline(read, link);
+    read.close();
+    fs::remove(windowsPath(picture));
+    fs::remove(windowsPath(picture + ".txt"));
+    EXPECT_EQ(link, "http://" + host + "/#token=" + kToken);
+
+    pressEscape(settings);
+    EXPECT_TRUE(waitUntil([&] { return !IsWindow(settings); }, 10s));
     pressEscape(window);
     EXPECT_EQ(program.waitForExit(30s), 0);
     EXPECT_EQ(statusOf(port, "GET", "/api/state", kToken, host), 0) << "still listening after the end";
