@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/Sockets.hpp"
 #include "tests/e2e/remote/RemoteProgram.hpp"
 
 namespace lumivox::testing {
@@ -123,6 +124,38 @@ TEST(RemoteApiE2E, WithoutTheGroupOrSwitchedOffNothingListens) {
     RemoteProgram on(kGroup);
     ASSERT_TRUE(on.ok()) << on.log();
     EXPECT_TRUE(waitUntil([&] { return on.listeningSockets() == 1; }, 20s));
+}
+
+// Loopback unless the host allows the local network; then phones reach it at the
+// computer's address, named as such in Host.
+TEST(RemoteApiE2E, TheLocalNetworkReachesThePanelOnlyWhenAllowed) {
+    std::string lan;
+    if (!platform::networkAddress(lan)) {
+        GTEST_SKIP() << "this machine has no network address";
+    }
+    for (const bool allowed : {false, true}) {
+        RemoteProgram program(std::string("[remote]\nenabled = true\nlisten = ") +
+                              (allowed ? "0.0.0.0" : "127.0.0.1") + ":PORT\ntoken = " +
+                              kRemoteToken + "\n");
+        ASSERT_TRUE(program.ok()) << program.log();
+        const int port = program.port();
+        const std::string atLan = lan + ":" + std::to_string(port);
+        ASSERT_TRUE(waitUntil(
+            [&] { return apiCall(port, "GET", "/api/state", kRemoteToken).status == 200; }, 30s));
+        auto overLan = [&](const std::string& host) {
+            return exchange(port,
+                            "GET /api/state HTTP/1.1\r\nHost: " + host +
+                                "\r\nAuthorization: Bearer " + kRemoteToken + "\r\n\r\n",
+                            5s, lan)
+                .status;
+        };
+        EXPECT_EQ(overLan(atLan), allowed ? 200 : 0) << "allowed " << allowed;
+        if (allowed) {
+            // The address the phone reached, not another name for the computer.
+            EXPECT_EQ(overLan("127.0.0.1:" + std::to_string(port)), 403);
+            EXPECT_EQ(overLan("localhost:" + std::to_string(port)), 403);
+        }
+    }
 }
 
 }  // namespace

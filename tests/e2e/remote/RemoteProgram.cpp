@@ -51,13 +51,14 @@ std::pair<int, int> centreOf(const std::string& name) {
 
 }  // namespace
 
-HttpAnswer exchange(int port, const std::string& request, std::chrono::milliseconds timeout) {
+HttpAnswer exchange(int port, const std::string& request, std::chrono::milliseconds timeout,
+                    const std::string& to) {
     HttpAnswer answer;
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::inet_pton(AF_INET, to.c_str(), &address.sin_addr);
     if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         ::close(fd);
         return answer;

@@ -21,9 +21,10 @@ struct HttpAnswer {
     std::string head, body;
 };
 
-// Sends `request` as it is to 127.0.0.1:port and reads until the server closes.
+// Sends `request` as it is to address:port and reads until the server closes.
 HttpAnswer exchange(int port, const std::string& request,
-                    std::chrono::milliseconds timeout = std::chrono::seconds(10));
+                    std::chrono::milliseconds timeout = std::chrono::seconds(10),
+                    const std::string& address = "127.0.0.1");
 // A request line, Host (default: the listening address), the token when given.
 HttpAnswer apiCall(int port, const std::string& method, const std::string& path,
                    const std::string& token, const std::string& host = "");
