@@ -34,9 +34,12 @@ std::string phraseStart(const std::string& utf8) {
     for (std::size_t i = 0; i < utf8.size() && characters < kPhraseStartChars;) {
         std::size_t length = 1;
         const auto lead = static_cast<unsigned char>(utf8[i]);
-        if (lead >= 0xF0) length = 4;
-        else if (lead >= 0xE0) length = 3;
-        else if (lead >= 0xC0) length = 2;
+        if (lead >= 0xF0)
+            length = 4;
+        else if (lead >= 0xE0)
+            length = 3;
+        else if (lead >= 0xC0)
+            length = 2;
         const std::string character = utf8.substr(i, length);
         start += character == "\r" || character == "\n" ? " " : character;
         i += length;
@@ -48,8 +51,9 @@ std::string phraseStart(const std::string& utf8) {
 json captionsOf(Window& window) {
     json effects = json::array(), songs = json::array(), phrases = json::array();
     for (int n = 1; n <= kRemoteEffectCount; ++n) {
-        effects.push_back({{"number", n},
-                           {"caption", gbkToUtf8(window.caption("官方音按钮" + std::to_string(n)))}});
+        effects.push_back(
+            {{"number", n},
+             {"caption", gbkToUtf8(window.caption("官方音按钮" + std::to_string(n)))}});
     }
     for (int n = 1; n <= kRemoteSongCount; ++n) {
         songs.push_back(
@@ -155,12 +159,14 @@ struct Panel {
         if (!server || !window) {
             return;
         }
-        const std::string captions = captionsOf(*window).dump(-1, ' ', false, json::error_handler_t::replace);
+        const std::string captions =
+            captionsOf(*window).dump(-1, ' ', false, json::error_handler_t::replace);
         if (captions != lastCaptions) {
             lastCaptions = captions;
             server->publish("captions", captions);
         }
-        const std::string playing = json{{"playing", playingOf(*window)}}.dump(-1, ' ', false, json::error_handler_t::replace);
+        const std::string playing = json{{"playing", playingOf(*window)}}.dump(
+            -1, ' ', false, json::error_handler_t::replace);
         if (playing != lastPlaying) {
             lastPlaying = playing;
             server->publish("playing", playing);
@@ -229,8 +235,7 @@ std::string remotePanelLink() {
     if (p.running.listen.onNetwork()) {
         platform::networkAddress(host);
     }
-    return "http://" + host + ":" + std::to_string(p.server->port()) + "/#token=" +
-           p.running.token;
+    return "http://" + host + ":" + std::to_string(p.server->port()) + "/#token=" + p.running.token;
 }
 
 std::string remotePanelProblem() {

@@ -41,8 +41,10 @@ std::vector<std::uint32_t> qrPixels(std::string_view text, int size) {
 void showRemoteSection(Window& window) {
     const RemoteSettings settings = currentRemoteSettings();
     say(window, "遥控标签1", settings.enabled ? "遥控面板：开" : "遥控面板：关");
-    say(window, "遥控标签2", settings.listen.onNetwork() ? "允许局域网设备：是" : "允许局域网设备：否");
-    say(window, "遥控标签3", settings.token.empty() ? "令牌：打开面板时生成" : "令牌：在二维码的链接里");
+    say(window, "遥控标签2",
+        settings.listen.onNetwork() ? "允许局域网设备：是" : "允许局域网设备：否");
+    say(window, "遥控标签3",
+        settings.token.empty() ? "令牌：打开面板时生成" : "令牌：在二维码的链接里");
     const std::string link = remotePanelLink();
     const std::string problem = remotePanelProblem();
     std::string address;

@@ -1,7 +1,7 @@
 #pragma once
 // The "遥控面板" block of the settings window: the switch, "允许局域网设备",
-// "更换令牌" (each a line that says what it is now and its button), the panel's address and the QR code of its link (the token in the
-// link's fragment). GUI thread.
+// "更换令牌" (each a line that says what it is now and its button), the panel's address and the QR
+// code of its link (the token in the link's fragment). GUI thread.
 #include "forms/Window.hpp"
 
 namespace lumivox {

@@ -58,9 +58,7 @@ class RequestStream : public httplib::Stream {
     void get_local_ip_and_port(std::string& ip, int& port) const override {
         platform::localAddress(socket_, ip, port);
     }
-    socket_t socket() const override {
-        return static_cast<socket_t>(socket_);
-    }
+    socket_t socket() const override { return static_cast<socket_t>(socket_); }
 
   private:
     SocketHandle socket_;
@@ -212,8 +210,10 @@ struct RemoteServer::Impl {
                 }
                 for (const SocketHandle socket : incoming) {
                     platform::setNonBlocking(socket);
-                    pending.push_back({socket, {}, Clock::now() + std::chrono::milliseconds(
-                                                                      limits.requestTimeoutMs)});
+                    pending.push_back(
+                        {socket,
+                         {},
+                         Clock::now() + std::chrono::milliseconds(limits.requestTimeoutMs)});
                 }
                 incoming.clear();
             }
@@ -316,21 +316,20 @@ struct RemoteServer::Impl {
     void route() {
         http.new_task_queue = [] { return new HandOver; };
         http.admit = [this](SocketHandle socket) { admit(socket); };
-        http.set_socket_options(
-            [](socket_t socket) { platform::prepareListeningSocket(socket); });
+        http.set_socket_options([](socket_t socket) { platform::prepareListeningSocket(socket); });
         http.set_keep_alive_max_count(1);
         http.set_payload_max_length(kMaxBodyBytes);
         // A page elsewhere that rebinds its own name to this address names it in Host.
-        http.set_pre_routing_handler([](const httplib::Request& request,
-                                        httplib::Response& response) {
-            if (hostAllowed(request.get_header_value("Host"), request.local_addr,
-                            request.local_port)) {
-                return httplib::Server::HandlerResponse::Unhandled;
-            }
-            response.status = 403;
-            response.set_content(errorJson("地址不对"), kJson);
-            return httplib::Server::HandlerResponse::Handled;
-        });
+        http.set_pre_routing_handler(
+            [](const httplib::Request& request, httplib::Response& response) {
+                if (hostAllowed(request.get_header_value("Host"), request.local_addr,
+                                request.local_port)) {
+                    return httplib::Server::HandlerResponse::Unhandled;
+                }
+                response.status = 403;
+                response.set_content(errorJson("地址不对"), kJson);
+                return httplib::Server::HandlerResponse::Handled;
+            });
         http.set_post_routing_handler([](const httplib::Request&, httplib::Response& response) {
             response.set_header("Cache-Control", "no-store");
             response.set_header("X-Content-Type-Options", "nosniff");

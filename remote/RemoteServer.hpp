@@ -24,8 +24,8 @@
 namespace lumivox {
 
 struct ServerLimits {
-    int requestTimeoutMs = 10000;  // from the connection to its whole request
-    int writeTimeoutMs = 5000;     // for each part of an answer to go out
+    int requestTimeoutMs = 10000;             // from the connection to its whole request
+    int writeTimeoutMs = 5000;                // for each part of an answer to go out
     std::size_t maxPendingConnections = 256;  // reading their request
     std::size_t maxQueuedRequests = 64;       // whole, waiting for a worker
     std::size_t requestWorkers = 8;           // besides the event streams

@@ -10,8 +10,8 @@ namespace lumivox {
 namespace {
 
 bool isTokenCharacter(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '_';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '_';
 }
 
 std::string base64Url(const std::uint8_t* bytes, std::size_t count) {

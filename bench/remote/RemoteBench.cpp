@@ -44,9 +44,9 @@ void printFigures(const char* name, std::vector<double> values, const char* unit
 }
 
 double requestsPerSecond(int port, const std::string& path) {
-    const CommandResult wrk = runCommand(
-        "wrk -t2 -c8 -d5s -H 'Authorization: Bearer " + kRemoteToken + "' http://127.0.0.1:" +
-        std::to_string(port) + path + " 2>&1");
+    const CommandResult wrk =
+        runCommand("wrk -t2 -c8 -d5s -H 'Authorization: Bearer " + kRemoteToken +
+                   "' http://127.0.0.1:" + std::to_string(port) + path + " 2>&1");
     std::smatch m;
     return std::regex_search(wrk.output, m, std::regex(R"(Requests/sec:\s+([\d.]+))"))
                ? std::stod(m[1])
@@ -54,15 +54,10 @@ double requestsPerSecond(int port, const std::string& path) {
 }
 
 int openEvents(int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    const std::string request = "GET /api/events HTTP/1.1\r\nHost: 127.0.0.1:" +
-                                std::to_string(port) + "\r\nAuthorization: Bearer " +
-                                kRemoteToken + "\r\n\r\n";
+    const int fd = connectTo(port);
+    const std::string request =
+        "GET /api/events HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+        "\r\nAuthorization: Bearer " + kRemoteToken + "\r\n\r\n";
     ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
     return fd;
 }
@@ -70,8 +65,8 @@ int openEvents(int port) {
 }  // namespace
 
 int main() {
-    RemoteProgram program("[remote]\nenabled = true\nlisten = 127.0.0.1:PORT\ntoken = " +
-                          kRemoteToken + "\n");
+    RemoteProgram program(
+        "[remote]\nenabled = true\nlisten = 127.0.0.1:PORT\ntoken = " + kRemoteToken + "\n");
     if (!program.ok()) {
         std::fprintf(stderr, "the program did not start\n%s\n", program.log().c_str());
         return 1;
@@ -88,9 +83,10 @@ int main() {
         apiCall(port, "POST", "/api/effects/16/play", kRemoteToken);
         const long loud = program.recorder().waitForLoud(mark, 800, 5s);
         if (loud >= 0) {
-            toSound.push_back(std::chrono::duration<double, std::milli>(
-                                  program.recorder().arrivalOf(static_cast<std::size_t>(loud)) - asked)
-                                  .count());
+            toSound.push_back(
+                std::chrono::duration<double, std::milli>(
+                    program.recorder().arrivalOf(static_cast<std::size_t>(loud)) - asked)
+                    .count());
         }
     }
     for (int round = 0; round < 20; ++round) {
@@ -104,7 +100,7 @@ int main() {
     }
     for (int round = 0; round < 20; ++round) {
         Clock::time_point start = Clock::now();
-        const HttpAnswer got = exchange(
+        const HttpAnswer got = httpExchange(
             port, "GET / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\n\r\n");
         if (got.status != 200 || got.body.size() < 5000) {
             std::fprintf(stderr, "the page did not come: %d\n", got.status);
@@ -133,7 +129,8 @@ int main() {
     const long idle = program.residentKiB();
     std::vector<int> phones;
     for (int phone = 0; phone < 20; ++phone) {
-        exchange(port, "GET / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\n\r\n");
+        httpExchange(port,
+                     "GET / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\n\r\n");
         apiCall(port, "GET", "/api/state", kRemoteToken);
         phones.push_back(openEvents(port));
     }
@@ -145,8 +142,9 @@ int main() {
     for (const int fd : phones) {
         char buffer[4096];
         const ssize_t got = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
-        heard += got > 0 && std::string(buffer, static_cast<std::size_t>(got)).find("event: playing") !=
-                                std::string::npos;
+        heard +=
+            got > 0 && std::string(buffer, static_cast<std::size_t>(got)).find("event: playing") !=
+                           std::string::npos;
     }
     std::printf("phones that got the playing event: %d of 20\n", heard);
     std::printf("memory with the panel on: %ld KiB\n", idle);

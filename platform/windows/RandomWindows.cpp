@@ -8,8 +8,7 @@
 namespace lumivox::platform {
 
 bool fillRandomBytes(std::span<std::uint8_t> bytes) {
-    return BCRYPT_SUCCESS(::BCryptGenRandom(nullptr, bytes.data(),
-                                            static_cast<ULONG>(bytes.size()),
+    return BCRYPT_SUCCESS(::BCryptGenRandom(nullptr, bytes.data(), static_cast<ULONG>(bytes.size()),
                                             BCRYPT_USE_SYSTEM_PREFERRED_RNG));
 }
 

@@ -4,10 +4,10 @@
 // private PulseAudio server's monitor (scripts/wine-with-pulse).
 #include <gtest/gtest.h>
 
-#include "forms/Layout.hpp"
 #include "platform/DataFolder.hpp"
 #include "tests/e2e/app/WineDriving.hpp"
 #include "tests/e2e/app/WineSound.hpp"
+#include "tests/support/MainWindowPoints.hpp"
 
 namespace lumivox::testing {
 namespace {
@@ -84,8 +84,8 @@ TEST(WineRemotePanel, AStreamDeckCallPlaysAnEffectOnlyWithTheTokenAndItsHost) {
     HWND window = program.waitForWindow(L"LumivoxV1.0", 60s);
     ASSERT_NE(window, nullptr);
     const std::string host = "127.0.0.1:" + std::to_string(port);
-    ASSERT_TRUE(waitUntil([&] { return statusOf(port, "GET", "/api/state", kToken, host) == 200; },
-                          30s));
+    ASSERT_TRUE(
+        waitUntil([&] { return statusOf(port, "GET", "/api/state", kToken, host) == 200; }, 30s));
 
     const std::size_t before = recording.now();
     EXPECT_EQ(statusOf(port, "POST", "/api/effects/16/play", "", host), 401);
@@ -102,16 +102,7 @@ TEST(WineRemotePanel, AStreamDeckCallPlaysAnEffectOnlyWithTheTokenAndItsHost) {
 
     // The settings window's block shows the QR code of the link, read back by
     // zbarimg from the screen as Wine draws it.
-    const auto controls = layout::expandControls(layout::mainWindowLayout());
-    int left = 0, top = 0;
-    for (const std::string_view name : {"设置按钮", "图片框2"}) {
-        for (const layout::Control& control : controls) {
-            if (control.name == name) {
-                left += control.left + (name == "设置按钮" ? control.width / 2 : 0);
-                top += control.top + (name == "设置按钮" ? control.height / 2 : 0);
-            }
-        }
-    }
+    const auto [left, top] = mainWindowCentre("设置按钮");
     clickAt(window, left, top);
     HWND settings = program.waitForWindow(L"设置", 20s);
     ASSERT_NE(settings, nullptr);
@@ -131,7 +122,8 @@ TEST(WineRemotePanel, AStreamDeckCallPlaysAnEffectOnlyWithTheTokenAndItsHost) {
     EXPECT_TRUE(waitUntil([&] { return !IsWindow(settings); }, 10s));
     pressEscape(window);
     EXPECT_EQ(program.waitForExit(30s), 0);
-    EXPECT_EQ(statusOf(port, "GET", "/api/state", kToken, host), 0) << "still listening after the end";
+    EXPECT_EQ(statusOf(port, "GET", "/api/state", kToken, host), 0)
+        << "still listening after the end";
 }
 
 }  // namespace

@@ -22,8 +22,8 @@ TEST(RemoteApiE2E, RoutesActOnlyWithTheTokenOnTheirOwnHostAndNumbersInRange) {
     ASSERT_TRUE(program.ok()) << program.log();
     const int port = program.port();
     const std::string ownHost = "127.0.0.1:" + std::to_string(port);
-    ASSERT_TRUE(waitUntil([&] { return apiCall(port, "GET", "/api/state", kRemoteToken).status == 200; },
-                          30s))
+    ASSERT_TRUE(waitUntil(
+        [&] { return apiCall(port, "GET", "/api/state", kRemoteToken).status == 200; }, 30s))
         << program.log();
 
     // The state: the board as the window shows it.
@@ -52,7 +52,8 @@ TEST(RemoteApiE2E, RoutesActOnlyWithTheTokenOnTheirOwnHostAndNumbersInRange) {
         {"POST", "/api/stop", "", "", 401},
         {"GET", "/api/state", "", "", 401},
         {"GET", "/api/events", wrong, "", 401},
-        {"POST", "/api/effects/3/play", kRemoteToken, "rebound.example:" + std::to_string(port), 403},
+        {"POST", "/api/effects/3/play", kRemoteToken, "rebound.example:" + std::to_string(port),
+         403},
         {"GET", "/", "", "rebound.example:" + std::to_string(port), 403},
         {"POST", "/api/phrases/3/send", kRemoteToken, "127.0.0.1:1", 403},
         {"POST", "/api/effects/0/play", kRemoteToken, "", 404},
@@ -85,7 +86,8 @@ TEST(RemoteApiE2E, RoutesActOnlyWithTheTokenOnTheirOwnHostAndNumbersInRange) {
     EXPECT_TRUE(program.heardAfter(mark, 5s)) << program.log();
     EXPECT_TRUE(waitUntil(
         [&] {
-            const auto now = nlohmann::json::parse(apiCall(port, "GET", "/api/state", kRemoteToken).body);
+            const auto now =
+                nlohmann::json::parse(apiCall(port, "GET", "/api/state", kRemoteToken).body);
             return now["playing"].size() == 1 && now["playing"][0]["number"] == 3;
         },
         5s));
@@ -93,8 +95,8 @@ TEST(RemoteApiE2E, RoutesActOnlyWithTheTokenOnTheirOwnHostAndNumbersInRange) {
     EXPECT_TRUE(program.quietAfter(program.recorder().sampleCount(), 5s));
 
     mark = program.recorder().sampleCount();
-    EXPECT_EQ(apiCall(port, "POST", "/api/songs/2/play", kRemoteToken, "localhost:" +
-                                                                          std::to_string(port))
+    EXPECT_EQ(apiCall(port, "POST", "/api/songs/2/play", kRemoteToken,
+                      "localhost:" + std::to_string(port))
                   .status,
               200);
     EXPECT_TRUE(program.heardAfter(mark, 10s)) << program.log();
@@ -104,7 +106,8 @@ TEST(RemoteApiE2E, RoutesActOnlyWithTheTokenOnTheirOwnHostAndNumbersInRange) {
     // The hotkeys are off: the phrase goes all the same, once, into the chat box.
     EXPECT_EQ(apiCall(port, "POST", "/api/phrases/3/send", kRemoteToken, ownHost).status, 200);
     EXPECT_TRUE(waitUntil([&] { return program.chatMessages() == "短语 3\n"; }, 10s))
-        << "[" << program.chatMessages() << "]\n" << program.log();
+        << "[" << program.chatMessages() << "]\n"
+        << program.log();
     std::this_thread::sleep_for(500ms);
     EXPECT_EQ(program.chatMessages(), "短语 3\n");
     EXPECT_TRUE(program.running());
@@ -112,8 +115,8 @@ TEST(RemoteApiE2E, RoutesActOnlyWithTheTokenOnTheirOwnHostAndNumbersInRange) {
 
 TEST(RemoteApiE2E, WithoutTheGroupOrSwitchedOffNothingListens) {
     for (const std::string& group :
-         {std::string(), "[remote]\nenabled = false\nlisten = 127.0.0.1:PORT\ntoken = " +
-                             kRemoteToken + "\n"}) {
+         {std::string(),
+          "[remote]\nenabled = false\nlisten = 127.0.0.1:PORT\ntoken = " + kRemoteToken + "\n"}) {
         RemoteProgram program(group);
         ASSERT_TRUE(program.ok()) << program.log();
         std::this_thread::sleep_for(2s);  // well past the start-up
@@ -135,18 +138,18 @@ TEST(RemoteApiE2E, TheLocalNetworkReachesThePanelOnlyWhenAllowed) {
     }
     for (const bool allowed : {false, true}) {
         RemoteProgram program(std::string("[remote]\nenabled = true\nlisten = ") +
-                              (allowed ? "0.0.0.0" : "127.0.0.1") + ":PORT\ntoken = " +
-                              kRemoteToken + "\n");
+                              (allowed ? "0.0.0.0" : "127.0.0.1") +
+                              ":PORT\ntoken = " + kRemoteToken + "\n");
         ASSERT_TRUE(program.ok()) << program.log();
         const int port = program.port();
         const std::string atLan = lan + ":" + std::to_string(port);
         ASSERT_TRUE(waitUntil(
             [&] { return apiCall(port, "GET", "/api/state", kRemoteToken).status == 200; }, 30s));
         auto overLan = [&](const std::string& host) {
-            return exchange(port,
-                            "GET /api/state HTTP/1.1\r\nHost: " + host +
-                                "\r\nAuthorization: Bearer " + kRemoteToken + "\r\n\r\n",
-                            5s, lan)
+            return httpExchange(port,
+                                "GET /api/state HTTP/1.1\r\nHost: " + host +
+                                    "\r\nAuthorization: Bearer " + kRemoteToken + "\r\n\r\n",
+                                5s, lan)
                 .status;
         };
         EXPECT_EQ(overLan(atLan), allowed ? 200 : 0) << "allowed " << allowed;

@@ -22,19 +22,6 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-int connectTo(int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 // Sends `bytes` in pieces until the server stops taking them or `limit` passes;
 // then what the server answered (its status line), "" when it only closed.
 std::string feedUntilRefused(int port, const std::string& head, const std::string& piece,
@@ -65,8 +52,8 @@ std::string feedUntilRefused(int port, const std::string& head, const std::strin
 }
 
 TEST(RemoteHostileE2E, MisbehavingClientsSlowNothingElse) {
-    RemoteProgram program("[remote]\nenabled = true\nlisten = 127.0.0.1:PORT\ntoken = " +
-                          kRemoteToken + "\n");
+    RemoteProgram program(
+        "[remote]\nenabled = true\nlisten = 127.0.0.1:PORT\ntoken = " + kRemoteToken + "\n");
     ASSERT_TRUE(program.ok()) << program.log();
     const int port = program.port();
     ASSERT_TRUE(waitUntil(
@@ -105,7 +92,7 @@ TEST(RemoteHostileE2E, MisbehavingClientsSlowNothingElse) {
                 for (int n = random() % 200; n > 0; --n) {
                     junk += static_cast<char>(random() % 256);
                 }
-                exchange(port, junk + "\r\n\r\n", 3s);
+                httpExchange(port, junk + "\r\n\r\n", 3s);
                 ++flooded;
             }
         });
@@ -113,14 +100,14 @@ TEST(RemoteHostileE2E, MisbehavingClientsSlowNothingElse) {
     // A header of 1 MiB, and bodies that never end.
     std::string hugeAnswer, endlessAnswer, chunkedAnswer, slowBodyAnswer;
     std::thread hostile([&] {
-        hugeAnswer = feedUntilRefused(port, "GET / HTTP/1.1\r\nX-Huge: ",
-                                      std::string(1 << 20, 'a'), 10ms, 20s);
+        hugeAnswer = feedUntilRefused(port, "GET / HTTP/1.1\r\nX-Huge: ", std::string(1 << 20, 'a'),
+                                      10ms, 20s);
         endlessAnswer = feedUntilRefused(
             port, "POST /api/stop HTTP/1.1\r\nContent-Length: 1000000000000\r\n\r\n",
             std::string(64 * 1024, 'b'), 10ms, 20s);
-        chunkedAnswer = feedUntilRefused(
-            port, "POST /api/stop HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n",
-            "1000\r\n" + std::string(4096, 'c') + "\r\n", 10ms, 20s);
+        chunkedAnswer =
+            feedUntilRefused(port, "POST /api/stop HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n",
+                             "1000\r\n" + std::string(4096, 'c') + "\r\n", 10ms, 20s);
     });
     std::thread slowBody([&] {
         slowBodyAnswer = feedUntilRefused(

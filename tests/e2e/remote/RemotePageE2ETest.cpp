@@ -19,16 +19,16 @@ TEST(RemotePageE2E, APhoneTapsEffectsStopAndAPhraseAndIsToldWhenTheProgramIsGone
     if (!fs::exists(page / "node_modules/puppeteer-core") || !fs::exists("/usr/bin/chromium")) {
         GTEST_SKIP() << "puppeteer-core (scripts/test installs it) or chromium missing";
     }
-    RemoteProgram program("[remote]\nenabled = true\nlisten = 127.0.0.1:PORT\ntoken = " +
-                          kRemoteToken + "\n");
+    RemoteProgram program(
+        "[remote]\nenabled = true\nlisten = 127.0.0.1:PORT\ntoken = " + kRemoteToken + "\n");
     ASSERT_TRUE(program.ok()) << program.log();
     ASSERT_TRUE(waitUntil(
         [&] { return apiCall(program.port(), "GET", "/api/state", kRemoteToken).status == 200; },
         30s));
     TempDir steps, work;
-    const fs::path shots = fs::path(std::getenv("LUMIVOX_PANEL_SHOTS") != nullptr
-                                        ? std::getenv("LUMIVOX_PANEL_SHOTS")
-                                        : work.path().string());
+    const fs::path shots =
+        fs::path(std::getenv("LUMIVOX_PANEL_SHOTS") != nullptr ? std::getenv("LUMIVOX_PANEL_SHOTS")
+                                                               : work.path().string());
     Subprocess browser({"node", (page / "panel_test.mjs").string()},
                        {{"PANEL_URL", "http://127.0.0.1:" + std::to_string(program.port()) +
                                           "/#token=" + kRemoteToken},
@@ -42,8 +42,10 @@ TEST(RemotePageE2E, APhoneTapsEffectsStopAndAPhraseAndIsToldWhenTheProgramIsGone
     // Waits for the script's step, judges it, and answers.
     auto confirm = [&](const std::string& name, const std::function<bool()>& judge) {
         ASSERT_TRUE(waitUntil([&] { return fs::exists(steps / name) || !browser.running(); }, 90s))
-            << name << "\n" << log();
-        ASSERT_TRUE(fs::exists(steps / name)) << "the browser ended before " << name << "\n" << log();
+            << name << "\n"
+            << log();
+        ASSERT_TRUE(fs::exists(steps / name)) << "the browser ended before " << name << "\n"
+                                              << log();
         const bool ok = judge();
         std::ofstream(steps / (name + (ok ? ".ok" : ".fail")));
         EXPECT_TRUE(ok) << name << "\n" << log();
@@ -52,9 +54,8 @@ TEST(RemotePageE2E, APhoneTapsEffectsStopAndAPhraseAndIsToldWhenTheProgramIsGone
     std::size_t mark = program.recorder().sampleCount();
     confirm("effect-tapped", [&] { return program.heardAfter(mark, 5s); });
     confirm("stopped", [&] { return program.quietAfter(program.recorder().sampleCount(), 5s); });
-    confirm("phrase-tapped", [&] {
-        return waitUntil([&] { return program.chatMessages() == "短语 3\n"; }, 10s);
-    });
+    confirm("phrase-tapped",
+            [&] { return waitUntil([&] { return program.chatMessages() == "短语 3\n"; }, 10s); });
     confirm("program-ended", [&] {
         program.kill();
         return !program.running();

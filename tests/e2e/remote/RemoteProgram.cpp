@@ -8,13 +8,13 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <set>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <thread>
 
 #include "base/Encoding.hpp"
-#include "forms/Layout.hpp"
+#include "tests/support/MainWindowPoints.hpp"
 #include "tests/support/TestWebSite.hpp"
 
 namespace lumivox::testing {
@@ -27,33 +27,9 @@ namespace {
 constexpr int kLoud = 800;
 const std::string kSeparator = "\xA3\xA4\xA3\xA4\xA3\xA4\xA3\xA4\xA3\xA4\xA3\xA4%%%%%%%";
 
-std::pair<int, int> centreOf(const std::string& name) {
-    const auto controls = layout::expandControls(layout::mainWindowLayout());
-    auto find = [&](const std::string& wanted) -> const layout::Control* {
-        for (const layout::Control& control : controls) {
-            if (control.name == wanted) {
-                return &control;
-            }
-        }
-        return nullptr;
-    };
-    const layout::Control* control = find(name);
-    if (control == nullptr) {
-        return {-1, -1};
-    }
-    int x = control->left + control->width / 2, y = control->top + control->height / 2;
-    for (const layout::Control* parent = find(control->parent); parent != nullptr;
-         parent = find(parent->parent)) {
-        x += parent->left, y += parent->top;
-    }
-    return {x, y};
-}
-
 }  // namespace
 
-HttpAnswer exchange(int port, const std::string& request, std::chrono::milliseconds timeout,
-                    const std::string& to) {
-    HttpAnswer answer;
+int connectTo(int port, const std::string& to) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -61,6 +37,16 @@ HttpAnswer exchange(int port, const std::string& request, std::chrono::milliseco
     ::inet_pton(AF_INET, to.c_str(), &address.sin_addr);
     if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+HttpAnswer httpExchange(int port, const std::string& request, std::chrono::milliseconds timeout,
+                        const std::string& to) {
+    HttpAnswer answer;
+    const int fd = connectTo(port, to);
+    if (fd < 0) {
         return answer;
     }
     ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
@@ -84,7 +70,8 @@ HttpAnswer exchange(int port, const std::string& request, std::chrono::milliseco
     const std::size_t blank = bytes.find("\r\n\r\n");
     std::smatch m;
     const std::string head = bytes.substr(0, blank);
-    if (blank != std::string::npos && std::regex_search(head, m, std::regex(R"(^HTTP/1\.1 (\d+))"))) {
+    if (blank != std::string::npos &&
+        std::regex_search(head, m, std::regex(R"(^HTTP/1\.1 (\d+))"))) {
         answer.status = std::stoi(m[1]);
         answer.head = head;
         answer.body = bytes.substr(blank + 4);
@@ -102,7 +89,7 @@ HttpAnswer apiCall(int port, const std::string& method, const std::string& path,
     if (method == "POST") {
         request += "Content-Length: 0\r\n";
     }
-    return exchange(port, request + "\r\n");
+    return httpExchange(port, request + "\r\n");
 }
 
 RemoteProgram::RemoteProgram(const std::string& remoteGroup) {
@@ -160,9 +147,9 @@ RemoteProgram::RemoteProgram(const std::string& remoteGroup) {
     // would hide whether the program's own memory stays bounded; a small one.
     const char* asan = std::getenv("ASAN_OPTIONS");
     env["ASAN_OPTIONS"] = std::string(asan != nullptr ? asan : "") + ":quarantine_size_mb=4";
-    program_ = std::make_unique<Subprocess>(
-        std::vector<std::string>{(binaryDir() / "lumivox").string()}, env, work_ / "out.txt",
-        work_ / "err.txt");
+    program_ =
+        std::make_unique<Subprocess>(std::vector<std::string>{(binaryDir() / "lumivox").string()},
+                                     env, work_ / "out.txt", work_ / "err.txt");
     if (!waitUntil([&] { return display_.geometry("LumivoxV1.0").viewable; }, 60s)) {
         return;
     }
@@ -202,7 +189,7 @@ long long RemoteProgram::lastMessageNs() const {
 }
 
 void RemoteProgram::click(const std::string& control) const {
-    const auto [cx, cy] = centreOf(control);
+    const auto [cx, cy] = mainWindowCentre(control);
     const WindowGeometry window = display_.geometry("LumivoxV1.0");
     display_.x("xdotool mousemove " + std::to_string(window.x + cx) + " " +
                std::to_string(window.y + cy) + " click 1");

@@ -21,10 +21,12 @@ struct HttpAnswer {
     std::string head, body;
 };
 
+// A TCP connection to address:port (its descriptor), or -1.
+int connectTo(int port, const std::string& address = "127.0.0.1");
 // Sends `request` as it is to address:port and reads until the server closes.
-HttpAnswer exchange(int port, const std::string& request,
-                    std::chrono::milliseconds timeout = std::chrono::seconds(10),
-                    const std::string& address = "127.0.0.1");
+HttpAnswer httpExchange(int port, const std::string& request,
+                        std::chrono::milliseconds timeout = std::chrono::seconds(10),
+                        const std::string& address = "127.0.0.1");
 // A request line, Host (default: the listening address), the token when given.
 HttpAnswer apiCall(int port, const std::string& method, const std::string& path,
                    const std::string& token, const std::string& host = "");

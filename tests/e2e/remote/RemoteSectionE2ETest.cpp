@@ -21,7 +21,8 @@ std::string decoded(const std::vector<std::uint32_t>& pixels, int size, const Te
         out.put(static_cast<char>(pixel & 0xFF));
     }
     out.close();
-    const CommandResult read = runCommand("zbarimg --quiet --raw '" + file.string() + "' 2>/dev/null");
+    const CommandResult read =
+        runCommand("zbarimg --quiet --raw '" + file.string() + "' 2>/dev/null");
     return read.output.substr(0, read.output.find('\n'));
 }
 
@@ -32,7 +33,7 @@ TEST(RemoteSectionQr, TheCodeReadsBackAsTheWholeLink) {
     TempDir dir;
     const std::string token = "Zk3Qp9LmXw2Rt7Vb5Nc8Hd4Jf6Gs1Ay0";
     for (const std::string& link : {"http://127.0.0.1:8765/#token=" + token,
-                                   "http://192.168.178.123:65535/#token=" + token}) {
+                                    "http://192.168.178.123:65535/#token=" + token}) {
         const std::vector<std::uint32_t> pixels = qrPixels(link, 148);
         ASSERT_EQ(pixels.size(), 148u * 148u) << link;
         EXPECT_EQ(decoded(pixels, 148, dir), link);
@@ -56,7 +57,8 @@ std::string qrOnScreen(const RemoteProgram& program, const TempDir& dir) {
     program.display().x("import -window root -crop " + std::to_string(window.width) + "x" +
                         std::to_string(window.height) + "+" + std::to_string(window.x) + "+" +
                         std::to_string(window.y) + " " + file.string());
-    const CommandResult read = runCommand("zbarimg --quiet --raw '" + file.string() + "' 2>/dev/null");
+    const CommandResult read =
+        runCommand("zbarimg --quiet --raw '" + file.string() + "' 2>/dev/null");
     return read.output.substr(0, read.output.find('\n'));
 }
 
@@ -72,8 +74,8 @@ TEST(RemoteSectionE2E, TheQrCodeCarriesTheTokenAndTheButtonsChangeWhatListens) {
     if (runCommand("command -v zbarimg").status != 0) {
         GTEST_SKIP() << "zbarimg (zbar-tools) missing";
     }
-    RemoteProgram program("[remote]\nenabled = true\nlisten = 127.0.0.1:PORT\ntoken = " +
-                          kRemoteToken + "\n");
+    RemoteProgram program(
+        "[remote]\nenabled = true\nlisten = 127.0.0.1:PORT\ntoken = " + kRemoteToken + "\n");
     ASSERT_TRUE(program.ok()) << program.log();
     const int port = program.port();
     TempDir dir;
@@ -119,8 +121,8 @@ TEST(RemoteSectionE2E, TheQrCodeCarriesTheTokenAndTheButtonsChangeWhatListens) {
     EXPECT_NE(wholeFile(program.config() / "Lumivox/lumivox.ini").find("enabled=false"),
               std::string::npos);
     clickIn(224 + 46, 424 + 16);
-    EXPECT_TRUE(waitUntil([&] { return apiCall(port, "GET", "/api/state", changed).status == 200; },
-                          10s));
+    EXPECT_TRUE(
+        waitUntil([&] { return apiCall(port, "GET", "/api/state", changed).status == 200; }, 10s));
     EXPECT_TRUE(program.running()) << program.log();
 }
 
