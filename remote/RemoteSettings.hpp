@@ -11,7 +11,6 @@
 
 namespace lumivox {
 
-inline constexpr std::string_view kRemoteGroup = "[remote]";
 inline constexpr std::string_view kRemoteGroupName = "remote";
 inline constexpr int kDefaultRemotePort = 8765;
 // 24 random bytes (192 bits), written as 32 URL-safe base64 characters.
