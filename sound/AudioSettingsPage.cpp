@@ -82,7 +82,7 @@ void showAudioSettings(Window& window) {
                mic ? "打开“音效进麦克风”后，Lumivox 建立一个虚拟麦克风“Lumivox 麦克风”：你的真实"
                      "麦克风加上音效（和打开时的歌曲）。在直播软件、浏览器、连麦或语音聊天里把麦克风选成"
                      "“Lumivox 麦克风”，观众就能听到音效。关掉后它就消失。"
-                   : "Windows 上程序自己不能做麦克风：先装好一个虚拟声卡（例如虚拟音频线），在下面选它作为"
+                   : "Windows上程序自己不能做麦克风：先装好一个虚拟声卡（例如虚拟音频线），在下面选它作为"
                      "“观众设备”，再把直播软件的麦克风选成这个声卡的录音端。");
     setCaption(window, "音频开关标签1",
                std::string(mic ? "音效进麦克风：" : "音效给观众：") + onOff(route.effectsToMicrophone));

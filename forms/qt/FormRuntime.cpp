@@ -98,6 +98,15 @@ bool FormRuntime::loadWindow(std::string_view layoutName, Window* parent, bool d
         return false;
     }
     windows_.push_back(window);
+    if (!dialogMode && parent != nullptr) {
+        // A window opened from another closes with it, so that closing the main
+        // window ends the program whatever else is open.
+        for (FormWindow* owner : windows_) {
+            if (static_cast<Window*>(owner) == parent) {
+                connect(owner, &QObject::destroyed, window, [window] { window->close(); });
+            }
+        }
+    }
     if (layout->centred) {
         centre(*window);
     }

@@ -85,6 +85,9 @@ bool Win32Forms::loadWindow(std::string_view layoutName, Window* parent, bool di
         std::erase_if(windows_, [window](const auto& held) { return held.get() == window; });
         return false;
     }
+    if (!dialogMode && parent != nullptr) {
+        owned_.emplace_back(window, static_cast<FormCore*>(parent));
+    }
     window->dispatch({.kind = EventKind::Created});
     if (window->closing() || window->gone()) {
         return true;
@@ -109,7 +112,21 @@ bool Win32Forms::loadWindow(std::string_view layoutName, Window* parent, bool di
     return true;
 }
 
-void Win32Forms::windowDestroyed(Win32Window*) {
+void Win32Forms::windowDestroyed(Win32Window* gone) {
+    // A window opened from another (not in dialog mode) closes with it, so that
+    // closing the main window ends the program whatever else is open.
+    std::vector<Win32Window*> orphans;
+    for (const auto& [window, owner] : owned_) {
+        if (owner == gone && !window->gone() && !window->closing()) {
+            orphans.push_back(window);
+        }
+    }
+    std::erase_if(owned_, [gone](const auto& pair) {
+        return pair.first == gone || pair.second == gone;
+    });
+    for (Win32Window* orphan : orphans) {
+        orphan->close();
+    }
     const bool anyLeft = std::any_of(windows_.begin(), windows_.end(),
                                      [](const auto& window) { return !window->gone(); });
     if (!anyLeft && !quitPosted_) {

@@ -59,6 +59,8 @@ class Win32Forms final : public Forms {
     std::function<const layout::WindowLayout*(std::string_view)> findLayout_;
     const std::vector<Binding>& wiring_;
     std::vector<std::unique_ptr<Win32Window>> windows_;
+    // Windows opened from another (not in dialog mode) and that other.
+    std::vector<std::pair<Win32Window*, const FormCore*>> owned_;
     bool quitPosted_ = false;
 };
 

@@ -517,8 +517,9 @@ void SoundMixer::Impl::run() {
         send(host_, effects, songs);
         send(viewers_, effects, songs);
     }
-    closeOutput(host_, true);
-    closeOutput(viewers_, true);
+    // What was mixed plays to its end (a sound's last blocks at program end).
+    closeOutput(host_, false);
+    closeOutput(viewers_, false);
 }
 
 SoundMixer::SoundMixer(DestinationsFn destinations, OutputOpener openOutput)

@@ -201,4 +201,51 @@ void PulseServer::useInThisProcess() const {
     }
 }
 
+PipeWireServer::PipeWireServer() {
+    fs::permissions(runtimeDir_.path(), fs::perms::owner_all, fs::perm_options::replace);
+    const std::string runtime = runtimeDir_.path().string();
+    std::map<std::string, std::string> env = {
+        {"XDG_RUNTIME_DIR", runtime},
+        {"HOME", runtime},
+        {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + runtime + "/bus"},
+        {"PIPEWIRE_RUNTIME_DIR", runtime},
+        {"PULSE_RUNTIME_PATH", runtime + "/pulse"}};
+    const fs::path log = runtimeDir_ / "pipewire.log";
+    processes_.push_back(std::make_unique<Subprocess>(
+        std::vector<std::string>{"dbus-daemon", "--session", "--nofork",
+                                 "--address=unix:path=" + runtime + "/bus"},
+        env, log, log));
+    if (!waitUntil([&] { return fs::exists(runtimeDir_ / "bus"); }, std::chrono::milliseconds(5000))) {
+        return;
+    }
+    processes_.push_back(std::make_unique<Subprocess>(std::vector<std::string>{"pipewire"}, env, log, log));
+    if (!waitUntil([&] { return fs::exists(runtimeDir_ / "pipewire-0"); },
+                   std::chrono::milliseconds(5000))) {
+        return;
+    }
+    processes_.push_back(std::make_unique<Subprocess>(std::vector<std::string>{"wireplumber"}, env, log, log));
+    processes_.push_back(std::make_unique<Subprocess>(std::vector<std::string>{"pipewire-pulse"}, env, log, log));
+    const std::string pactl = "PULSE_SERVER=unix:" + runtime + "/pulse/native pactl ";
+    ok_ = waitUntil([&] { return runCommand(pactl + "info >/dev/null 2>&1").status == 0; },
+                    std::chrono::milliseconds(10000)) &&
+          runCommand(pactl + "load-module module-null-sink sink_name=out >/dev/null 2>&1").status == 0 &&
+          runCommand(pactl + "set-default-sink out 2>&1").status == 0;
+}
+
+PipeWireServer::~PipeWireServer() {
+    while (!processes_.empty()) {
+        processes_.pop_back();  // terminated: pulse, session manager, pipewire, the bus
+    }
+}
+
+std::map<std::string, std::string> PipeWireServer::environment() const {
+    return {{"PULSE_SERVER", "unix:" + (runtimeDir_ / "pulse" / "native").string()}};
+}
+
+void PipeWireServer::useInThisProcess() const {
+    for (const auto& [key, value] : environment()) {
+        setenv(key.c_str(), value.c_str(), 1);
+    }
+}
+
 }  // namespace lumivox::testing

@@ -101,4 +101,21 @@ private:
     bool ok_ = false;
 };
 
+// A private PipeWire with its PulseAudio server (pipewire, wireplumber,
+// pipewire-pulse on a private session bus, headless), with one null sink named
+// "out" made the default, as PulseServer has. Stopped in reverse order at the end.
+class PipeWireServer {
+public:
+    PipeWireServer();
+    ~PipeWireServer();
+    bool ok() const { return ok_; }
+    std::map<std::string, std::string> environment() const;
+    void useInThisProcess() const;
+
+private:
+    TempDir runtimeDir_;
+    std::vector<std::unique_ptr<Subprocess>> processes_;  // bus, pipewire, wireplumber, pulse
+    bool ok_ = false;
+};
+
 }  // namespace lumivox::testing

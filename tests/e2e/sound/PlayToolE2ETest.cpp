@@ -1,6 +1,8 @@
 // The command-line player: plays and exits once the sound has ended.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/e2e/sound/SoundFixtures.hpp"
 
 namespace lumivox {
@@ -29,11 +31,17 @@ TEST(PlayTool, PlaysWavesAndSongListsAndExitsWhenTheSoundEnds) {
     ASSERT_TRUE(testing::waitUntil([&] { return recorder.sampleCount() > from + 4410; }, 2s));
     const auto all = recorder.samples();
     std::vector<std::int16_t> recorded(all.begin() + static_cast<long>(from), all.end());
+    // Two passes of 0.3 s: the second track follows the first in the program's
+    // mix without a gap, so they are heard as one stretch of the tone.
     std::vector<int> tones;
+    double seconds = 0;
     for (const auto& stretch : testing::toneStretches(recorded, 400)) {
         tones.push_back(static_cast<int>(stretch.hz / 100 + 0.5) * 100);
+        seconds += static_cast<double>(stretch.to - stretch.from) / testing::kRecordRate;
     }
-    EXPECT_EQ(tones, (std::vector<int>{1300, 1300}));
+    EXPECT_FALSE(tones.empty());
+    EXPECT_EQ(std::count(tones.begin(), tones.end(), 1300), static_cast<long>(tones.size()));
+    EXPECT_NEAR(seconds, 0.6, 0.1);
 
     testing::Subprocess refused({tool, (fixtures.path("none.wav")).string()},
                                 fixtures.server().environment());

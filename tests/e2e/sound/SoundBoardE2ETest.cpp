@@ -26,29 +26,6 @@ std::size_t samplesOf(std::chrono::milliseconds duration) {
     return static_cast<std::size_t>(kRecordRate * static_cast<double>(duration.count()) / 1000.0);
 }
 
-// The centre of a main-window control in client coordinates, from the layout.
-std::pair<int, int> centreOf(const std::string& name) {
-    const auto controls = layout::expandControls(layout::mainWindowLayout());
-    auto find = [&](const std::string& wanted) -> const layout::Control* {
-        for (const layout::Control& control : controls) {
-            if (control.name == wanted) {
-                return &control;
-            }
-        }
-        return nullptr;
-    };
-    const layout::Control* control = find(name);
-    if (control == nullptr) {
-        return {-1, -1};
-    }
-    int x = control->left + control->width / 2, y = control->top + control->height / 2;
-    for (const layout::Control* parent = find(control->parent); parent != nullptr;
-         parent = find(parent->parent)) {
-        x += parent->left, y += parent->top;
-    }
-    return {x, y};
-}
-
 class SoundBoardE2E : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -94,7 +71,7 @@ class SoundBoardE2E : public ::testing::Test {
 
     // Clicks a control of the main window `times` times.
     void click(const std::string& control, int times = 1) {
-        const auto [cx, cy] = centreOf(control);
+        const auto [cx, cy] = centreOf(layout::mainWindowLayout(), control);
         ASSERT_GE(cx, 0) << control;
         const WindowGeometry window = display_.geometry("LumivoxV1.0");
         x("xdotool mousemove " + std::to_string(window.x + cx) + " " +

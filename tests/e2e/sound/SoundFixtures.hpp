@@ -4,8 +4,10 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "base/Types.hpp"
+#include "forms/Layout.hpp"
 #include "tests/support/SoundRecording.hpp"
 #include "tests/support/TestSupport.hpp"
 
@@ -37,5 +39,9 @@ private:
 };
 
 ByteData readBytes(const std::filesystem::path& path);
+
+// The centre of a control of that window layout in client coordinates (-1, -1
+// when it has none of that name).
+std::pair<int, int> centreOf(const layout::WindowLayout& window, const std::string& name);
 
 }  // namespace lumivox::testing

@@ -79,6 +79,7 @@ const Bound kBound[] = {
     {"保存配置按钮", 0, 0, EventKind::Clicked, true},
     {"保存配置按钮1", 0, 0, EventKind::Clicked, true},
     {"保存配置按钮2", 0, 0, EventKind::Clicked, true},
+    {"设置按钮", 0, 0, EventKind::Clicked, true},
 };
 
 TEST(EventWiring, EveryBoundEventHasARowAndItsNumber) {

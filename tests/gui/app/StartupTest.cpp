@@ -119,11 +119,11 @@ TEST_F(GuiTest, StartupStepsRunInOrderAndLoadersOnlyForNonEmptySettings) {
     };
     const std::string nulFirst("\0songs", 6);
     const Case cases[] = {
-        {"no files", std::nullopt, std::nullopt, {"init"}},
-        {"NUL first", nulFirst, nulFirst, {"init"}},
-        {"songs only", "s", std::nullopt, {"init", "songs s|"}},
-        {"phrases only", nulFirst, "p", {"init", "phrases |p"}},
-        {"both", "s", "p", {"init", "songs s|p", "phrases s|p"}},
+        {"no files", std::nullopt, std::nullopt, {"init", "settings"}},
+        {"NUL first", nulFirst, nulFirst, {"init", "settings"}},
+        {"songs only", "s", std::nullopt, {"init", "settings", "songs s|"}},
+        {"phrases only", nulFirst, "p", {"init", "settings", "phrases |p"}},
+        {"both", "s", "p", {"init", "settings", "songs s|p", "phrases s|p"}},
     };
     for (const Case& c : cases) {
         TempDir config;
@@ -147,6 +147,8 @@ TEST_F(GuiTest, StartupStepsRunInOrderAndLoadersOnlyForNonEmptySettings) {
             .releaseDownloadTask = [&] { ran.push_back("release"); },
             .loadCustomSongs = record("songs"),
             .loadHotkeyPhrases = record("phrases"),
+            // lumivox.ini is sent to the subsystems before the loaders run.
+            .applySettings = [&] { ran.push_back("settings"); },
         };
         std::vector<Binding> wiring = eventWiring();
         for (Binding& binding : wiring) {
