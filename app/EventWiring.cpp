@@ -4,6 +4,7 @@
 #include "app/EventWiring.hpp"
 
 #include "app/Pages.hpp"
+#include "app/RemotePanelSection.hpp"
 #include "app/Startup.hpp"
 #include "forms/Layout.hpp"
 #include "hotkeys/HotkeyPhrases.hpp"
@@ -73,7 +74,13 @@ std::vector<Binding> makeWiring() {
          [](Window& window, const Event&) {
              window.forms().loadWindow(layout::kSettingsWindow, &window, false);
          }},
-        {settings, "", 0, 0, E::Created, windowOnly(showAudioSettings)},
+        {settings, "", 0, 0, E::Created,
+         [](Window& window, const Event&) {
+             showAudioSettings(window);
+             showRemoteSection(window);
+         }},
+        {settings, "遥控按钮", 1, 3, E::Clicked,
+         [](Window& window, const Event& event) { onRemoteButton(window, event.number); }},
         {settings, "音频开关按钮", 1, 3, E::Clicked,
          [](Window& window, const Event& event) { onAudioSwitch(window, event.number); }},
         {settings, "音频音量按钮", 1, 4, E::Clicked,

@@ -9,12 +9,13 @@ find_package(Threads REQUIRED)
 add_compile_options(-Wno-restrict)
 
 file(GLOB_RECURSE LUMIVOX_CORE_SOURCES CONFIGURE_DEPENDS
-  base/*.cpp sound/*.cpp online/*.cpp hotkeys/*.cpp)
+  base/*.cpp sound/*.cpp online/*.cpp hotkeys/*.cpp remote/*.cpp)
 file(GLOB LUMIVOX_CORE_NEUTRAL_SOURCES CONFIGURE_DEPENDS platform/*.cpp forms/*.cpp)
 lumivox_library(lumivox_core ${LUMIVOX_CORE_SOURCES} ${LUMIVOX_CORE_NEUTRAL_SOURCES})
 target_include_directories(lumivox_core ${LUMIVOX_SCOPE} ${CMAKE_SOURCE_DIR})
 target_link_libraries(lumivox_core ${LUMIVOX_SCOPE} Threads::Threads)
 include(online/Update.cmake)
+include(remote/Remote.cmake)
 # The core calls the neutral platform headers; the Win32 layer comes at link time.
 target_link_libraries(lumivox_core INTERFACE "$<LINK_ONLY:lumivox_platform>")
 
@@ -25,7 +26,7 @@ target_include_directories(lumivox_platform ${LUMIVOX_SCOPE} ${CMAKE_SOURCE_DIR}
 find_library(LUMIVOX_GCRYPT NAMES libgcrypt.a REQUIRED)
 find_library(LUMIVOX_GPG_ERROR NAMES libgpg-error.a REQUIRED)
 target_link_libraries(lumivox_platform ${LUMIVOX_SCOPE} ${LUMIVOX_GCRYPT} ${LUMIVOX_GPG_ERROR}
-  ws2_32 winmm msacm32 wininet shell32 user32 ole32 uuid)
+  ws2_32 bcrypt winmm msacm32 wininet shell32 user32 ole32 uuid)
 
 # The installer (the target `installer`, which the installer test installs).
 include(packaging/windows/Installer.cmake)

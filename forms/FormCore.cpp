@@ -390,6 +390,16 @@ void FormCore::setStatusText(std::string_view statusBar, int part, const Text& t
     }
 }
 
+void FormCore::setPicturePixels(std::string_view pictureBox, int width, int height,
+                                const std::vector<std::uint32_t>& pixels) {
+    const Control* control = find(pictureBox, Kind::PictureBox);
+    if (control == nullptr || !control->widget || gone_ || width <= 0 || height <= 0 ||
+        pixels.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
+        return;
+    }
+    showPixels(control->order, width, height, pixels);
+}
+
 void FormCore::raiseNotification(std::string_view label, std::int32_t first, std::int32_t second) {
     if (find(label, Kind::Label) != nullptr) {
         dispatch(

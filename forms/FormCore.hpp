@@ -67,6 +67,8 @@ class FormCore : public Window {
     void resize(int width, int height) override;
     Text statusText(std::string_view statusBar, int part) const override;
     void setStatusText(std::string_view statusBar, int part, const Text& text) override;
+    void setPicturePixels(std::string_view pictureBox, int width, int height,
+                          const std::vector<std::uint32_t>& pixels) override;
     void raiseNotification(std::string_view label, std::int32_t first,
                            std::int32_t second) override;
     void close() override;
@@ -121,6 +123,9 @@ class FormCore : public Window {
     virtual void stopControlTimer(int order) = 0;
     virtual void showPosition(int order, int position) = 0;
     virtual void showStatusText(int order, int part, const Text& text) = 0;
+    // A picture box's pixels (its size and 0x00RRGGBB rows), in place of its picture.
+    virtual void showPixels(int order, int width, int height,
+                            const std::vector<std::uint32_t>& pixels) = 0;
     // Runs the open-file dialog; the chosen path, or nothing.
     virtual std::optional<Text> chooseFile(std::string_view dialog, const Text& initial) = 0;
     virtual void resizeClient(int width, int height) = 0;
@@ -186,6 +191,8 @@ class FormCore : public Window {
     void stopControlTimer(int order) override;                                                 \
     void showPosition(int order, int position) override;                                       \
     void showStatusText(int order, int part, const Text& text) override;                       \
+    void showPixels(int order, int width, int height, const std::vector<std::uint32_t>& pixels) \
+        override;                                                                              \
     std::optional<Text> chooseFile(std::string_view dialog, const Text& initial) override;     \
     void resizeClient(int width, int height) override;                                         \
     void requestClose() override;                                                              \

@@ -24,7 +24,7 @@ WindowLayout makeSettingsWindowLayout() {
     w.name = std::string(kSettingsWindow);
     w.title = "设置";
     w.clientWidth = 480;
-    w.clientHeight = 392;
+    w.clientHeight = 628;
     w.background = kBlack;
     w.escapeCloses = true;
     // clang-format off
@@ -57,6 +57,23 @@ WindowLayout makeSettingsWindowLayout() {
          .grid = {.dy = 36}},
         {.name = "音频提示", .kind = K::TransparentLabel, .left = 8, .top = 354, .width = 464, .height = 34,
          .caption = "每项改动立即生效（正在播放的声音也跟着变），并保存在数据文件夹的 lumivox.ini 里。",
+         .font = kTextFont, .label = kText},
+        // The remote panel: phones, tablets and stream decks (top 392 to 624).
+        {.name = "遥控标题", .kind = K::TransparentLabel, .left = 8, .top = 396, .width = 464, .height = 22,
+         .caption = "遥控面板：手机、平板和 Stream Deck", .font = kHeadingFont, .label = kHeading},
+        // 1 the switch, 2 "允许局域网设备", 3 the token: what it is now, then the button.
+        {.name = "遥控标签", .kind = K::TransparentLabel, .left = 8, .top = 424, .width = 212,
+         .height = 32, .font = kButtonFont, .label = kValue, .first = 1, .last = 3, .grid = {.dy = 36}},
+        {.name = "遥控按钮", .kind = K::ImageButton, .left = 224, .top = 424, .width = 92, .height = 32,
+         .font = kButtonFont, .button = kBarLook, .first = 1, .last = 3, .grid = {.dy = 36},
+         .captions = {"切换", "切换", "更换令牌"}},
+        // The QR code of the panel's link (the token in its fragment), drawn by the handlers.
+        {.name = "遥控二维码", .kind = K::PictureBox, .left = 324, .top = 424, .width = 148, .height = 148},
+        {.name = "遥控地址", .kind = K::TransparentLabel, .left = 8, .top = 536, .width = 308, .height = 36,
+         .font = kTextFont, .label = kText},
+        {.name = "遥控说明", .kind = K::TransparentLabel, .left = 8, .top = 580, .width = 464, .height = 40,
+         .caption = "手机扫码打开面板，令牌只留在手机上。更换令牌后，旧的链接和 Stream Deck 按钮立即失效；"
+                    "面板关闭时程序不监听任何端口。",
          .font = kTextFont, .label = kText},
     };
     // clang-format on

@@ -5,6 +5,7 @@
 // Every call is made on the GUI thread.
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "base/Types.hpp"
 
@@ -71,6 +72,12 @@ class Window {
     // The text of one part (0-based) of a status bar.
     virtual Text statusText(std::string_view statusBar, int part) const = 0;
     virtual void setStatusText(std::string_view statusBar, int part, const Text& text) = 0;
+
+    // A picture box shows these pixels (rows top down, each 0x00RRGGBB) in place
+    // of its picture, stretched to its size (a code made at runtime, such as
+    // the QR code of the remote panel's link). Other kinds ignore it.
+    virtual void setPicturePixels(std::string_view pictureBox, int width, int height,
+                                  const std::vector<std::uint32_t>& pixels) = 0;
 
     // Raises the notification event of a label (the hotkey service's report) with
     // its two integers; the bound handler runs before this returns.

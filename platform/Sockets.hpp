@@ -5,6 +5,7 @@
 // such a number is -1.
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace lumivox::platform {
@@ -49,5 +50,26 @@ bool resolveIpv4(const std::string& name, std::string& dotted);
 
 // The negative Windows Sockets number for an errno value (-1 when there is none).
 int socketErrorFromErrno(int error);
+
+// The server side (the remote panel): one wait over many sockets, a socket's two
+// addresses, and the end of both directions (the peer's read then ends).
+struct SocketWait {
+    SocketHandle socket = kNoSocket;
+    int events = 0;  // kReadable and/or kWritable
+    int ready = 0;   // after the wait: kReadable, kWritable, kFailed
+};
+// The number of sockets that are ready, 0 on time-out, or a negative code.
+int waitSockets(std::span<SocketWait> sockets, int timeoutMs);
+// Dotted IPv4 address and port of this end (local) or the other (peer); false
+// when the socket has none.
+bool localAddress(SocketHandle socket, std::string& ip, int& port);
+bool peerAddress(SocketHandle socket, std::string& ip, int& port);
+void shutdownSocket(SocketHandle socket);
+// Options of a socket that is to listen: its port can be bound again at once
+// after a stop, and no other socket (of another program) can share it.
+void prepareListeningSocket(SocketHandle socket);
+// The IPv4 address this computer reaches its local network from (the route
+// to a documentation address; nothing is sent); false when it has none.
+bool networkAddress(std::string& ip);
 
 }  // namespace lumivox::platform

@@ -8,6 +8,7 @@
 #include "forms/WindowText.hpp"
 #include "platform/Files.hpp"
 #include "platform/SystemOps.hpp"
+#include "sound/NowPlaying.hpp"
 #include "sound/SoundService.hpp"
 
 namespace lumivox {
@@ -96,7 +97,11 @@ void loadCustomSongs(Window& window) {
 }
 
 void playSongSlot(Window& window, int slot) {
-    playSongFiles(1, {window.text(pathBox(slot))});
+    const Text path = window.text(pathBox(slot));
+    playSongFiles(1, {path});
+    if (!path.empty()) {
+        noteSongStarted(slot);
+    }
 }
 
 }  // namespace lumivox

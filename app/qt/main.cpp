@@ -3,6 +3,7 @@
 
 #include "app/EventWiring.hpp"
 #include "app/RemoteActions.hpp"
+#include "app/RemotePanel.hpp"
 #include "app/Startup.hpp"
 #include "base/ProgramEnd.hpp"
 #include "forms/Layout.hpp"
@@ -23,6 +24,8 @@ int main(int argc, char** argv) {
         if (exitCode == 0) {
             // Actions from outside (a desktop's shortcut running `lumivox --phrase 3`).
             lumivox::listenForRemoteActions(runtime, lumivox::layout::kMainWindow);
+            // The phone and stream-deck panel, when lumivox.ini switches it on.
+            lumivox::applyRemoteSettings(runtime, lumivox::layout::kMainWindow);
             // Ends with 0 once the last window has closed (close button, Esc).
             exitCode = QApplication::exec();
             lumivox::stopListeningForRemoteActions();
@@ -31,6 +34,7 @@ int main(int argc, char** argv) {
     // The update's download task and the sound service end here; a worker they
     // join gets no more GUI work (there may have been no loop at all).
     lumivox::platform::endGuiThreadCalls();
+    lumivox::endRemotePanel();
     lumivox::runProgramEndRoutines();
     return exitCode;
 }

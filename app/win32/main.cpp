@@ -4,6 +4,7 @@
 #include <ole2.h>
 
 #include "app/EventWiring.hpp"
+#include "app/RemotePanel.hpp"
 #include "app/Startup.hpp"
 #include "base/ProgramEnd.hpp"
 #include "forms/Layout.hpp"
@@ -39,6 +40,8 @@ int main() {
         lumivox::win32::Win32Forms forms(lumivox::layout::findProgramLayout, lumivox::eventWiring());
         exitCode = lumivox::startProgram(forms, lumivox::layout::kMainWindow);
         if (exitCode == 0) {
+            // The phone and stream-deck panel, when lumivox.ini switches it on.
+            lumivox::applyRemoteSettings(forms, lumivox::layout::kMainWindow);
             // Ends with 0 once the last window has closed (close button, Esc).
             exitCode = forms.run();
         }
@@ -46,6 +49,7 @@ int main() {
     // The update's download task and the sound service end here; a worker they
     // join gets no more GUI work (there may have been no loop at all).
     lumivox::platform::endGuiThreadCalls();
+    lumivox::endRemotePanel();
     lumivox::runProgramEndRoutines();
     if (SUCCEEDED(ole)) {
         OleUninitialize();

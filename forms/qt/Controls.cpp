@@ -95,11 +95,17 @@ PictureBox::PictureBox(const QImage& picture, QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
+void PictureBox::setPixels(const QImage& pixels) {
+    picture_ = pixels;
+    sharp_ = true;
+    update();
+}
+
 void PictureBox::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
     if (!picture_.isNull()) {
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, !sharp_);
         painter.drawImage(rect(), picture_);
     }
 }

@@ -72,12 +72,15 @@ class PictureBox : public QWidget {
     Q_OBJECT
   public:
     PictureBox(const QImage& picture, QWidget* parent);
+    // Pixels made at runtime (a code): drawn without smoothing, every edge sharp.
+    void setPixels(const QImage& pixels);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
 
   private:
     QImage picture_;
+    bool sharp_ = false;
 };
 
 // A status bar of equal-width parts, each with a text.

@@ -266,6 +266,18 @@ void FormWindow::showStatusText(int order, int part, const Text& text) {
     static_cast<StatusBar*>(at(widgets_, order))->setPartText(part, fromGbk(text));
 }
 
+void FormWindow::showPixels(int order, int width, int height,
+                            const std::vector<std::uint32_t>& pixels) {
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            line[x] = 0xFF000000u | pixels[static_cast<std::size_t>(y * width + x)];
+        }
+    }
+    static_cast<PictureBox*>(at(widgets_, order))->setPixels(image);
+}
+
 std::optional<Text> FormWindow::chooseFile(std::string_view dialog, const Text& initial) {
     // Qt's own dialog: the same on every desktop, and scriptable in tests. The
     // chosen file must exist; the process's current folder is left as it was.

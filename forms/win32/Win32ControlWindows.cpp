@@ -295,6 +295,11 @@ void Win32Window::showPosition(int order, int position) {
     SendMessageW(at(order), PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
 
+void Win32Window::showPixels(int order, int width, int height,
+                             const std::vector<std::uint32_t>& pixels) {
+    setPictureBoxPixels(at(order), Picture{width, height, pixels});
+}
+
 void Win32Window::showStatusText(int order, int part, const Text& text) {
     SendMessageW(at(order), SB_SETTEXTW, static_cast<WPARAM>(part),
                  reinterpret_cast<LPARAM>(wideOf(text).c_str()));

@@ -452,6 +452,7 @@ LRESULT CALLBACK labelProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
 
 struct PictureBoxState {
     std::string asset;  // empty: none
+    Picture pixels;     // made at runtime; shown in place of the asset
 };
 
 LRESULT CALLBACK pictureBoxProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -624,11 +625,22 @@ HWND createPictureBox(HWND parent, const RECT& place, DWORD style, std::string_v
     return window;
 }
 
+void setPictureBoxPixels(HWND box, Picture pixels) {
+    if (auto* state = stateOf<PictureBoxState>(box)) {
+        state->pixels = std::move(pixels);
+        InvalidateRect(box, nullptr, FALSE);
+    }
+}
+
 void paintPictureBox(HWND box, HDC dc) {
     RECT area;
     GetClientRect(box, &area);
     fill(dc, area, RGB(0, 0, 0));
     auto* state = stateOf<PictureBoxState>(box);
+    if (state != nullptr && !state->pixels.empty()) {
+        drawSharp(dc, state->pixels, area);
+        return;
+    }
     const Picture* picture =
         state != nullptr && !state->asset.empty() ? embeddedPicture(state->asset) : nullptr;
     if (picture != nullptr) {

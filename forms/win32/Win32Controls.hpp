@@ -70,5 +70,7 @@ HWND createPictureBox(HWND parent, const RECT& place, DWORD style, std::string_v
 // Paints what a control would show under a transparent child: the form and the
 // picture boxes answer WM_PRINTCLIENT with their background.
 void paintPictureBox(HWND box, HDC dc);
+// Pixels made at runtime, shown in place of the box's picture.
+void setPictureBoxPixels(HWND box, Picture pixels);
 
 }  // namespace lumivox::win32

@@ -276,7 +276,9 @@ void drawMasked(HDC dc, const MaskedPicture& picture, int x, int y) {
     DeleteDC(source);
 }
 
-void drawStretched(HDC dc, const Picture& picture, const RECT& area) {
+namespace {
+
+void drawScaled(HDC dc, const Picture& picture, const RECT& area, int mode) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = picture.width;
@@ -284,7 +286,7 @@ void drawStretched(HDC dc, const Picture& picture, const RECT& area) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    const int oldMode = SetStretchBltMode(dc, HALFTONE);
+    const int oldMode = SetStretchBltMode(dc, mode);
     POINT oldOrigin;
     SetBrushOrgEx(dc, 0, 0, &oldOrigin);
     StretchDIBits(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, 0, 0,
@@ -292,6 +294,16 @@ void drawStretched(HDC dc, const Picture& picture, const RECT& area) {
                   SRCCOPY);
     SetBrushOrgEx(dc, oldOrigin.x, oldOrigin.y, nullptr);
     SetStretchBltMode(dc, oldMode);
+}
+
+}  // namespace
+
+void drawStretched(HDC dc, const Picture& picture, const RECT& area) {
+    drawScaled(dc, picture, area, HALFTONE);
+}
+
+void drawSharp(HDC dc, const Picture& picture, const RECT& area) {
+    drawScaled(dc, picture, area, COLORONCOLOR);
 }
 
 HICON embeddedIcon(std::string_view pattern, int size) {

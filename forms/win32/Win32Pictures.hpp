@@ -64,6 +64,8 @@ void drawMasked(HDC dc, const MaskedPicture& picture, int x, int y);
 
 // Draws a picture stretched into the rectangle (smoothed).
 void drawStretched(HDC dc, const Picture& picture, const RECT& area);
+// The same, each pixel a sharp block (a code must keep its edges).
+void drawSharp(HDC dc, const Picture& picture, const RECT& area);
 
 // An icon of `size` pixels from the embedded PNGs named by `pattern` with "{n}"
 // for the size (the nearest size found of 16, 32, 48, 64 and 128); null when

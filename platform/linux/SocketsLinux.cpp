@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "platform/SocketReadiness.hpp"
 #include "platform/Sockets.hpp"
@@ -177,6 +178,77 @@ bool resolveIpv4(const std::string& name, std::string& dotted) {
     if (ok) {
         dotted = text;
     }
+    return ok;
+}
+
+int waitSockets(std::span<SocketWait> sockets, int timeoutMs) {
+    std::vector<pollfd> entries(sockets.size());
+    for (std::size_t i = 0; i < sockets.size(); ++i) {
+        entries[i].fd = fd(sockets[i].socket);
+        entries[i].events = static_cast<short>(((sockets[i].events & kReadable) ? POLLIN : 0) |
+                                               ((sockets[i].events & kWritable) ? POLLOUT : 0));
+    }
+    const int n = ::poll(entries.data(), entries.size(), timeoutMs);
+    if (n < 0) {
+        return lastError();
+    }
+    for (std::size_t i = 0; i < sockets.size(); ++i) {
+        sockets[i].ready =
+            readinessMask(entries[i].revents, {POLLIN, POLLOUT, POLLHUP, POLLERR | POLLNVAL});
+    }
+    return n;
+}
+
+namespace {
+bool addressOf(const sockaddr_in& address, std::string& ip, int& port) {
+    char text[INET_ADDRSTRLEN] = {};
+    if (address.sin_family != AF_INET ||
+        ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text) == nullptr) {
+        return false;
+    }
+    ip = text;
+    port = ntohs(address.sin_port);
+    return true;
+}
+}  // namespace
+
+bool localAddress(SocketHandle socket, std::string& ip, int& port) {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    return ::getsockname(fd(socket), reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
+           addressOf(address, ip, port);
+}
+
+bool peerAddress(SocketHandle socket, std::string& ip, int& port) {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    return ::getpeername(fd(socket), reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
+           addressOf(address, ip, port);
+}
+
+void shutdownSocket(SocketHandle socket) {
+    ::shutdown(fd(socket), SHUT_RDWR);
+}
+
+void prepareListeningSocket(SocketHandle socket) {
+    // SO_REUSEADDR only: SO_REUSEPORT would let a second listener share the port.
+    const int yes = 1;
+    ::setsockopt(fd(socket), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+}
+
+bool networkAddress(std::string& ip) {
+    const auto s = ::socket(AF_INET, SOCK_DGRAM, 0);
+    if (s == -1) {
+        return false;
+    }
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(9);
+    ::inet_pton(AF_INET, "192.0.2.1", &to.sin_addr);
+    int port = 0;
+    const bool ok = ::connect(s, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 &&
+                    localAddress(static_cast<SocketHandle>(s), ip, port) && ip != "0.0.0.0";
+    ::close(s);
     return ok;
 }
 

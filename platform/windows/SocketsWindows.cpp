@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <utility>
+#include <vector>
 
 #include "platform/SocketReadiness.hpp"
 #include "platform/Sockets.hpp"
@@ -140,6 +141,83 @@ bool resolveIpv4(const std::string& name, std::string& dotted) {
     if (ok) {
         dotted = text;
     }
+    return ok;
+}
+
+int waitSockets(std::span<SocketWait> sockets, int timeoutMs) {
+    std::vector<WSAPOLLFD> entries(sockets.size());
+    for (std::size_t i = 0; i < sockets.size(); ++i) {
+        entries[i].fd = handle(sockets[i].socket);
+        entries[i].events =
+            static_cast<short>(((sockets[i].events & kReadable) ? POLLRDNORM : 0) |
+                               ((sockets[i].events & kWritable) ? POLLWRNORM : 0));
+    }
+    const int n = ::WSAPoll(entries.data(), static_cast<ULONG>(entries.size()), timeoutMs);
+    if (n < 0) {
+        return lastError();
+    }
+    for (std::size_t i = 0; i < sockets.size(); ++i) {
+        sockets[i].ready = readinessMask(entries[i].revents,
+                                         {POLLRDNORM, POLLWRNORM, POLLHUP, POLLERR | POLLNVAL});
+    }
+    return n;
+}
+
+namespace {
+bool addressOf(const sockaddr_in& address, std::string& ip, int& port) {
+    char text[INET_ADDRSTRLEN] = {};
+    if (address.sin_family != AF_INET ||
+        ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text) == nullptr) {
+        return false;
+    }
+    ip = text;
+    port = ntohs(address.sin_port);
+    return true;
+}
+}  // namespace
+
+bool localAddress(SocketHandle socket, std::string& ip, int& port) {
+    sockaddr_in address{};
+    int length = sizeof address;
+    return ::getsockname(handle(socket), reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
+           addressOf(address, ip, port);
+}
+
+bool peerAddress(SocketHandle socket, std::string& ip, int& port) {
+    sockaddr_in address{};
+    int length = sizeof address;
+    return ::getpeername(handle(socket), reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
+           addressOf(address, ip, port);
+}
+
+void shutdownSocket(SocketHandle socket) {
+    ::shutdown(handle(socket), SD_BOTH);
+}
+
+void prepareListeningSocket(SocketHandle socket) {
+    // On Windows SO_REUSEADDR would let another socket take the port over;
+    // exclusive use keeps it ours.
+    const BOOL yes = TRUE;
+    ::setsockopt(handle(socket), SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
+                 reinterpret_cast<const char*>(&yes), sizeof yes);
+}
+
+bool networkAddress(std::string& ip) {
+    if (!winsockReady()) {
+        return false;
+    }
+    const auto s = ::socket(AF_INET, SOCK_DGRAM, 0);
+    if (s == INVALID_SOCKET) {
+        return false;
+    }
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(9);
+    ::inet_pton(AF_INET, "192.0.2.1", &to.sin_addr);
+    int port = 0;
+    const bool ok = ::connect(s, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 &&
+                    localAddress(static_cast<SocketHandle>(s), ip, port) && ip != "0.0.0.0";
+    ::closesocket(s);
     return ok;
 }
 

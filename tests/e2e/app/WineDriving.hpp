@@ -230,22 +230,22 @@ inline void pressEscape(HWND window) {
     pressKey(window, VK_ESCAPE);
 }
 
-// xdotool on the private X display (Wine starts Linux programs too), waited
-// for: the keyboard and mouse of the host, outside every Wine program. Wine
-// gives no handle to wait on for a Linux program, so a shell around it writes
-// xdotool's exit status to a file once it has ended. True when that is 0.
-inline bool xdotool(const std::wstring& arguments) {
+// A Linux command line run through the shell (Wine starts Linux programs too),
+// waited for. Wine gives no handle to wait on for a Linux program, so the shell
+// writes the command's exit status to a file once it has ended. Its exit
+// status, or -1 when it did not start or end within 20 s.
+inline int unixCommand(const std::wstring& command) {
     static int calls = 0;
-    const std::string done = "/tmp/lumivox-xdotool-" + std::to_string(GetCurrentProcessId()) + "-" +
+    const std::string done = "/tmp/lumivox-unix-" + std::to_string(GetCurrentProcessId()) + "-" +
                              std::to_string(++calls);
-    std::wstring line = L"Z:\\bin\\sh -c \"xdotool " + arguments + L" >/dev/null; echo $? > " +
-                        platform::widen(done) + L"\"";
+    std::wstring line =
+        L"Z:\\bin\\sh -c \"" + command + L"; echo $? > " + platform::widen(done) + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &started)) {
-        return false;
+        return -1;
     }
     CloseHandle(started.hThread);
     CloseHandle(started.hProcess);
@@ -256,11 +256,17 @@ inline bool xdotool(const std::wstring& arguments) {
         if (in >> code) {
             in.close();
             std::filesystem::remove(status);
-            return code == 0;
+            return code;
         }
         Sleep(10);
     }
-    return false;
+    return -1;
+}
+
+// xdotool on the private X display: the keyboard and mouse of the host,
+// outside every Wine program. True when it succeeded.
+inline bool xdotool(const std::wstring& arguments) {
+    return unixCommand(L"xdotool " + arguments + L" >/dev/null") == 0;
 }
 
 // The host's click through X at a point of a window's client area. With no
