@@ -1,0 +1,104 @@
+#!/usr/bin/env python3
+"""A desktop portal's RemoteDesktop keyboard on a private session bus, for tests:
+it writes every call it takes to a log, one line each, as it arrives:
+  CreateSession SESSION | Start SESSION | Key SESSION CODE STATE | Close SESSION
+and answers like a portal (a request handle at once, the outcome as the request's
+Response signal). `--slow CODE:STATE:MS` answers that key call MS late, once, the
+way a desktop busy encoding a stream does. Runs until killed."""
+import argparse
+import sys
+
+from gi.repository import Gio, GLib
+
+parser = argparse.ArgumentParser()
+parser.add_argument("--log", required=True)
+parser.add_argument("--slow", action="append", default=[])
+options = parser.parse_args()
+slow = {}
+for entry in options.slow:
+    code, state, ms = entry.split(":")
+    slow[(int(code), int(state))] = int(ms)
+
+PATH = "/org/freedesktop/portal/desktop"
+XML = """<node>
+ <interface name="org.freedesktop.portal.RemoteDesktop">
+  <method name="CreateSession"><arg type="a{sv}" direction="in"/><arg type="o" direction="out"/></method>
+  <method name="SelectDevices"><arg type="o" direction="in"/><arg type="a{sv}" direction="in"/><arg type="o" direction="out"/></method>
+  <method name="Start"><arg type="o" direction="in"/><arg type="s" direction="in"/><arg type="a{sv}" direction="in"/><arg type="o" direction="out"/></method>
+  <method name="NotifyKeyboardKeycode"><arg type="o" direction="in"/><arg type="a{sv}" direction="in"/><arg type="i" direction="in"/><arg type="u" direction="in"/></method>
+ </interface>
+ <interface name="org.freedesktop.portal.Session">
+  <method name="Close"/>
+ </interface>
+</node>"""
+node = Gio.DBusNodeInfo.new_for_xml(XML)
+log = open(options.log, "a", buffering=1)
+sessions = set()
+counter = [0]
+
+
+def request_path(sender, options_dict):
+    token = options_dict.get("handle_token", "t%d" % counter[0])
+    return "%s/request/%s/%s" % (PATH, sender[1:].replace(".", "_"), token)
+
+
+def respond(conn, sender, path, results):
+    # The Response comes after the method's own answer, as a portal's does.
+    def emit():
+        conn.emit_signal(sender, path, "org.freedesktop.portal.Request", "Response",
+                         GLib.Variant("(ua{sv})", (0, results)))
+        return False
+    GLib.idle_add(emit)
+
+
+def on_session_call(conn, sender, path, iface, method, params, invocation):
+    log.write("Close %s\n" % path)
+    sessions.discard(path)
+    invocation.return_value(None)
+
+
+def on_call(conn, sender, path, iface, method, params, invocation):
+    counter[0] += 1
+    if method == "CreateSession":
+        (opts,) = params.unpack()
+        session = "%s/session/%s/%s" % (PATH, sender[1:].replace(".", "_"),
+                                        opts.get("session_handle_token", "s%d" % counter[0]))
+        if session not in sessions:
+            conn.register_object(session, node.interfaces[1], on_session_call, None, None)
+            sessions.add(session)
+        log.write("CreateSession %s\n" % session)
+        handle = request_path(sender, opts)
+        invocation.return_value(GLib.Variant("(o)", (handle,)))
+        respond(conn, sender, handle, {"session_handle": GLib.Variant("s", session)})
+    elif method == "SelectDevices":
+        session, opts = params.unpack()
+        handle = request_path(sender, opts)
+        invocation.return_value(GLib.Variant("(o)", (handle,)))
+        respond(conn, sender, handle, {})
+    elif method == "Start":
+        session, _parent, opts = params.unpack()
+        log.write("Start %s\n" % session)
+        handle = request_path(sender, opts)
+        invocation.return_value(GLib.Variant("(o)", (handle,)))
+        respond(conn, sender, handle, {"devices": GLib.Variant("u", 1)})
+    elif method == "NotifyKeyboardKeycode":
+        session, _opts, code, state = params.unpack()
+        log.write("Key %s %d %d\n" % (session, code, state))
+        late = slow.pop((code, state), 0)
+        if late:
+            GLib.timeout_add(late, lambda: invocation.return_value(None) or False)
+        else:
+            invocation.return_value(None)
+
+
+def on_bus(conn, _name):
+    conn.register_object(PATH, node.interfaces[0], on_call, None, None)
+
+
+def on_name(_conn, _name):
+    log.write("Ready\n")
+
+
+Gio.bus_own_name(Gio.BusType.SESSION, "org.freedesktop.portal.Desktop",
+                 Gio.BusNameOwnerFlags.NONE, on_bus, on_name, lambda *_: sys.exit(1))
+GLib.MainLoop().run()
