@@ -24,7 +24,8 @@ using Clock = std::chrono::steady_clock;
 
 // A download that brings no byte for this long has failed: the engine itself
 // would go on retrying a server that drops every connection for over an hour.
-constexpr auto kStallLimit = std::chrono::seconds(30);
+// The task keeps the limit, whether its window is open or not.
+constexpr std::int32_t kStallLimitMs = 30000;
 
 constexpr std::string_view kTimer = "时钟1";
 constexpr std::string_view kProgress = "进度条1";
@@ -45,13 +46,12 @@ struct UpdateState {
     bool segmentFailed = false;
     // Set once the program ends: the task's end then changes nothing more.
     std::atomic<bool> ending{false};
+    // Set when the host closed the update window while the download ran.
+    std::atomic<bool> abandoned{false};
     // Set by the task's end callback as it ends the program: the program's end
     // must then neither stop nor free the task, whose callback waits for it.
     std::atomic<bool> endedByTask{false};
     Clock::time_point lastTick{};
-    // The window's timer: when the downloaded count last moved.
-    std::int64_t lastDownloaded = 0;
-    Clock::time_point lastProgress{};
 };
 
 // Never destroyed: the task's control thread may still look at it while the
@@ -134,8 +134,8 @@ bool takeFinalName(platform::HeldProgram& build, const Text& baseName, std::stri
 // The task has ended (control thread).
 void finishUpdate() {
     UpdateState& s = state();
-    if (s.ending) {
-        removeCreatedFile();  // stopped as the program ends: an incomplete file
+    if (s.ending || s.abandoned) {
+        removeCreatedFile();  // stopped as the program ends, or given up by the host
         return;
     }
     // The download keeps its temporary name until its bytes are verified; the
@@ -275,9 +275,18 @@ void onUpdateWindowCreated(Window& updateWindow) {
     param.receiveTimeout = 10000;
     param.blockSize = 10240;
     param.eventCallback = onDownloadEvent;
-    s.lastTick = s.lastProgress = Clock::now();
+    param.stallLimit = kStallLimitMs;
+    s.lastTick = Clock::now();
     if (!s.download->startTask(param)) {
         failUpdate(kFailedMessage);  // a URL the engine cannot fetch
+    }
+}
+
+void updateWindowClosed() {
+    UpdateState& s = state();
+    if (s.download && s.download->busy()) {
+        s.abandoned = true;
+        s.download->requestStop();
     }
 }
 
@@ -302,12 +311,6 @@ void onUpdateTimerTick(Window& updateWindow) {
             kStatusBar, 1, joinTexts(utf8ToGbk("速度:"), valueToText(speed), utf8ToGbk("kb/秒")));
     }
     const std::int64_t downloaded = s.download->downloadedBytes();
-    if (downloaded != s.lastDownloaded) {
-        s.lastDownloaded = downloaded;
-        s.lastProgress = now;
-    } else if (now - s.lastProgress > kStallLimit) {
-        s.download->requestStop();  // its end reports the failure
-    }
     const double total = s.totalLength;
     const double done = static_cast<double>(downloaded);
     updateWindow.setPosition(kProgress, total > 0 ? static_cast<int>(done / total * 100) : 0);

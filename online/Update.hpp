@@ -18,6 +18,10 @@ void initDownloadTask();
 void releaseDownloadTask();
 
 void onUpdateWindowCreated(Window& updateWindow);
+// The update window's dialog has ended (GUI thread). Closed by the host while
+// its download still runs, the update is abandoned: the download stops, and
+// what it brought is removed rather than started unasked.
+void updateWindowClosed();
 void onUpdateTimerTick(Window& updateWindow);
 int onDownloadEvent(int code, Download* sender, std::int64_t value, std::int64_t extra, Text& path);
 
