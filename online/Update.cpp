@@ -127,6 +127,11 @@ bool takeFinalName(platform::HeldProgram& build, const Text& baseName, std::stri
             finalPath = gbkToUtf8(name);
             return true;
         }
+        // Only a name that is taken sends the build on to the next number; any
+        // other failure ends the renaming (no build is left under a number).
+        if (!platform::pathMatchesAnything(gbkToUtf8(name))) {
+            return false;
+        }
     }
     return false;
 }
