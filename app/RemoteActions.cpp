@@ -4,7 +4,9 @@
 #include <cstdio>
 
 #include "hotkeys/HotkeyPhrases.hpp"
+#include "online/Update.hpp"
 #include "platform/ActionChannel.hpp"
+#include "platform/GuiThread.hpp"
 #include "sound/BuiltinSoundPage.hpp"
 
 namespace lumivox {
@@ -127,6 +129,49 @@ bool listenForRemoteActions(Forms& forms, std::string_view mainLayout) {
 
 void stopListeningForRemoteActions() {
     platform::stopActionListener();
+}
+
+namespace {
+
+constexpr int kRetryEveryMs = 250;
+constexpr int kRetries = 24;  // six seconds
+
+void listenAgainLater(Forms& forms, const std::string& mainLayout, int left) {
+    platform::runOnGuiThreadLater(kRetryEveryMs, [&forms, mainLayout, left] {
+        if (!listenForRemoteActions(forms, mainLayout) && left > 1) {
+            listenAgainLater(forms, mainLayout, left - 1);
+        }
+    });
+}
+
+}  // namespace
+
+void listenForRemoteActionsWhenFree(Forms& forms, std::string_view mainLayout) {
+    if (!listenForRemoteActions(forms, mainLayout)) {
+        listenAgainLater(forms, std::string(mainLayout), kRetries);
+    }
+}
+
+void handOverToUpdates(Forms& forms, std::string_view mainLayout, bool listening) {
+    online::setUpdateHandOver(
+        {[listening] {
+             // Off the GUI thread: the channel's worker may be handing an action
+             // to the GUI thread, and is joined here.
+             if (listening) {
+                 stopListeningForRemoteActions();
+             }
+             platform::runOnGuiThread([] { hotkeyPhraseSender().letGoOfHotkeys(); });
+         },
+         [&forms, layout = std::string(mainLayout), listening] {
+             platform::runOnGuiThread([&forms, &layout, listening] {
+                 if (listening) {
+                     listenForRemoteActions(forms, layout);
+                 }
+                 if (Window* window = forms.openWindow(layout)) {
+                     hotkeyPhraseSender().takeHotkeysBack(*window);
+                 }
+             });
+         }});
 }
 
 }  // namespace lumivox

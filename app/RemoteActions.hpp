@@ -28,5 +28,13 @@ std::optional<int> runCommandLineAction(int argc, char** argv);
 // window of `mainLayout`. False when another copy of this user takes them.
 bool listenForRemoteActions(Forms& forms, std::string_view mainLayout);
 void stopListeningForRemoteActions();
+// Takes actions as soon as it can: a copy that is leaving (the old build after
+// an update) may still hold the channel for a few seconds, so a refusal is
+// tried again, from the event loop, for that long. Call on the GUI thread.
+void listenForRemoteActionsWhenFree(Forms& forms, std::string_view mainLayout);
+// An update's new build gets this copy's action channel and hotkeys: the
+// update lets go of them before it starts the new build (and takes them back
+// when it cannot be started).
+void handOverToUpdates(Forms& forms, std::string_view mainLayout, bool listening);
 
 }  // namespace lumivox

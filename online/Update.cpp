@@ -52,6 +52,7 @@ struct UpdateState {
     // must then neither stop nor free the task, whose callback waits for it.
     std::atomic<bool> endedByTask{false};
     Clock::time_point lastTick{};
+    UpdateHandOver handOver;  // set on the GUI thread before any task starts
 };
 
 // Never destroyed: the task's control thread may still look at it while the
@@ -161,7 +162,19 @@ void finishUpdate() {
     if (s.ending) {
         return;
     }
+    // The new build takes the action channel and the hotkeys as it starts: this
+    // copy lets go of them first (a copy still holding them would answer the
+    // host's `--phrase` and keep F1 to F12 from the new build).
+    if (s.handOver.letGo) {
+        s.handOver.letGo();
+    }
+    if (s.ending) {
+        return;
+    }
     if (!build->start(1000)) {
+        if (s.handOver.takeBack) {
+            s.handOver.takeBack();
+        }
         failUpdate("新版本已下载，但无法启动，当前版本继续运行。请手动运行新版本或到官方网站下载！");
         return;
     }
@@ -169,7 +182,8 @@ void finishUpdate() {
     platform::pointStartMenuEntryAt(finalPath);
     tellHost("下载完成，请手动删除旧版本！软件自动运行新版本！");
     stopUpdateTimer();
-    build->waitForEnd();
+    // The new build runs: this copy ends (it does not wait for the new one, which
+    // would leave two copies running for as long as the host uses it).
     endUpdatingProgram();
 }
 
@@ -285,6 +299,10 @@ void onUpdateWindowCreated(Window& updateWindow) {
     if (!s.download->startTask(param)) {
         failUpdate(kFailedMessage);  // a URL the engine cannot fetch
     }
+}
+
+void setUpdateHandOver(UpdateHandOver handOver) {
+    state().handOver = std::move(handOver);
 }
 
 void updateWindowClosed() {

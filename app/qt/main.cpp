@@ -22,7 +22,8 @@ int main(int argc, char** argv) {
         exitCode = lumivox::startProgram(runtime, lumivox::layout::kMainWindow);
         if (exitCode == 0) {
             // Actions from outside (a desktop's shortcut running `lumivox --phrase 3`).
-            lumivox::listenForRemoteActions(runtime, lumivox::layout::kMainWindow);
+            lumivox::listenForRemoteActionsWhenFree(runtime, lumivox::layout::kMainWindow);
+            lumivox::handOverToUpdates(runtime, lumivox::layout::kMainWindow, true);
             // Ends with 0 once the last window has closed (close button, Esc).
             exitCode = QApplication::exec();
             lumivox::stopListeningForRemoteActions();

@@ -4,6 +4,7 @@
 #include <ole2.h>
 
 #include "app/EventWiring.hpp"
+#include "app/RemoteActions.hpp"
 #include "app/Startup.hpp"
 #include "base/ProgramEnd.hpp"
 #include "forms/Layout.hpp"
@@ -39,6 +40,8 @@ int main() {
         lumivox::win32::Win32Forms forms(lumivox::layout::findProgramLayout, lumivox::eventWiring());
         exitCode = lumivox::startProgram(forms, lumivox::layout::kMainWindow);
         if (exitCode == 0) {
+            // An update's new build gets the hotkeys (there is no action channel here).
+            lumivox::handOverToUpdates(forms, lumivox::layout::kMainWindow, false);
             // Ends with 0 once the last window has closed (close button, Esc).
             exitCode = forms.run();
         }
