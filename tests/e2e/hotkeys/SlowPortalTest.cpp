@@ -1,10 +1,13 @@
-// The RemoteDesktop portal's keyboard against a portal on a private session bus
-// that answers one key call late (a desktop busy encoding a stream): every key
-// pressed is still let go, in the same session, and that session is closed
-// before the next phrase opens a new one. The portal writes down every call it
-// takes, so what the desktop saw is read back from its log.
+// The desktop portal's keyboard and shortcuts against a portal on a private
+// session bus that answers late. The keyboard: one key call answered late (a
+// desktop busy encoding a stream), and every key pressed is still let go, in the
+// same session, and that session closed before the next phrase opens a new one.
+// The shortcuts: a bind the desktop answers only once the host has read its
+// question, and the GUI thread does not wait for it. The portal writes down every
+// call it takes, so what the desktop saw is read back from its log.
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -12,6 +15,9 @@
 #include <gtest/gtest.h>
 #include <linux/input-event-codes.h>
 
+#include <QCoreApplication>
+
+#include "platform/linux/qt/GlobalHotkeysPortal.hpp"
 #include "platform/linux/wayland/PortalKeyboard.hpp"
 #include "tests/support/TestSupport.hpp"
 
@@ -24,28 +30,33 @@ using platform::wayland::PortalKeyboard;
 
 class SlowPortal : public ::testing::Test {
   protected:
-    // One private bus for all cases: libdbus reads the session bus's address
-    // once per process.
-    static void SetUpTestSuite() {
-        busDir_ = new TempDir;
-        const std::string address = "unix:path=" + (*busDir_ / "bus").string();
-        bus_ = new Subprocess(std::vector<std::string>{"dbus-daemon", "--session", "--nofork",
-                                                        "--address=" + address});
-        waitUntil([&] { return fs::exists(*busDir_ / "bus"); }, 10s);
-        setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
+    // One private bus for the whole process: libdbus reads the session bus's
+    // address once per process.
+    struct Bus {
+        Bus()
+            : address("unix:path=" + (dir / "bus").string()),
+              daemon(std::vector<std::string>{"dbus-daemon", "--session", "--nofork",
+                                              "--address=" + address}) {
+            waitUntil([&] { return fs::exists(dir / "bus"); }, 10s);
+            setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
+        }
+        TempDir dir;
+        std::string address;
+        Subprocess daemon;
+    };
+    static Bus& bus() {
+        static Bus shared;
+        return shared;
     }
-    static void TearDownTestSuite() {
-        delete bus_;
-        delete busDir_;
-        unsetenv("DBUS_SESSION_BUS_ADDRESS");
-    }
-    // A portal that answers `slow` ("CODE:STATE:MS") late.
-    void start(const std::string& slow) {
-        ASSERT_TRUE(fs::exists(*busDir_ / "bus"));
-        portal_ = std::make_unique<Subprocess>(
-            std::vector<std::string>{"/usr/bin/python3",
-                                     (sourceDir() / "tests/support/remote_desktop_portal.py").string(),
-                                     "--log", (dir_ / "portal.log").string(), "--slow", slow},
+    // A portal that answers `slow` ("CODE:STATE:MS") late, or with other options.
+    void start(const std::string& slow) { start({"--slow", slow}); }
+    void start(const std::vector<std::string>& options) {
+        ASSERT_TRUE(fs::exists(bus().dir / "bus"));
+        std::vector<std::string> argv = {
+            "/usr/bin/python3", (sourceDir() / "tests/support/remote_desktop_portal.py").string(),
+            "--log", (dir_ / "portal.log").string()};
+        argv.insert(argv.end(), options.begin(), options.end());
+        portal_ = std::make_unique<Subprocess>(argv,
             std::map<std::string, std::string>{}, dir_ / "portal-out.txt", dir_ / "portal-err.txt");
         ASSERT_TRUE(waitUntil([&] { return calls().find("Ready") != std::string::npos; }, 20s))
             << wholeFile(dir_ / "portal-err.txt");
@@ -79,8 +90,6 @@ class SlowPortal : public ::testing::Test {
         return out;
     }
 
-    static inline TempDir* busDir_ = nullptr;
-    static inline Subprocess* bus_ = nullptr;
     TempDir dir_;
     std::unique_ptr<Subprocess> portal_;
 };
@@ -145,6 +154,34 @@ INSTANTIATE_TEST_SUITE_P(
                 {kLeftCtrl + " 1", kV + " 1", kV + " 0", kLeftCtrl + " 0"}},
         LateKey{"EnterDownLate", kEnter + ":1:1500", false, {kEnter + " 1", kEnter + " 0"}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Switching the hotkeys on where the desktop asks the host to confirm new keys
+// (up to a minute): the GUI thread goes on at once; the keys fire once the
+// desktop has bound them.
+TEST_F(SlowPortal, ShortcutsBoundLaterWhileTheGuiThreadGoesOn) {
+    const fs::path answered = dir_ / "host-answered";
+    ASSERT_NO_FATAL_FAILURE(start({"--hold-bind", answered.string()}));
+    int argc = 1;
+    char name[] = "slow-portal-test";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    platform::PortalGlobalHotkeys hotkeys;
+    std::vector<int> fired;
+    ASSERT_TRUE(hotkeys.startListening([&](int identifier) { fired.push_back(identifier); }));
+
+    // The portal cannot have answered: the host answers only after this returns.
+    EXPECT_EQ(hotkeys.registerHotkeys({{33003, 0, 0x72}}), std::vector<bool>{true});
+    ASSERT_TRUE(waitUntil([&] {
+        QCoreApplication::processEvents();
+        return calls().find("Bind ") != std::string::npos;
+    }, 10s)) << calls();
+    std::ofstream(answered) << "ok";
+    EXPECT_TRUE(waitUntil([&] {
+        QCoreApplication::processEvents();
+        return !fired.empty();
+    }, 10s)) << calls();
+    EXPECT_EQ(fired, std::vector<int>{33003});
+}
 
 }  // namespace
 }  // namespace lumivox::testing
