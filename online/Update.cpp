@@ -40,8 +40,11 @@ struct UpdateState {
     // Set on the GUI thread before the task starts; read by its control thread.
     Forms* forms = nullptr;
     Text baseName, version, signature, newVersion;
-    // The control thread's own: the file the engine created, and the outcome.
+    // The control thread's own: the file the engine created, held while it is
+    // downloaded (another copy updating at the same time leaves it alone), and
+    // the outcome.
     Text createdPath;
+    std::unique_ptr<platform::HeldFile> heldDownload;
     bool lengthKnown = false;
     bool segmentFailed = false;
     // Set once the program ends: the task's end then changes nothing more.
@@ -111,6 +114,7 @@ constexpr std::string_view kFailedMessage =
 
 void removeCreatedFile() {
     UpdateState& s = state();
+    s.heldDownload.reset();
     if (!s.createdPath.empty()) {
         platform::removeFile(gbkToUtf8(s.createdPath));
     }
@@ -146,6 +150,7 @@ void finishUpdate() {
     }
     // The download keeps its temporary name until its bytes are verified; the
     // same handle then gives it its final name and starts it.
+    s.heldDownload.reset();
     std::unique_ptr<platform::HeldProgram> build =
         s.lengthKnown && !s.segmentFailed ? platform::HeldProgram::open(gbkToUtf8(s.createdPath))
                                           : nullptr;
@@ -279,9 +284,9 @@ void onUpdateWindowCreated(Window& updateWindow) {
     // A download of this build killed midway (the program ended, the machine
     // went down) left its temporary file: the updater's own name for this very
     // build, never a file of the host's. Removed, it is downloaded afresh under
-    // the same name; one still held open (another copy downloading it now)
-    // cannot be removed on Windows and the engine then takes the next name.
-    platform::removeFile(gbkToUtf8(temporaryTarget(s.baseName)));
+    // the same name; one held by another copy downloading it now is left to it,
+    // and the engine then takes the next name.
+    platform::removeFileUnlessHeld(gbkToUtf8(temporaryTarget(s.baseName)));
     TaskParam& param = *s.param;
     param.taskKind = 4096;
     param.url = trimSpaces(main->text(kUrlStore));
@@ -354,6 +359,7 @@ int onDownloadEvent(int code, Download*, std::int64_t value, std::int64_t, Text&
         case DownloadEvent::kLengthKnown:
             s.totalLength = static_cast<double>(value);
             s.createdPath = path;  // the name the engine settled on
+            s.heldDownload = platform::HeldFile::hold(gbkToUtf8(path));
             s.lengthKnown = true;
             break;
         case DownloadEvent::kThreadFailed:

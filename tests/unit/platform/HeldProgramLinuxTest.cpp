@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/Files.hpp"
 #include "platform/HeldProgram.hpp"
 #include "tests/support/TestSupport.hpp"
 
@@ -100,6 +101,24 @@ INSTANTIATE_TEST_SUITE_P(
                                  false},
                       RenameCase{"LaterStepFailsAfterALink", true, true, false, false}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Two copies updating at once: the download one of them holds is not removed by
+// the other as a leftover of a killed download; once let go (the copy ended or
+// was killed), it is.
+TEST(HeldFile, AHeldDownloadIsLeftAloneUntilLetGo) {
+    TempDir dir;
+    const fs::path download = dir / "build.download";
+    std::ofstream(download, std::ios::binary) << "half a build";
+    auto held = platform::HeldFile::hold(download.string());
+    ASSERT_TRUE(held);
+    EXPECT_FALSE(platform::removeFileUnlessHeld(download.string()));
+    EXPECT_EQ(wholeFile(download), "half a build");
+    held.reset();
+    EXPECT_TRUE(platform::removeFileUnlessHeld(download.string()));
+    EXPECT_FALSE(fs::exists(download));
+    EXPECT_FALSE(platform::removeFileUnlessHeld(download.string()));  // none left
+    EXPECT_FALSE(platform::HeldFile::hold(download.string()));
+}
 
 }  // namespace
 }  // namespace lumivox::testing
