@@ -5,6 +5,7 @@
 #include "app/RemoteActions.hpp"
 #include "app/Startup.hpp"
 #include "base/ProgramEnd.hpp"
+#include "hotkeys/HotkeyPhrases.hpp"
 #include "forms/Layout.hpp"
 #include "forms/qt/FormRuntime.hpp"
 #include "platform/GuiThread.hpp"
@@ -26,6 +27,9 @@ int main(int argc, char** argv) {
             lumivox::handOverToUpdates(runtime, lumivox::layout::kMainWindow, true);
             // Ends with 0 once the last window has closed (close button, Esc).
             exitCode = QApplication::exec();
+            // A desktop's shortcut service (KDE's) keeps the keys of a program
+            // that ended without letting go of them: they are given back here.
+            lumivox::hotkeyPhraseSender().letGoOfHotkeys();
             lumivox::stopListeningForRemoteActions();
         }
     }
