@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "hotkeys/HotkeyPhrases.hpp"
-#include "online/Update.hpp"
 #include "platform/ActionChannel.hpp"
 #include "platform/GuiThread.hpp"
 #include "sound/BuiltinSoundPage.hpp"
@@ -150,28 +149,6 @@ void listenForRemoteActionsWhenFree(Forms& forms, std::string_view mainLayout) {
     if (!listenForRemoteActions(forms, mainLayout)) {
         listenAgainLater(forms, std::string(mainLayout), kRetries);
     }
-}
-
-void handOverToUpdates(Forms& forms, std::string_view mainLayout, bool listening) {
-    online::setUpdateHandOver(
-        {[listening] {
-             // Off the GUI thread: the channel's worker may be handing an action
-             // to the GUI thread, and is joined here.
-             if (listening) {
-                 stopListeningForRemoteActions();
-             }
-             platform::runOnGuiThread([] { hotkeyPhraseSender().letGoOfHotkeys(); });
-         },
-         [&forms, layout = std::string(mainLayout), listening] {
-             platform::runOnGuiThread([&forms, &layout, listening] {
-                 if (listening) {
-                     listenForRemoteActions(forms, layout);
-                 }
-                 if (Window* window = forms.openWindow(layout)) {
-                     hotkeyPhraseSender().takeHotkeysBack(*window);
-                 }
-             });
-         }});
 }
 
 }  // namespace lumivox

@@ -32,9 +32,6 @@ void stopListeningForRemoteActions();
 // an update) may still hold the channel for a few seconds, so a refusal is
 // tried again, from the event loop, for that long. Call on the GUI thread.
 void listenForRemoteActionsWhenFree(Forms& forms, std::string_view mainLayout);
-// An update's new build gets this copy's action channel and hotkeys: the
-// update lets go of them before it starts the new build (and takes them back
-// when it cannot be started).
-void handOverToUpdates(Forms& forms, std::string_view mainLayout, bool listening);
+
 
 }  // namespace lumivox

@@ -3,6 +3,7 @@
 
 #include "app/EventWiring.hpp"
 #include "app/RemoteActions.hpp"
+#include "app/UpdateHandOver.hpp"
 #include "app/Startup.hpp"
 #include "base/ProgramEnd.hpp"
 #include "hotkeys/HotkeyPhrases.hpp"
@@ -24,7 +25,12 @@ int main(int argc, char** argv) {
         if (exitCode == 0) {
             // Actions from outside (a desktop's shortcut running `lumivox --phrase 3`).
             lumivox::listenForRemoteActionsWhenFree(runtime, lumivox::layout::kMainWindow);
-            lumivox::handOverToUpdates(runtime, lumivox::layout::kMainWindow, true);
+            lumivox::handOverToUpdates(
+                runtime, lumivox::layout::kMainWindow,
+                [] { lumivox::stopListeningForRemoteActions(); },
+                [&runtime] {
+                    lumivox::listenForRemoteActions(runtime, lumivox::layout::kMainWindow);
+                });
             // Ends with 0 once the last window has closed (close button, Esc).
             exitCode = QApplication::exec();
             // A desktop's shortcut service (KDE's) keeps the keys of a program

@@ -4,7 +4,7 @@
 #include <ole2.h>
 
 #include "app/EventWiring.hpp"
-#include "app/RemoteActions.hpp"
+#include "app/UpdateHandOver.hpp"
 #include "app/Startup.hpp"
 #include "base/ProgramEnd.hpp"
 #include "forms/Layout.hpp"
@@ -41,7 +41,7 @@ int main() {
         exitCode = lumivox::startProgram(forms, lumivox::layout::kMainWindow);
         if (exitCode == 0) {
             // An update's new build gets the hotkeys (there is no action channel here).
-            lumivox::handOverToUpdates(forms, lumivox::layout::kMainWindow, false);
+            lumivox::handOverToUpdates(forms, lumivox::layout::kMainWindow, {}, {});
             // Ends with 0 once the last window has closed (close button, Esc).
             exitCode = forms.run();
         }
