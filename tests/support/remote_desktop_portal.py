@@ -68,19 +68,23 @@ def on_session_call(conn, sender, path, iface, method, params, invocation):
     invocation.return_value(None)
 
 
+def create_session(conn, sender, params, invocation, logged_as):
+    (opts,) = params.unpack()
+    session = "%s/session/%s/%s" % (PATH, sender[1:].replace(".", "_"),
+                                    opts.get("session_handle_token", "s%d" % counter[0]))
+    if session not in sessions:
+        conn.register_object(session, node.interfaces[1], on_session_call, None, None)
+        sessions.add(session)
+    log.write("%s %s\n" % (logged_as, session))
+    handle = request_path(sender, opts)
+    invocation.return_value(GLib.Variant("(o)", (handle,)))
+    respond(conn, sender, handle, {"session_handle": GLib.Variant("s", session)})
+
+
 def on_call(conn, sender, path, iface, method, params, invocation):
     counter[0] += 1
     if method == "CreateSession":
-        (opts,) = params.unpack()
-        session = "%s/session/%s/%s" % (PATH, sender[1:].replace(".", "_"),
-                                        opts.get("session_handle_token", "s%d" % counter[0]))
-        if session not in sessions:
-            conn.register_object(session, node.interfaces[1], on_session_call, None, None)
-            sessions.add(session)
-        log.write("CreateSession %s\n" % session)
-        handle = request_path(sender, opts)
-        invocation.return_value(GLib.Variant("(o)", (handle,)))
-        respond(conn, sender, handle, {"session_handle": GLib.Variant("s", session)})
+        create_session(conn, sender, params, invocation, "CreateSession")
     elif method == "SelectDevices":
         session, opts = params.unpack()
         handle = request_path(sender, opts)
@@ -105,17 +109,8 @@ def on_call(conn, sender, path, iface, method, params, invocation):
 def on_shortcuts_call(conn, sender, path, iface, method, params, invocation):
     counter[0] += 1
     if method == "CreateSession":
-        (opts,) = params.unpack()
-        session = "%s/session/%s/%s" % (PATH, sender[1:].replace(".", "_"),
-                                        opts.get("session_handle_token", "s%d" % counter[0]))
-        if session not in sessions:
-            conn.register_object(session, node.interfaces[1], on_session_call, None, None)
-            sessions.add(session)
-        log.write("Shortcuts %s\n" % session)
-        handle = request_path(sender, opts)
-        invocation.return_value(GLib.Variant("(o)", (handle,)))
         # A later desktop: the shortcuts are bound in BindShortcuts, not here.
-        respond(conn, sender, handle, {"session_handle": GLib.Variant("s", session)})
+        create_session(conn, sender, params, invocation, "Shortcuts")
     elif method == "BindShortcuts":
         session, shortcuts, _parent, opts = params.unpack()
         names = [name for name, _details in shortcuts]
