@@ -5,6 +5,7 @@
 
 #include "hotkeys/HotkeyPhrases.hpp"
 #include "platform/ActionChannel.hpp"
+#include "platform/GuiThread.hpp"
 #include "sound/BuiltinSoundPage.hpp"
 
 namespace lumivox {
@@ -127,6 +128,19 @@ bool listenForRemoteActions(Forms& forms, std::string_view mainLayout) {
 
 void stopListeningForRemoteActions() {
     platform::stopActionListener();
+}
+
+namespace {
+
+constexpr int kRetryEveryMs = 250;
+constexpr int kRetries = 24;  // six seconds
+
+}  // namespace
+
+void listenForRemoteActionsWhenFree(Forms& forms, std::string_view mainLayout) {
+    platform::retryOnGuiThread(kRetries, kRetryEveryMs, [&forms, layout = std::string(mainLayout)] {
+        return listenForRemoteActions(forms, layout);
+    });
 }
 
 }  // namespace lumivox

@@ -28,5 +28,10 @@ std::optional<int> runCommandLineAction(int argc, char** argv);
 // window of `mainLayout`. False when another copy of this user takes them.
 bool listenForRemoteActions(Forms& forms, std::string_view mainLayout);
 void stopListeningForRemoteActions();
+// Takes actions as soon as it can: a copy that is leaving (the old build after
+// an update) may still hold the channel for a few seconds, so a refusal is
+// tried again, from the event loop, for that long. Call on the GUI thread.
+void listenForRemoteActionsWhenFree(Forms& forms, std::string_view mainLayout);
+
 
 }  // namespace lumivox

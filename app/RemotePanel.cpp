@@ -226,6 +226,13 @@ bool applyRemoteSettings(Forms& forms, std::string_view mainLayout) {
     return true;
 }
 
+void applyRemoteSettingsWhenFree(Forms& forms, std::string_view mainLayout) {
+    constexpr int kTries = 24;  // six seconds, as the action channel waits
+    platform::retryOnGuiThread(kTries, 250, [&forms, layout = std::string(mainLayout)] {
+        return applyRemoteSettings(forms, layout);
+    });
+}
+
 std::string remotePanelLink() {
     const Panel& p = panel();
     if (!p.server) {

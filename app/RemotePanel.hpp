@@ -15,6 +15,9 @@ namespace lumivox {
 // for a server thread. False when the panel is on and could not listen (then
 // `remotePanelProblem` says why).
 bool applyRemoteSettings(Forms& forms, std::string_view mainLayout);
+// At start-up: the same, tried again for a few seconds while the port is still
+// held by the copy that an update replaces (it ends just after starting us).
+void applyRemoteSettingsWhenFree(Forms& forms, std::string_view mainLayout);
 
 // What the settings window shows: the panel's link with the token in its
 // fragment (the network address when it listens there), empty while it is off.

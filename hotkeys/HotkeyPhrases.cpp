@@ -95,6 +95,34 @@ void HotkeyPhraseSender::switchHotkeysOff(Window&) {
     tellHost("快捷键关闭成功！谢谢使用！");
 }
 
+void HotkeyPhraseSender::letGoOfHotkeys() {
+    if (!on_) {
+        return;
+    }
+    on_ = false;
+    handedOver_ = true;
+    for (int k = 0; k < kHotkeyCount; ++k) {
+        service_.removeGlobalHotkey(slots_[k]);
+    }
+}
+
+void HotkeyPhraseSender::takeHotkeysBack(Window& window) {
+    if (!handedOver_) {
+        return;
+    }
+    handedOver_ = false;
+    std::vector<int> keys;
+    for (int k = 0; k < kHotkeyCount; ++k) {
+        keys.push_back(kFirstFunctionKey + k);
+    }
+    const std::vector<std::int32_t> identifiers =
+        service_.addGlobalHotkeys(window, kReceiverLabel, 0, keys);
+    for (int k = 0; k < kHotkeyCount; ++k) {
+        slots_[k] = identifiers[k];
+    }
+    on_ = true;
+}
+
 void HotkeyPhraseSender::sendHotkeyPhrase(Window& window, std::int32_t identifier) {
     for (int k = 0; k < kHotkeyCount; ++k) {
         if (identifier != 0 && slots_[k] == identifier) {

@@ -53,6 +53,12 @@ class HotkeyPhraseSender {
     // outside, `lumivox --phrase k+1`).
     void sendPhrase(Window& window, int k);
 
+    // An update hands F1 to F12 to its new build: they are let go without a word
+    // (the switch is then off), and taken back, silently too, when the new
+    // build could not be started.
+    void letGoOfHotkeys();
+    void takeHotkeysBack(Window& window);
+
     const HotkeySlots& hotkeySlots() const { return slots_; }
     // A phrase is on its way or waiting.
     bool sending() const { return sending_ || !waiting_.empty(); }
@@ -76,6 +82,7 @@ class HotkeyPhraseSender {
     PasteTiming timing_;
     HotkeySlots slots_{};
     bool on_ = false;           // switched on and not off since
+    bool handedOver_ = false;   // let go of for an update while on
     bool hintChanged_ = false;  // the hint line tells of a phrase not sent
     std::deque<Press> waiting_;
     bool sending_ = false;

@@ -72,6 +72,10 @@ struct TaskParam {
     // The largest file the task accepts; a longer one (or one longer than the
     // free space beside the target) fails before anything is created. 0: no cap.
     std::int64_t maxLength = 0;
+    // A task that receives no byte at all for this many ms stops itself (and
+    // ends as a stopped task does): a server that drops every connection would
+    // otherwise be retried for hours. 0: no limit.
+    std::int32_t stallLimit = 0;
 };
 
 class Download {

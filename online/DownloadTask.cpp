@@ -146,8 +146,24 @@ void Task::detachOwner() {
 
 // ---- control thread ----
 
+void Task::checkStall() {
+    if (param_.stallLimit <= 0 || stopRequested_) {
+        return;
+    }
+    const std::int64_t now = downloadedBytes();
+    if (now != stallSeenBytes_) {
+        stallSeenBytes_ = now;
+        stallSince_ = Clock::now();
+    } else if (Clock::now() - stallSince_ >= milliseconds(param_.stallLimit)) {
+        logUtf8(DownloadLog::kError,
+                std::to_string(param_.stallLimit / 1000) + "秒没有收到数据，下载停止");
+        requestStop();
+    }
+}
+
 void Task::runControl() {
     while (true) {
+        checkStall();
         std::optional<TaskMessage> message = queue_.take(milliseconds(100));
         if (!message) {
             // Stopped before any segment thread could start: nothing will post the end.

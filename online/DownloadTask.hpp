@@ -3,6 +3,7 @@
 // thread and message queue, and one Worker per segment thread. See README.md
 // beside this file for the threads, locks and message flow.
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <list>
 #include <memory>
@@ -97,6 +98,10 @@ class Task : public std::enable_shared_from_this<Task> {
 
   private:
     void runControl();
+    // The control thread's watch over the task's progress (its own state).
+    void checkStall();
+    std::int64_t stallSeenBytes_ = -1;
+    std::chrono::steady_clock::time_point stallSince_{};
     void startThread();
     void finish();
     void post(TaskMessage message);

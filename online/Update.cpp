@@ -24,7 +24,8 @@ using Clock = std::chrono::steady_clock;
 
 // A download that brings no byte for this long has failed: the engine itself
 // would go on retrying a server that drops every connection for over an hour.
-constexpr auto kStallLimit = std::chrono::seconds(30);
+// The task keeps the limit, whether its window is open or not.
+constexpr std::int32_t kStallLimitMs = 30000;
 
 constexpr std::string_view kTimer = "时钟1";
 constexpr std::string_view kProgress = "进度条1";
@@ -39,19 +40,22 @@ struct UpdateState {
     // Set on the GUI thread before the task starts; read by its control thread.
     Forms* forms = nullptr;
     Text baseName, version, signature, newVersion;
-    // The control thread's own: the file the engine created, and the outcome.
+    // The control thread's own: the file the engine created, held while it is
+    // downloaded (another copy updating at the same time leaves it alone), and
+    // the outcome.
     Text createdPath;
+    std::unique_ptr<platform::HeldFile> heldDownload;
     bool lengthKnown = false;
     bool segmentFailed = false;
     // Set once the program ends: the task's end then changes nothing more.
     std::atomic<bool> ending{false};
+    // Set when the host closed the update window while the download ran.
+    std::atomic<bool> abandoned{false};
     // Set by the task's end callback as it ends the program: the program's end
     // must then neither stop nor free the task, whose callback waits for it.
     std::atomic<bool> endedByTask{false};
     Clock::time_point lastTick{};
-    // The window's timer: when the downloaded count last moved.
-    std::int64_t lastDownloaded = 0;
-    Clock::time_point lastProgress{};
+    UpdateHandOver handOver;  // set on the GUI thread before any task starts
 };
 
 // Never destroyed: the task's control thread may still look at it while the
@@ -110,6 +114,7 @@ constexpr std::string_view kFailedMessage =
 
 void removeCreatedFile() {
     UpdateState& s = state();
+    s.heldDownload.reset();
     if (!s.createdPath.empty()) {
         platform::removeFile(gbkToUtf8(s.createdPath));
     }
@@ -127,6 +132,11 @@ bool takeFinalName(platform::HeldProgram& build, const Text& baseName, std::stri
             finalPath = gbkToUtf8(name);
             return true;
         }
+        // Only a name that is taken sends the build on to the next number; any
+        // other failure ends the renaming (no build is left under a number).
+        if (!platform::pathMatchesAnything(gbkToUtf8(name))) {
+            return false;
+        }
     }
     return false;
 }
@@ -134,12 +144,13 @@ bool takeFinalName(platform::HeldProgram& build, const Text& baseName, std::stri
 // The task has ended (control thread).
 void finishUpdate() {
     UpdateState& s = state();
-    if (s.ending) {
-        removeCreatedFile();  // stopped as the program ends: an incomplete file
+    if (s.ending || s.abandoned) {
+        removeCreatedFile();  // stopped as the program ends, or given up by the host
         return;
     }
     // The download keeps its temporary name until its bytes are verified; the
     // same handle then gives it its final name and starts it.
+    s.heldDownload.reset();
     std::unique_ptr<platform::HeldProgram> build =
         s.lengthKnown && !s.segmentFailed ? platform::HeldProgram::open(gbkToUtf8(s.createdPath))
                                           : nullptr;
@@ -156,7 +167,19 @@ void finishUpdate() {
     if (s.ending) {
         return;
     }
+    // The new build takes the action channel and the hotkeys as it starts: this
+    // copy lets go of them first (a copy still holding them would answer the
+    // host's `--phrase` and keep F1 to F12 from the new build).
+    if (s.handOver.letGo) {
+        s.handOver.letGo();
+    }
+    if (s.ending) {
+        return;
+    }
     if (!build->start(1000)) {
+        if (s.handOver.takeBack) {
+            s.handOver.takeBack();
+        }
         failUpdate("新版本已下载，但无法启动，当前版本继续运行。请手动运行新版本或到官方网站下载！");
         return;
     }
@@ -164,7 +187,8 @@ void finishUpdate() {
     platform::pointStartMenuEntryAt(finalPath);
     tellHost("下载完成，请手动删除旧版本！软件自动运行新版本！");
     stopUpdateTimer();
-    build->waitForEnd();
+    // The new build runs: this copy ends (it does not wait for the new one, which
+    // would leave two copies running for as long as the host uses it).
     endUpdatingProgram();
 }
 
@@ -260,9 +284,9 @@ void onUpdateWindowCreated(Window& updateWindow) {
     // A download of this build killed midway (the program ended, the machine
     // went down) left its temporary file: the updater's own name for this very
     // build, never a file of the host's. Removed, it is downloaded afresh under
-    // the same name; one still held open (another copy downloading it now)
-    // cannot be removed on Windows and the engine then takes the next name.
-    platform::removeFile(gbkToUtf8(temporaryTarget(s.baseName)));
+    // the same name; one held by another copy downloading it now is left to it,
+    // and the engine then takes the next name.
+    platform::removeFileUnlessHeld(gbkToUtf8(temporaryTarget(s.baseName)));
     TaskParam& param = *s.param;
     param.taskKind = 4096;
     param.url = trimSpaces(main->text(kUrlStore));
@@ -275,9 +299,22 @@ void onUpdateWindowCreated(Window& updateWindow) {
     param.receiveTimeout = 10000;
     param.blockSize = 10240;
     param.eventCallback = onDownloadEvent;
-    s.lastTick = s.lastProgress = Clock::now();
+    param.stallLimit = kStallLimitMs;
+    s.lastTick = Clock::now();
     if (!s.download->startTask(param)) {
         failUpdate(kFailedMessage);  // a URL the engine cannot fetch
+    }
+}
+
+void setUpdateHandOver(UpdateHandOver handOver) {
+    state().handOver = std::move(handOver);
+}
+
+void updateWindowClosed() {
+    UpdateState& s = state();
+    if (s.download && s.download->busy()) {
+        s.abandoned = true;
+        s.download->requestStop();
     }
 }
 
@@ -302,12 +339,6 @@ void onUpdateTimerTick(Window& updateWindow) {
             kStatusBar, 1, joinTexts(utf8ToGbk("速度:"), valueToText(speed), utf8ToGbk("kb/秒")));
     }
     const std::int64_t downloaded = s.download->downloadedBytes();
-    if (downloaded != s.lastDownloaded) {
-        s.lastDownloaded = downloaded;
-        s.lastProgress = now;
-    } else if (now - s.lastProgress > kStallLimit) {
-        s.download->requestStop();  // its end reports the failure
-    }
     const double total = s.totalLength;
     const double done = static_cast<double>(downloaded);
     updateWindow.setPosition(kProgress, total > 0 ? static_cast<int>(done / total * 100) : 0);
@@ -328,6 +359,7 @@ int onDownloadEvent(int code, Download*, std::int64_t value, std::int64_t, Text&
         case DownloadEvent::kLengthKnown:
             s.totalLength = static_cast<double>(value);
             s.createdPath = path;  // the name the engine settled on
+            s.heldDownload = platform::HeldFile::hold(gbkToUtf8(path));
             s.lengthKnown = true;
             break;
         case DownloadEvent::kThreadFailed:

@@ -6,6 +6,7 @@
 // initDownloadTask to releaseDownloadTask; the engine's callback runs on the
 // task's control thread, the window's handlers on the GUI thread.
 #include <cstdint>
+#include <functional>
 
 #include "forms/Window.hpp"
 #include "online/Download.hpp"
@@ -17,7 +18,22 @@ void initDownloadTask();
 // At program end, on whichever path: stops a running task (bounded) and frees it all.
 void releaseDownloadTask();
 
+// What the running program lets go of before an update's new build starts (its
+// action channel and hotkeys, which the new build takes), and takes back when
+// that build cannot be started. Both are called on the task's control thread
+// (never on the GUI thread: the action channel's worker may be waiting for it);
+// each hands its GUI part to the GUI thread itself. Set at start-up.
+struct UpdateHandOver {
+    std::function<void()> letGo;
+    std::function<void()> takeBack;
+};
+void setUpdateHandOver(UpdateHandOver handOver);
+
 void onUpdateWindowCreated(Window& updateWindow);
+// The update window's dialog has ended (GUI thread). Closed by the host while
+// its download still runs, the update is abandoned: the download stops, and
+// what it brought is removed rather than started unasked.
+void updateWindowClosed();
 void onUpdateTimerTick(Window& updateWindow);
 int onDownloadEvent(int code, Download* sender, std::int64_t value, std::int64_t extra, Text& path);
 

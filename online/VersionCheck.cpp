@@ -6,6 +6,7 @@
 #include "base/TextOps.hpp"
 #include "forms/Layout.hpp"
 #include "online/BuildInfo.hpp"
+#include "online/Update.hpp"
 #include "online/Site.hpp"
 #include "online/VersionFile.hpp"
 #include "platform/GuiThread.hpp"
@@ -64,6 +65,7 @@ void applyVersionFile(Window& mainWindow, const ByteData& file) {
     mainWindow.setText(kNameStore, fields[2]);
     if (textsEqual(mainWindow.text(kBuiltInVersionStore), mainWindow.text(kVersionStore))) {
         mainWindow.forms().loadWindow(layout::kUpdateWindow, nullptr, true);
+        updateWindowClosed();
     }
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // Files and folders of the operating system. Paths are UTF-8.
 #include <cstdio>
+#include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -31,6 +33,26 @@ bool replaceFile(const std::string& path,
                  std::initializer_list<std::span<const std::uint8_t>> blocks);
 // Removes a file; false when it cannot (or there is none).
 bool removeFile(const std::string& path);
+
+// A file this copy of the program is working on (a download), held so that
+// another copy leaves it alone: `removeFileUnlessHeld` then refuses it. Let go
+// on destruction. On Linux an advisory lock; on Windows a handle that lets
+// others read and write but not delete.
+class HeldFile {
+  public:
+    // Nothing when the file cannot be opened.
+    static std::unique_ptr<HeldFile> hold(const std::string& path);
+    ~HeldFile();
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+
+  private:
+    explicit HeldFile(std::intptr_t handle) : handle_(handle) {}
+    std::intptr_t handle_;
+};
+// Removes the file unless a HeldFile (of any copy of the program) holds it;
+// false when it is held or cannot be removed (or there is none).
+bool removeFileUnlessHeld(const std::string& path);
 // The bytes this user may still write on the file system that holds `folder`,
 // or nothing when that cannot be learned.
 std::optional<std::uint64_t> freeBytesAt(const std::string& folder);

@@ -18,5 +18,9 @@ void endGuiThreadCalls();
 // Runs the work once on the GUI thread, from its event loop, no sooner than
 // delayMs from now. Call on the GUI thread; the caller never waits.
 void runOnGuiThreadLater(int delayMs, std::function<void()> work);
+// Runs `attempt` on the GUI thread every `everyMs` until it gives true, at most
+// `tries` times (the first now). For what another copy of the program may still
+// hold for a moment as it leaves (after an update). Call on the GUI thread.
+void retryOnGuiThread(int tries, int everyMs, std::function<bool()> attempt);
 
 }  // namespace lumivox::platform

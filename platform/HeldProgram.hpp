@@ -23,7 +23,9 @@ class HeldProgram {
     std::optional<Sha256Digest> sha256();
     // Gives the held file the final name and lets it be run; false when a file
     // of that name exists (it is never replaced), when either step fails, or
-    // when the name then names another file than the one held.
+    // when the name then names another file than the one held. A file system
+    // that refuses an exclusive rename gets a link and an unlink instead; a
+    // build renamed but not made runnable is removed, not left under the name.
     bool moveTo(const std::string& finalPath);
     // Starts the held program and waits up to `settleMs` for a program that
     // fails at once. False when it cannot be started, or ended within that time

@@ -4,8 +4,10 @@
 #include "app/EventWiring.hpp"
 #include "app/RemoteActions.hpp"
 #include "app/RemotePanel.hpp"
+#include "app/UpdateHandOver.hpp"
 #include "app/Startup.hpp"
 #include "base/ProgramEnd.hpp"
+#include "hotkeys/HotkeyPhrases.hpp"
 #include "forms/Layout.hpp"
 #include "forms/qt/FormRuntime.hpp"
 #include "platform/GuiThread.hpp"
@@ -23,11 +25,20 @@ int main(int argc, char** argv) {
         exitCode = lumivox::startProgram(runtime, lumivox::layout::kMainWindow);
         if (exitCode == 0) {
             // Actions from outside (a desktop's shortcut running `lumivox --phrase 3`).
-            lumivox::listenForRemoteActions(runtime, lumivox::layout::kMainWindow);
+            lumivox::listenForRemoteActionsWhenFree(runtime, lumivox::layout::kMainWindow);
+            lumivox::handOverToUpdates(
+                runtime, lumivox::layout::kMainWindow,
+                [] { lumivox::stopListeningForRemoteActions(); },
+                [&runtime] {
+                    lumivox::listenForRemoteActions(runtime, lumivox::layout::kMainWindow);
+                });
             // The phone and stream-deck panel, when lumivox.ini switches it on.
-            lumivox::applyRemoteSettings(runtime, lumivox::layout::kMainWindow);
+            lumivox::applyRemoteSettingsWhenFree(runtime, lumivox::layout::kMainWindow);
             // Ends with 0 once the last window has closed (close button, Esc).
             exitCode = QApplication::exec();
+            // A desktop's shortcut service (KDE's) keeps the keys of a program
+            // that ended without letting go of them: they are given back here.
+            lumivox::hotkeyPhraseSender().letGoOfHotkeys();
             lumivox::stopListeningForRemoteActions();
         }
     }

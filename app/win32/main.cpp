@@ -5,6 +5,7 @@
 
 #include "app/EventWiring.hpp"
 #include "app/RemotePanel.hpp"
+#include "app/UpdateHandOver.hpp"
 #include "app/Startup.hpp"
 #include "base/ProgramEnd.hpp"
 #include "forms/Layout.hpp"
@@ -41,7 +42,9 @@ int main() {
         exitCode = lumivox::startProgram(forms, lumivox::layout::kMainWindow);
         if (exitCode == 0) {
             // The phone and stream-deck panel, when lumivox.ini switches it on.
-            lumivox::applyRemoteSettings(forms, lumivox::layout::kMainWindow);
+            lumivox::applyRemoteSettingsWhenFree(forms, lumivox::layout::kMainWindow);
+            // An update's new build gets the hotkeys (there is no action channel here).
+            lumivox::handOverToUpdates(forms, lumivox::layout::kMainWindow, {}, {});
             // Ends with 0 once the last window has closed (close button, Esc).
             exitCode = forms.run();
         }

@@ -188,11 +188,11 @@ class Listener {
             writeAll(peer, "refused: unknown action\n");
             return;
         }
-        // The sender is answered first, so that it ends at once; the action then
-        // runs on the GUI thread as a click would.
-        writeAll(peer, "ok\n");
-        shutdown(peer, SHUT_RDWR);
-        runOnGuiThread([this, &line] { perform_(line); });
+        // The action runs on the GUI thread as a click would, and the sender is
+        // told "ok" only once it has: a program that is ending takes no more
+        // work, and says so rather than dropping the action after an "ok".
+        const bool done = runOnGuiThread([this, &line] { perform_(line); });
+        writeAll(peer, done ? "ok\n" : "refused: the program is ending\n");
     }
 
     int fd_ = -1;

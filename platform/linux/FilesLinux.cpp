@@ -1,5 +1,6 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -195,6 +196,33 @@ std::string currentDirectory() {
 
 bool removeFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
+}
+
+std::unique_ptr<HeldFile> HeldFile::hold(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) {
+        return nullptr;
+    }
+    // Shared: only a remover asks for the lock alone.
+    while (::flock(fd, LOCK_SH) != 0 && errno == EINTR) {
+    }
+    return std::unique_ptr<HeldFile>(new HeldFile(fd));
+}
+
+HeldFile::~HeldFile() {
+    ::close(static_cast<int>(handle_));
+}
+
+bool removeFileUnlessHeld(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) {
+        return false;
+    }
+    // Unlinked while the lock is ours: a copy that holds it took it first.
+    const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    const bool removed = free && ::unlink(path.c_str()) == 0;
+    ::close(fd);
+    return removed;
 }
 
 std::optional<std::uint64_t> freeBytesAt(const std::string& folder) {

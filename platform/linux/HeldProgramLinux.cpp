@@ -23,6 +23,7 @@ struct HeldProgram::State {
     int fd = -1;
     std::string path;
     pid_t child = -1;
+    bool lost = false;  // moved and then removed, or the name taken from under it
 };
 
 HeldProgram::HeldProgram(std::unique_ptr<State> state) : state_(std::move(state)) {}
@@ -68,19 +69,40 @@ std::optional<Sha256Digest> HeldProgram::sha256() {
 }
 
 bool HeldProgram::moveTo(const std::string& finalPath) {
-    struct stat held {}, named {};
-    if (::renameat2(AT_FDCWD, state_->path.c_str(), AT_FDCWD, finalPath.c_str(),
-                    RENAME_NOREPLACE) != 0) {
+    if (state_->lost) {
         return false;
     }
+    const std::string& from = state_->path;
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, finalPath.c_str(), RENAME_NOREPLACE) != 0) {
+        // A file system that does not know the flag (FUSE without rename2 answers
+        // EINVAL): a hard link refuses an existing name as well, and the old
+        // name then goes. Where the old name cannot go, the new one goes again.
+        if (errno != EINVAL || ::link(from.c_str(), finalPath.c_str()) != 0) {
+            return false;
+        }
+        if (::unlink(from.c_str()) != 0) {
+            ::unlink(finalPath.c_str());
+            return false;
+        }
+    }
     state_->path = finalPath;
+    struct stat held {}, named {};
     if (::fstat(state_->fd, &held) != 0 || ::lstat(finalPath.c_str(), &named) != 0 ||
         held.st_dev != named.st_dev || held.st_ino != named.st_ino) {
+        // The name no longer names the held file: where it went is unknown, and
+        // nothing more is renamed or removed under any name.
+        state_->lost = true;
         return false;
     }
     // Execute for each class that may read it (the owner's descriptor may change it).
     const mode_t read = held.st_mode & (S_IRUSR | S_IRGRP | S_IROTH);
-    return ::fchmod(state_->fd, (held.st_mode & 07777) | (read >> 2)) == 0;
+    if (::fchmod(state_->fd, (held.st_mode & 07777) | (read >> 2)) != 0) {
+        // Renamed but not runnable: the name is not left to a build that fails.
+        ::unlink(finalPath.c_str());
+        state_->lost = true;
+        return false;
+    }
+    return true;
 }
 
 bool HeldProgram::start(int settleMs) {

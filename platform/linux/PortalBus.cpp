@@ -203,6 +203,94 @@ DBusMessage* PortalBus::request(DBusMessage* call, const std::string& token, int
     return nullptr;
 }
 
+void PortalBus::send(DBusMessage* call, const std::string& token, int timeoutMs, Answer done) {
+    Pending request;
+    request.handle = kRequestPaths + sender_ + "/" + token;
+    request.deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    request.done = std::move(done);
+    if (bus_ == nullptr || !dbus_connection_send(bus_, call, &request.serial)) {
+        request.serial = 0;
+        request.deadline = Clock::now();  // refused at the next read
+    }
+    dbus_message_unref(call);
+    if (bus_ != nullptr) {
+        dbus_connection_flush(bus_);
+    }
+    pending_.push_back(std::move(request));
+}
+
+std::optional<std::chrono::steady_clock::time_point> PortalBus::nextDeadline() const {
+    std::optional<Clock::time_point> next;
+    for (const Pending& request : pending_) {
+        if (!next || request.deadline < *next) {
+            next = request.deadline;
+        }
+    }
+    return next;
+}
+
+void PortalBus::forgetPending() {
+    pending_.clear();
+}
+
+bool PortalBus::answerPending(DBusMessage* message) {
+    const int type = dbus_message_get_type(message);
+    for (auto request = pending_.begin(); request != pending_.end(); ++request) {
+        if (type == DBUS_MESSAGE_TYPE_METHOD_RETURN &&
+            dbus_message_get_reply_serial(message) == request->serial) {
+            // An older portal may answer on a path of its own choosing.
+            const char* given = nullptr;
+            if (dbus_message_get_args(message, nullptr, DBUS_TYPE_OBJECT_PATH, &given,
+                                      DBUS_TYPE_INVALID)) {
+                request->path = given;
+            }
+            return true;
+        }
+        const char* at = dbus_message_get_path(message);
+        const bool refused = type == DBUS_MESSAGE_TYPE_ERROR &&
+                             dbus_message_get_reply_serial(message) == request->serial;
+        const bool response = isResponse(message) && at != nullptr &&
+                              (request->handle == at || request->path == at);
+        if (!refused && !response) {
+            continue;
+        }
+        std::uint32_t code = 2;
+        DBusMessageIter args;
+        if (response && dbus_message_iter_init(message, &args) &&
+            dbus_message_iter_get_arg_type(&args) == DBUS_TYPE_UINT32) {
+            dbus_message_iter_get_basic(&args, &code);
+        }
+        if (refused) {
+            const char* name = dbus_message_get_error_name(message);
+            failure_ = std::string("门户没有应答：") + (name ? name : "");
+        } else if (code != 0) {
+            failure_ = code == 1 ? "门户的请求被取消" : "门户拒绝了请求";
+        }
+        // Off the list before its owner hears of it: the owner may send anew.
+        Answer done = std::move(request->done);
+        pending_.erase(request);
+        done(code == 0 && response ? message : nullptr);
+        return true;
+    }
+    return false;
+}
+
+void PortalBus::expirePending() {
+    const auto now = Clock::now();
+    for (auto request = pending_.begin(); request != pending_.end();) {
+        if (request->deadline > now && dbus_connection_get_is_connected(bus_)) {
+            ++request;
+            continue;
+        }
+        failure_ = "门户没有及时应答";
+        Answer done = std::move(request->done);
+        request = pending_.erase(request);
+        done(nullptr);
+        // The owner may have sent or forgotten requests meanwhile.
+        request = pending_.begin();
+    }
+}
+
 void PortalBus::readSignals(int timeoutMs, const std::function<void(DBusMessage*)>& signal) {
     if (bus_ == nullptr) {
         return;
@@ -216,14 +304,22 @@ void PortalBus::readSignals(int timeoutMs, const std::function<void(DBusMessage*
     while (!unclaimed_.empty()) {
         DBusMessage* message = unclaimed_.front();
         unclaimed_.pop_front();
-        signal(message);
+        if (!answerPending(message) && dbus_message_get_type(message) == DBUS_MESSAGE_TYPE_SIGNAL &&
+            !isResponse(message)) {
+            signal(message);
+        }
         dbus_message_unref(message);
     }
+    expirePending();
 }
 
 void PortalBus::keep(DBusMessage* message) {
-    // A late answer to another request is dropped; signals wait for the owner.
-    if (dbus_message_get_type(message) == DBUS_MESSAGE_TYPE_SIGNAL && !isResponse(message)) {
+    // Signals and the answers to requests sent without waiting wait for the
+    // owner; anything else (a late answer to a request waited for) is dropped.
+    const int type = dbus_message_get_type(message);
+    if (type == DBUS_MESSAGE_TYPE_SIGNAL ||
+        (!pending_.empty() &&
+         (type == DBUS_MESSAGE_TYPE_METHOD_RETURN || type == DBUS_MESSAGE_TYPE_ERROR))) {
         unclaimed_.push_back(message);
     } else {
         dbus_message_unref(message);

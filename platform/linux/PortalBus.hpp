@@ -2,9 +2,12 @@
 // A private session-bus connection to the desktop portal, and its request rule:
 // a portal method answers at once with a request handle, and its outcome comes
 // later as that request's Response signal. Everything on the owner's thread.
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <list>
+#include <optional>
 #include <string>
 
 #include <dbus/dbus.h>
@@ -64,6 +67,17 @@ class PortalBus {
     // the request named by `token`: the Response (the caller unrefs it), or null
     // when refused, cancelled or not answered; `failure()` then says which.
     DBusMessage* request(DBusMessage* call, const std::string& token, int timeoutMs);
+    // The same without waiting: the call goes out (taken) and `done` gets the
+    // Response later, from `readSignals`, or null when the request was refused,
+    // cancelled or not answered within `timeoutMs` (`failure()` says which).
+    // For an owner whose thread must not wait for another program (the GUI's).
+    using Answer = std::function<void(DBusMessage* response)>;
+    void send(DBusMessage* call, const std::string& token, int timeoutMs, Answer done);
+    // When the earliest request sent that way gives up, if any is pending: the
+    // owner reads the bus then (`readSignals`), so that a silent portal ends it.
+    std::optional<std::chrono::steady_clock::time_point> nextDeadline() const;
+    // Forgets the requests pending: their answers, when they come, are dropped.
+    void forgetPending();
     // A method call answered directly (taking it); false when it failed.
     bool callAndWait(DBusMessage* call, int timeoutMs);
     std::string failure() const { return failure_; }
@@ -75,8 +89,20 @@ class PortalBus {
     void closeSession(const std::string& session);
 
   private:
-    // Queues a signal for the owner; drops anything else.
+    // Queues a signal, or an answer to a request sent without waiting, for the
+    // owner; drops anything else.
     void keep(DBusMessage* message);
+    // Hands the message to the request pending for it; false when none is.
+    bool answerPending(DBusMessage* message);
+    void expirePending();
+
+    struct Pending {
+        std::uint32_t serial = 0;
+        std::string handle, path;  // the expected request path, and the one given
+        std::chrono::steady_clock::time_point deadline;
+        Answer done;
+    };
+    std::list<Pending> pending_;
 
     DBusConnection* bus_ = nullptr;
     std::string sender_;  // our unique name as request paths spell it

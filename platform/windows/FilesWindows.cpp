@@ -159,6 +159,26 @@ bool removeFile(const std::string& path) {
     return DeleteFileW(widen(path).c_str()) != 0;
 }
 
+std::unique_ptr<HeldFile> HeldFile::hold(const std::string& path) {
+    // Others may read and write it, not delete it.
+    const HANDLE file =
+        CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return nullptr;
+    }
+    return std::unique_ptr<HeldFile>(new HeldFile(reinterpret_cast<std::intptr_t>(file)));
+}
+
+HeldFile::~HeldFile() {
+    CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+bool removeFileUnlessHeld(const std::string& path) {
+    // A held file cannot be deleted here (a sharing violation).
+    return removeFile(path);
+}
+
 std::optional<std::uint64_t> freeBytesAt(const std::string& folder) {
     ULARGE_INTEGER available{};
     if (!GetDiskFreeSpaceExW(widen(folder).c_str(), &available, nullptr, nullptr)) {

@@ -1,8 +1,10 @@
 #include "platform/linux/qt/GlobalHotkeysPortal.hpp"
 
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <string_view>
 
@@ -37,7 +39,9 @@ bool PortalGlobalHotkeys::available() {
     return bus.callAndWait(get, kAskTimeoutMs);
 }
 
-PortalGlobalHotkeys::PortalGlobalHotkeys() {
+PortalGlobalHotkeys::PortalGlobalHotkeys() : deadline_(std::make_unique<QTimer>()) {
+    deadline_->setSingleShot(true);
+    connect(deadline_.get(), &QTimer::timeout, this, &PortalGlobalHotkeys::readBus);
     if (!bus_.connect()) {
         return;
     }
@@ -116,30 +120,19 @@ bool PortalGlobalHotkeys::stopListening() {
 }
 
 void PortalGlobalHotkeys::bind(std::map<int, std::string> wanted) {
+    closeSession();
+    bus_.forgetPending();  // answers to an earlier bind no longer count
+    const unsigned attempt = ++attempt_;
+    held_ = wanted;
+    binding_ = std::move(wanted);
+    if (!bus_.connected() || binding_.empty()) {
+        held_.clear();
+        return;
+    }
     std::vector<std::string> triggers;
-    for (const auto& [identifier, trigger] : wanted) {
+    for (const auto& [identifier, trigger] : binding_) {
         triggers.push_back(trigger);
     }
-    const auto given = openSession(triggers);
-    held_.clear();
-    for (auto& [identifier, trigger] : wanted) {
-        const bool described = given && given->contains(trigger) && !given->at(trigger).empty();
-        if (described) {
-            held_[identifier] = std::move(trigger);
-        }
-    }
-    // Signals read while waiting for the portal are handed on once this returns.
-    QMetaObject::invokeMethod(this, &PortalGlobalHotkeys::readBus, Qt::QueuedConnection);
-}
-
-std::optional<std::map<std::string, std::string>> PortalGlobalHotkeys::openSession(
-    const std::vector<std::string>& triggers) {
-    closeSession();
-    if (!bus_.connected() || triggers.empty()) {
-        return std::nullopt;
-    }
-    const auto shortcuts = [&](DBusMessageIter* into) { appendPortalShortcuts(into, triggers); };
-
     // KDE Plasma 5.27 takes the shortcuts here, and answers with them.
     const std::string createToken = bus_.token("lumivoxkeys");
     DBusMessage* create = PortalBus::call(kGlobalShortcuts, "CreateSession");
@@ -148,47 +141,93 @@ std::optional<std::map<std::string, std::string>> PortalGlobalHotkeys::openSessi
     PortalOptions(&args)
         .add("handle_token", createToken.c_str())
         .add("session_handle_token", kSessionToken)
-        .add("shortcuts", "a(sa{sv})", shortcuts);
-    DBusMessage* created = bus_.request(create, createToken, kCreateTimeoutMs);
+        .add("shortcuts", "a(sa{sv})",
+             [&](DBusMessageIter* into) { appendPortalShortcuts(into, triggers); });
+    bus_.send(create, createToken, kCreateTimeoutMs,
+              [this, attempt](DBusMessage* created) { sessionMade(attempt, created); });
+    watchDeadline();
+    // Answers read meanwhile (by an earlier read) are handed on from the loop.
+    QMetaObject::invokeMethod(this, &PortalGlobalHotkeys::readBus, Qt::QueuedConnection);
+}
+
+void PortalGlobalHotkeys::sessionMade(unsigned attempt, DBusMessage* created) {
     const char* handle = nullptr;
+    if (attempt != attempt_) {
+        return;
+    }
     if (created == nullptr || !findPortalResult(created, "session_handle", DBUS_TYPE_STRING, &handle)) {
         std::fprintf(stderr, "lumivox: the desktop portal gave no shortcut session: %s\n",
                      created == nullptr ? bus_.failure().c_str() : "no session handle");
-        if (created != nullptr) {
-            dbus_message_unref(created);
-        }
-        return std::nullopt;
+        keepGiven(std::nullopt);
+        return;
     }
     session_ = handle;
-    auto given = portalShortcutTriggers(created);
-    dbus_message_unref(created);
+    const auto given = portalShortcutTriggers(created);
     bool all = given.has_value();
-    for (const std::string& trigger : triggers) {
+    std::vector<std::string> triggers;
+    for (const auto& [identifier, trigger] : binding_) {
         all = all && given->contains(trigger);
+        triggers.push_back(trigger);
     }
     if (all) {
-        return given;
+        keepGiven(given);
+        return;
     }
-
     // Later desktops bind them here (asking the host about new ones, once).
     const std::string bindToken = bus_.token("lumivoxkeys");
     DBusMessage* bindCall = PortalBus::call(kGlobalShortcuts, "BindShortcuts");
+    DBusMessageIter args;
     dbus_message_iter_init_append(bindCall, &args);
     const char* session = session_.c_str();
     const char* noParent = "";
     dbus_message_iter_append_basic(&args, DBUS_TYPE_OBJECT_PATH, &session);
-    shortcuts(&args);
+    appendPortalShortcuts(&args, triggers);
     dbus_message_iter_append_basic(&args, DBUS_TYPE_STRING, &noParent);
     PortalOptions(&args).add("handle_token", bindToken.c_str());
-    DBusMessage* bound = bus_.request(bindCall, bindToken, kBindTimeoutMs);
+    bus_.send(bindCall, bindToken, kBindTimeoutMs,
+              [this, attempt](DBusMessage* bound) { shortcutsBound(attempt, bound); });
+    watchDeadline();
+}
+
+void PortalGlobalHotkeys::shortcutsBound(unsigned attempt, DBusMessage* bound) {
+    if (attempt != attempt_) {
+        return;
+    }
     if (bound == nullptr) {
         std::fprintf(stderr, "lumivox: the desktop portal bound no shortcuts: %s\n",
                      bus_.failure().c_str());
-        return std::nullopt;
+        keepGiven(std::nullopt);
+        return;
     }
-    given = portalShortcutTriggers(bound);
-    dbus_message_unref(bound);
-    return given;
+    keepGiven(portalShortcutTriggers(bound));
+}
+
+void PortalGlobalHotkeys::keepGiven(const std::optional<std::map<std::string, std::string>>& given) {
+    // Only the keys still wanted (one may have been switched off meanwhile).
+    std::map<int, std::string> kept;
+    for (const auto& [identifier, trigger] : held_) {
+        if (given && given->contains(trigger) && !given->at(trigger).empty()) {
+            kept[identifier] = trigger;
+        } else {
+            std::fprintf(stderr, "lumivox: the desktop did not give the shortcut %s\n",
+                         trigger.c_str());
+        }
+    }
+    held_ = std::move(kept);
+    if (held_.empty()) {
+        closeSession();
+    }
+}
+
+void PortalGlobalHotkeys::watchDeadline() {
+    const auto next = bus_.nextDeadline();
+    if (!next) {
+        deadline_->stop();
+        return;
+    }
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+        *next - std::chrono::steady_clock::now());
+    deadline_->start(static_cast<int>(std::max<long long>(left.count(), 0)) + 1);
 }
 
 void PortalGlobalHotkeys::closeSession() {
@@ -198,6 +237,7 @@ void PortalGlobalHotkeys::closeSession() {
 
 void PortalGlobalHotkeys::readBus() {
     bus_.readSignals(0, [this](DBusMessage* message) { onSignal(message); });
+    watchDeadline();
 }
 
 void PortalGlobalHotkeys::onSignal(DBusMessage* message) {

@@ -4,7 +4,9 @@
 // Plasma 5.27 takes them when the session is made; later desktops when they are
 // bound, and may ask the host once to confirm new ones. Presses come back as the
 // session's Activated signal. On the GUI thread, over a private bus connection
-// whose socket the Qt event loop watches.
+// whose socket the Qt event loop watches: the GUI thread never waits for the
+// portal (a desktop may take a minute to ask the host). The keys asked for count
+// as held at once; the desktop's answer, when it comes, leaves those it gave.
 #include <map>
 #include <memory>
 #include <optional>
@@ -16,6 +18,7 @@
 #include "platform/linux/PortalBus.hpp"
 
 class QSocketNotifier;
+class QTimer;
 
 namespace lumivox::platform {
 
@@ -40,18 +43,25 @@ class PortalGlobalHotkeys final : public QObject, public GlobalHotkeys {
     void readBus();
 
   private:
-    // A new session that holds exactly the wanted hotkeys; those the desktop gave
-    // a key combination become the held ones.
+    // A new session for exactly the wanted hotkeys, asked for without waiting;
+    // they are held from now on, and once the desktop has answered only those it
+    // gave a key combination stay held.
     void bind(std::map<int, std::string> wanted);
-    // The triggers the desktop describes for the session's shortcuts; nothing
-    // when the session could not be made or bound.
-    std::optional<std::map<std::string, std::string>> openSession(
-        const std::vector<std::string>& triggers);
+    // The desktop's answers: the session made (with the shortcuts already bound
+    // by KDE 5.27), then the shortcuts bound (later desktops).
+    void sessionMade(unsigned attempt, DBusMessage* created);
+    void shortcutsBound(unsigned attempt, DBusMessage* bound);
+    void keepGiven(const std::optional<std::map<std::string, std::string>>& given);
+    // Reads the bus again when the earliest pending request gives up.
+    void watchDeadline();
     void closeSession();
     void onSignal(DBusMessage* message);
 
     PortalBus bus_;
     std::unique_ptr<QSocketNotifier> notifier_;
+    std::unique_ptr<QTimer> deadline_;
+    unsigned attempt_ = 0;                 // the bind whose answers count
+    std::map<int, std::string> binding_;   // what that bind asked for
     std::string session_;                 // the session's object path, empty when none
     std::map<int, std::string> held_;     // identifier -> trigger
     HotkeyListener listener_;

@@ -118,6 +118,13 @@ class X11PasteClipboard final : public PasteClipboard, public QAbstractNativeEve
                 textTargets_.end()) {
             return false;
         }
+        // Only the program that has the keyboard focus is the one pasting: another
+        // program reading the clipboard meanwhile (a clipboard manager, a reader
+        // that takes a byte and goes) must not let the closing Enter go before
+        // the target has the text.
+        if (!fromFocusedClient(request->requestor)) {
+            return false;
+        }
         // Qt answers after this filter returns; the report waits until it has.
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
@@ -132,6 +139,24 @@ class X11PasteClipboard final : public PasteClipboard, public QAbstractNativeEve
     }
 
   private:
+    // Whether the requesting window belongs to the client whose window has the
+    // keyboard focus (a client's windows share the high bits of their ids). A
+    // focus that names no window tells nothing: every reader counts then.
+    static bool fromFocusedClient(xcb_window_t requestor) {
+        xcb_connection_t* connection = x11::connection();
+        if (connection == nullptr) {
+            return true;
+        }
+        std::unique_ptr<xcb_get_input_focus_reply_t, decltype(&std::free)> focus(
+            xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr),
+            &std::free);
+        if (!focus || focus->focus == XCB_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT) {
+            return true;
+        }
+        const std::uint32_t clientBits = ~xcb_get_setup(connection)->resource_id_mask;
+        return (focus->focus & clientBits) == (requestor & clientBits);
+    }
+
     // Whether the clipboard holds our offer still: Qt drops our data when
     // another client takes the selection, and then shows that client's.
     bool stillOurs() const {

@@ -68,6 +68,7 @@ bool PortalKeyboard::startSession() {
     PortalOptions(&args).add("handle_token", selectToken.c_str()).add("types", kKeyboardDevice);
     DBusMessage* selected = request(select, selectToken);
     if (selected == nullptr) {
+        bus_.closeSession(session);  // made, but of no use
         return false;
     }
     dbus_message_unref(selected);
@@ -80,6 +81,7 @@ bool PortalKeyboard::startSession() {
     PortalOptions(&args).add("handle_token", startToken.c_str());
     DBusMessage* started = request(start, startToken);
     if (started == nullptr) {
+        bus_.closeSession(session);
         return false;
     }
     std::uint32_t devices = 0;
@@ -87,6 +89,7 @@ bool PortalKeyboard::startSession() {
     dbus_message_unref(started);
     if ((devices & kKeyboardDevice) == 0) {
         missing_ = "门户没有给出键盘";
+        bus_.closeSession(session);
         return false;
     }
     session_ = session;
@@ -132,21 +135,43 @@ bool PortalKeyboard::key(std::int32_t evdevCode, bool down) {
     if (!bus_.callAndWait(call, kKeyTimeoutMs)) {
         std::fprintf(stderr, "lumivox: the portal did not take a key: %s\n",
                      bus_.failure().c_str());
-        // The session is no use any more; the next phrase opens a new one.
-        session_.clear();
+        // The session stays until the keys already pressed in it are let go (a
+        // late portal still presses them); `endKeys` then closes it.
+        failed_ = true;
         return false;
     }
     return true;
 }
 
+bool PortalKeyboard::endKeys(bool sent) {
+    if (!failed_) {
+        return sent;
+    }
+    // A portal that did not answer in time is not trusted with the next phrase:
+    // its session is closed first, so that no abandoned session keeps a device.
+    failed_ = false;
+    bus_.closeSession(session_);
+    session_.clear();
+    return false;
+}
+
 bool PortalKeyboard::enter() {
-    return key(KEY_ENTER, true) && key(KEY_ENTER, false);
+    // The release goes out whatever happened to the press: a press the portal
+    // answered late is still a press on the desktop.
+    const bool pressed = key(KEY_ENTER, true);
+    const bool released = key(KEY_ENTER, false);
+    return endKeys(pressed && released);
 }
 
 bool PortalKeyboard::controlV() {
-    const bool pressed = key(KEY_LEFTCTRL, true) && key(KEY_V, true) && key(KEY_V, false);
-    // Ctrl is let go whatever happened, or it would stay held on the desktop.
-    return key(KEY_LEFTCTRL, false) && pressed;
+    // Every key pressed is let go, in the order pressed, whatever happened to
+    // the calls before: Ctrl or V held on the desktop turns the host's own typing
+    // into shortcuts (Ctrl+W closes the browser's tab).
+    const bool control = key(KEY_LEFTCTRL, true);
+    const bool v = control && key(KEY_V, true);
+    const bool vUp = !control || key(KEY_V, false);
+    const bool controlUp = key(KEY_LEFTCTRL, false);
+    return endKeys(control && v && vUp && controlUp);
 }
 
 }  // namespace lumivox::platform::wayland

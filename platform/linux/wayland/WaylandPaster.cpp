@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <linux/input-event-codes.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
@@ -36,6 +38,14 @@ using namespace std::chrono_literals;
 constexpr auto kSetTimeout = 1000ms;
 constexpr auto kFetchTimeout = 1000ms;
 constexpr auto kReadTimeout = 300ms;
+// A reader gets the whole text within this time, or what it has taken so far:
+// a reader that never drains a long text does not hold the phrases (or the
+// program's end) for good.
+constexpr auto kSendTimeout = 2000ms;
+// The host's earlier clipboard, every type of it, is read within this time and
+// this size, or it is not given back at all (rather than given back in part).
+constexpr auto kKeepTimeout = 1000ms;
+constexpr std::size_t kMaxKeptBytes = 64u << 20;
 // After the text went out: the target reads it from the pipe and inserts it
 // (GTK goes on with the keys that follow while it waits). A target slow to ask
 // for the text (a loaded machine) gets as long again as it took to ask.
@@ -51,6 +61,28 @@ std::uint32_t milliseconds() {
     return static_cast<std::uint32_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch())
             .count());
+}
+
+// A clipboard's contents: each type it was offered under, with its bytes.
+using Contents = std::vector<std::pair<std::string, std::string>>;
+
+Contents textContents(const std::string& text) {
+    Contents contents;
+    for (const char* type : kTextTypes) {
+        contents.emplace_back(type, text);
+    }
+    return contents;
+}
+
+// A write to a reader's pipe raised SIGPIPE when the reader had gone: the
+// worker blocks the signal, and a pending one is taken off again here.
+void dropPendingPipeSignal() {
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    const timespec none{};
+    while (sigtimedwait(&pipeSignal, nullptr, &none) > 0) {
+    }
 }
 
 void writeAll(int fd, const std::string& text) {
@@ -75,9 +107,19 @@ struct WaylandPaster::Connection {
     struct Source {
         Connection* owner = nullptr;
         zwlr_data_control_source_v1* source = nullptr;
-        std::string text;
+        Contents contents;
+        unsigned id = 0;
         int sends = 0;
         bool cancelled = false;
+
+        const std::string& bytesFor(const char* type) const {
+            for (const auto& [offered, bytes] : contents) {
+                if (offered == type) {
+                    return bytes;
+                }
+            }
+            return contents.front().second;
+        }
     };
 
     wl_display* display = nullptr;
@@ -93,17 +135,22 @@ struct WaylandPaster::Connection {
     // route where the compositor offers none.
     std::unique_ptr<PhraseKeys> keys;
     std::function<void(const std::string&)> unable;
+    // Says that the program is ending: nothing then waits on a reader.
+    std::function<bool()> ending = [] { return false; };
 
     std::map<zwlr_data_control_offer_v1*, std::vector<std::string>> offers;
     zwlr_data_control_offer_v1* selection = nullptr;
     zwlr_data_control_offer_v1* primary = nullptr;
     unsigned selectionEvents = 0;
     std::vector<std::unique_ptr<Source>> sources;
+    unsigned sourceIds = 0;
     Source* ownSelection = nullptr;  // ours holds the clipboard now
     // The host's earlier clipboard, put back once the target is surely done with
-    // the phrase (or taken as the earlier text of the next phrase).
-    std::optional<std::string> pendingRestore;
+    // the phrase, and only while the phrase still holds the clipboard (or taken
+    // as the earlier clipboard of the next phrase, on the same condition).
+    std::optional<Contents> pendingRestore;
     bool pendingClear = false;
+    unsigned pendingPhrase = 0;  // the id of the phrase's source
     Clock::time_point restoreAt = Clock::time_point::max();
 
     ~Connection() {
@@ -195,18 +242,52 @@ struct WaylandPaster::Connection {
         self->primary = offer;
     }
 
-    static void sourceSend(void* data, zwlr_data_control_source_v1*, const char*, int fd) {
+    static void sourceSend(void* data, zwlr_data_control_source_v1*, const char* type, int fd) {
         auto* source = static_cast<Source*>(data);
-        writeAll(fd, source->text);
-        // Fetched once the reader has taken every byte out of the pipe (bounded);
-        // then the end of the text.
-        const auto limit = Clock::now() + kFetchTimeout;
-        int left = 0;
-        while (ioctl(fd, FIONREAD, &left) == 0 && left > 0 && Clock::now() < limit) {
-            std::this_thread::sleep_for(1ms);
+        source->owner->sendToReader(fd, source->bytesFor(type));
+        ++source->sends;
+    }
+    // Writes the bytes into a reader's pipe, which the reader may close at any
+    // time (the write then fails with EPIPE; the signal is blocked on this
+    // thread) or never drain (the write gives up at a deadline, or at once when
+    // the program ends). Closes the pipe.
+    void sendToReader(int fd, const std::string& bytes) {
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+        const auto deadline = Clock::now() + kSendTimeout;
+        std::size_t done = 0;
+        bool gone = false;
+        while (done < bytes.size() && !ending()) {
+            const ssize_t wrote = write(fd, bytes.data() + done, bytes.size() - done);
+            if (wrote > 0) {
+                done += static_cast<std::size_t>(wrote);
+                continue;
+            }
+            if (wrote < 0 && errno == EINTR) {
+                continue;
+            }
+            const auto now = Clock::now();
+            if (wrote < 0 && errno == EAGAIN && now < deadline) {
+                pollfd room{fd, POLLOUT, 0};
+                const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
+                poll(&room, 1, static_cast<int>(std::min<long long>(left.count(), 50)));
+                continue;
+            }
+            gone = wrote < 0 && errno == EPIPE;
+            break;
+        }
+        if (gone) {
+            dropPendingPipeSignal();
+        } else if (done == bytes.size()) {
+            // Fetched once the reader has taken every byte out of the pipe
+            // (bounded); then the end of the text.
+            const auto limit = Clock::now() + kFetchTimeout;
+            int left = 0;
+            while (ioctl(fd, FIONREAD, &left) == 0 && left > 0 && Clock::now() < limit &&
+                   !ending()) {
+                std::this_thread::sleep_for(1ms);
+            }
         }
         close(fd);
-        ++source->sends;
     }
     static void sourceCancelled(void* data, zwlr_data_control_source_v1* object) {
         auto* source = static_cast<Source*>(data);
@@ -335,63 +416,114 @@ struct WaylandPaster::Connection {
         pump(Clock::now() + length, [] { return false; });
     }
 
-    // The clipboard's text now; none when it holds no text or its owner does not
-    // hand it over in time.
-    std::optional<std::string> clipboardText(bool& empty) {
+    // Reads one type of the clipboard's offer, by the deadline and within the
+    // size limit; false when the owner does not hand it over whole.
+    bool readOffer(const std::string& type, Clock::time_point deadline, std::string& bytes,
+                   std::size_t room) {
+        int ends[2];
+        if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) {
+            return false;
+        }
+        zwlr_data_control_offer_v1_receive(selection, type.c_str(), ends[1]);
+        close(ends[1]);
+        bytes.clear();
+        bool whole = false, failed = false;
+        pump(
+            deadline, [&] { return whole || failed; }, ends[0],
+            [&] {
+                char buffer[65536];
+                const ssize_t got = read(ends[0], buffer, sizeof buffer);
+                if (got > 0 && static_cast<std::size_t>(got) <= room - bytes.size()) {
+                    bytes.append(buffer, static_cast<std::size_t>(got));
+                } else if (got == 0) {
+                    whole = true;
+                } else if (got > 0 || (errno != EAGAIN && errno != EINTR)) {
+                    failed = true;  // too long, or broken
+                }
+            });
+        close(ends[0]);
+        return whole;
+    }
+
+    // The clipboard's contents now, every type of them; none when it holds
+    // nothing (`empty`) or when its owner does not hand over all of it in time.
+    std::optional<Contents> clipboardContents(bool& empty) {
         empty = false;
         if (ownSelection != nullptr) {
-            return ownSelection->text;
+            return ownSelection->contents;
         }
         if (selection == nullptr) {
             empty = true;
             return std::nullopt;
         }
         const std::vector<std::string>& types = offers[selection];
-        const char* const* type =
-            std::find_if(std::begin(kTextTypes), std::end(kTextTypes), [&](const char* wanted) {
-                return std::find(types.begin(), types.end(), wanted) != types.end();
-            });
-        // KWin 5.27 may announce another data-control client's text (wl-copy's)
-        // under one garbled type: an offer without a type we know is still asked
-        // for text, and an owner without text answers with nothing or not at all.
-        if (type == std::end(kTextTypes)) {
-            type = std::begin(kTextTypes);
+        const auto deadline = Clock::now() + kKeepTimeout;
+        const bool anyNamed = std::any_of(types.begin(), types.end(), [](const std::string& type) {
+            return type.find('/') != std::string::npos ||
+                   std::find(std::begin(kTextTypes), std::end(kTextTypes), type) !=
+                       std::end(kTextTypes);
+        });
+        if (!anyNamed) {
+            // KWin 5.27 may announce another data-control client's text (wl-copy's)
+            // under one garbled type: an offer without a type we know is still
+            // asked for text, and an owner without text answers with nothing or
+            // not at all.
+            std::string text;
+            if (!readOffer(kTextTypes[0], std::min(deadline, Clock::now() + kReadTimeout), text,
+                           kMaxKeptBytes)) {
+                return std::nullopt;
+            }
+            return textContents(text);
         }
-        int ends[2];
-        if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) {
+        Contents contents;
+        std::size_t kept = 0;
+        for (const std::string& type : types) {
+            if (std::any_of(contents.begin(), contents.end(),
+                            [&](const auto& entry) { return entry.first == type; })) {
+                continue;
+            }
+            std::string bytes;
+            if (!readOffer(type, deadline, bytes, kMaxKeptBytes - kept)) {
+                return std::nullopt;  // not all of it: not given back in part
+            }
+            kept += bytes.size();
+            contents.emplace_back(type, std::move(bytes));
+        }
+        if (contents.empty()) {
             return std::nullopt;
         }
-        zwlr_data_control_offer_v1_receive(selection, *type, ends[1]);
-        close(ends[1]);
-        std::string text;
-        bool whole = false;
-        pump(
-            Clock::now() + kReadTimeout, [&] { return whole; }, ends[0],
-            [&] {
-                char buffer[4096];
-                const ssize_t got = read(ends[0], buffer, sizeof buffer);
-                if (got > 0) {
-                    text.append(buffer, static_cast<std::size_t>(got));
-                } else if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
-                    whole = true;
-                }
-            });
-        close(ends[0]);
-        return whole ? std::optional<std::string>(text) : std::nullopt;
+        return contents;
+    }
+
+    // Waits (bounded) until the compositor has handled every request so far and
+    // its events are dispatched: whether a source of ours is still the
+    // clipboard's is then known.
+    void sync() {
+        bool done = false;
+        wl_callback* callback = wl_display_sync(display);
+        static const wl_callback_listener listener{
+            [](void* data, wl_callback*, std::uint32_t) { *static_cast<bool*>(data) = true; }};
+        wl_callback_add_listener(callback, &listener, &done);
+        pump(Clock::now() + kSetTimeout, [&] { return done; });
+        wl_callback_destroy(callback);
+    }
+    bool phraseStillHolds() const {
+        return pendingPhrase != 0 && ownSelection != nullptr && ownSelection->id == pendingPhrase;
     }
 
     // Puts the text on the clipboard; it is there once the compositor has
     // announced the new selection without cancelling ours. Null when it is not.
-    Source* setClipboard(const std::string& text) {
+    Source* setClipboard(Contents contents) {
         auto made = std::make_unique<Source>();
         Source* source = made.get();
         source->owner = this;
-        source->text = text;
+        source->contents = std::move(contents);
+        source->id = ++sourceIds;
         source->source = zwlr_data_control_manager_v1_create_data_source(dataControl);
         static const zwlr_data_control_source_v1_listener listener{sourceSend, sourceCancelled};
         zwlr_data_control_source_v1_add_listener(source->source, &listener, source);
-        for (const char* type : kTextTypes) {
-            zwlr_data_control_source_v1_offer(source->source, type);
+        for (const auto& [type, bytes] : source->contents) {
+            zwlr_data_control_source_v1_offer(source->source, type.c_str());
         }
         sources.push_back(std::move(made));
         const unsigned before = selectionEvents;
@@ -427,13 +559,25 @@ struct WaylandPaster::Connection {
             }
             return;
         }
-        bool wasEmpty = pendingClear;
-        const std::optional<std::string> earlier =
-            pendingRestore || pendingClear ? pendingRestore : clipboardText(wasEmpty);
+        // The host's clipboard: what the last phrase was to give back while that
+        // phrase still holds the clipboard, else what is there now (the host
+        // copied something newer meanwhile).
+        bool wasEmpty = false;
+        std::optional<Contents> earlier;
+        if (restoreAt != Clock::time_point::max()) {
+            sync();
+        }
+        if (restoreAt != Clock::time_point::max() && phraseStillHolds()) {
+            earlier = std::move(pendingRestore);
+            wasEmpty = pendingClear;
+        } else {
+            earlier = clipboardContents(wasEmpty);
+        }
         pendingRestore.reset();
         pendingClear = false;
+        pendingPhrase = 0;
         restoreAt = Clock::time_point::max();
-        Source* phrase = setClipboard(text);
+        Source* phrase = setClipboard(textContents(text));
         if (phrase == nullptr) {
             std::fputs("lumivox: the desktop did not take the phrase onto the clipboard\n", stderr);
             return;
@@ -452,8 +596,10 @@ struct WaylandPaster::Connection {
         // The host's earlier clipboard comes back a little later: a target still
         // reading the phrase would read the earlier text instead (GTK starts over
         // when the clipboard changes under it).
-        pendingRestore = earlier;
-        pendingClear = !earlier && wasEmpty;
+        // A clipboard that could not be read whole is left as it is then.
+        pendingRestore = std::move(earlier);
+        pendingClear = !pendingRestore && wasEmpty;
+        pendingPhrase = phrase->id;
         restoreAt = Clock::now() + kRestoreDelay;
     }
 
@@ -462,14 +608,20 @@ struct WaylandPaster::Connection {
             return;
         }
         restoreAt = Clock::time_point::max();
-        if (pendingRestore) {
-            setClipboard(*pendingRestore);
-        } else if (pendingClear) {
-            zwlr_data_control_device_v1_set_selection(device, nullptr);
-            wl_display_flush(display);
+        // Given back only while the phrase still holds the clipboard: what the
+        // host copied since is newer and stays.
+        sync();
+        if (phraseStillHolds()) {
+            if (pendingRestore) {
+                setClipboard(std::move(*pendingRestore));
+            } else if (pendingClear) {
+                zwlr_data_control_device_v1_set_selection(device, nullptr);
+                wl_display_flush(display);
+            }
         }
         pendingRestore.reset();
         pendingClear = false;
+        pendingPhrase = 0;
     }
 };
 
@@ -533,6 +685,10 @@ WaylandPaster::WaylandPaster(std::function<void(const std::string&)> unable)
         });
     }
     connection_->unable = std::move(unable);
+    connection_->ending = [this] {
+        std::lock_guard lock(mutex_);
+        return ending_;
+    };
     wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (wakeFd_ >= 0) {
         worker_ = std::thread([this] { work(); });
@@ -567,6 +723,12 @@ void WaylandPaster::pastePhrase(const std::string& utf8) {
 }
 
 void WaylandPaster::work() {
+    // A reader that closes its end of the clipboard's pipe early must not end
+    // the program: on this thread a write to it fails with EPIPE instead.
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
     Connection& connection = *connection_;
     // The keys made ready at once, off the GUI thread: a portal's session takes
     // a few round trips through the desktop, which the first phrase need not wait for.
