@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "tests/e2e/remote/RemoteProgram.hpp"
+#include "tests/support/TestSupport.hpp"
 
 namespace lumivox::testing {
 namespace {
@@ -16,9 +17,9 @@ using namespace std::chrono_literals;
 
 TEST(RemotePageE2E, APhoneTapsEffectsStopAndAPhraseAndIsToldWhenTheProgramIsGone) {
     const fs::path page = sourceDir() / "tests/e2e/remote/page";
-    if (!fs::exists(page / "node_modules/puppeteer-core") || !fs::exists("/usr/bin/chromium")) {
-        GTEST_SKIP() << "puppeteer-core (scripts/test installs it) or chromium missing";
-    }
+    LUMIVOX_NEEDS_INSTALLED(
+        std::string(fs::exists(page / "node_modules/puppeteer-core") ? "" : " puppeteer-core (scripts/test)") +
+        (fs::exists("/usr/bin/chromium") ? "" : " chromium"));
     RemoteProgram program(
         "[remote]\nenabled = true\nlisten = 127.0.0.1:PORT\ntoken = " + kRemoteToken + "\n");
     ASSERT_TRUE(program.ok()) << program.log();

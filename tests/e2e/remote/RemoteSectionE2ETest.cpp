@@ -27,9 +27,7 @@ std::string decoded(const std::vector<std::uint32_t>& pixels, int size, const Te
 }
 
 TEST(RemoteSectionQr, TheCodeReadsBackAsTheWholeLink) {
-    if (runCommand("command -v zbarimg").status != 0) {
-        GTEST_SKIP() << "zbarimg (zbar-tools) missing";
-    }
+    LUMIVOX_NEEDS_INSTALLED(runCommand("command -v zbarimg").status != 0 ? " zbarimg (zbar-tools)" : "");
     TempDir dir;
     const std::string token = "Zk3Qp9LmXw2Rt7Vb5Nc8Hd4Jf6Gs1Ay0";
     for (const std::string& link : {"http://127.0.0.1:8765/#token=" + token,
@@ -71,9 +69,7 @@ std::string tokenIn(const std::string& link) {
 // (the old token refused at once, the new one taken, both in the file), and the
 // switch (nothing listens while off).
 TEST(RemoteSectionE2E, TheQrCodeCarriesTheTokenAndTheButtonsChangeWhatListens) {
-    if (runCommand("command -v zbarimg").status != 0) {
-        GTEST_SKIP() << "zbarimg (zbar-tools) missing";
-    }
+    LUMIVOX_NEEDS_INSTALLED(runCommand("command -v zbarimg").status != 0 ? " zbarimg (zbar-tools)" : "");
     RemoteProgram program(
         "[remote]\nenabled = true\nlisten = 127.0.0.1:PORT\ntoken = " + kRemoteToken + "\n");
     ASSERT_TRUE(program.ok()) << program.log();
