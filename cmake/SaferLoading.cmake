@@ -8,7 +8,8 @@
 # (SetDefaultDllDirectories) before any of them is first called. comdlg32, a
 # Known DLL, is delay-loaded too, for start-up time alone: only the open-file
 # dialog needs it, and it brings the printing DLLs (winspool, compstui) along.
-set(LUMIVOX_DELAY_LOADED_DLLS comctl32 msacm32 wininet winmm comdlg32)
+# bcrypt (the remote panel's random tokens) is no Known DLL on every Windows.
+set(LUMIVOX_DELAY_LOADED_DLLS comctl32 msacm32 wininet winmm comdlg32 bcrypt)
 find_program(LUMIVOX_DLLTOOL x86_64-w64-mingw32-dlltool REQUIRED)
 find_program(LUMIVOX_NM x86_64-w64-mingw32-nm REQUIRED)
 set(delay_dir ${CMAKE_BINARY_DIR}/delay-import)

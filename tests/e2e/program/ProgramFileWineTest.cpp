@@ -34,7 +34,7 @@ std::string programPath, installerPath, fakeDllPath, probePath;
 
 // The imports that are not Known DLLs, which the program must delay-load.
 const std::set<std::string> kDelayLoaded = {"comctl32.dll", "msacm32.dll", "wininet.dll",
-                                            "winmm.dll"};
+                                            "winmm.dll",    "bcrypt.dll"};
 
 std::string lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
