@@ -1,6 +1,6 @@
 #pragma once
-// Where a main-window control lies, from the program's own layout: the centre
-// of a control in the window's client coordinates (nested picture boxes added).
+// Where a control lies, from the program's own layout: the centre of a control
+// in its window's client coordinates (nested picture boxes added).
 #include <string_view>
 #include <utility>
 
@@ -9,8 +9,8 @@
 namespace lumivox::testing {
 
 // {-1, -1} when the layout has no such control.
-inline std::pair<int, int> mainWindowCentre(std::string_view name) {
-    const auto controls = layout::expandControls(layout::mainWindowLayout());
+inline std::pair<int, int> centreOf(const layout::WindowLayout& window, std::string_view name) {
+    const auto controls = layout::expandControls(window);
     auto find = [&](std::string_view wanted) -> const layout::Control* {
         for (const layout::Control& control : controls) {
             if (control.name == wanted) {
@@ -29,6 +29,10 @@ inline std::pair<int, int> mainWindowCentre(std::string_view name) {
         x += parent->left, y += parent->top;
     }
     return {x, y};
+}
+
+inline std::pair<int, int> mainWindowCentre(std::string_view name) {
+    return centreOf(layout::mainWindowLayout(), name);
 }
 
 }  // namespace lumivox::testing

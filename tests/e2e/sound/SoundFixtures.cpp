@@ -82,26 +82,4 @@ std::unique_ptr<Subprocess> startProgramWindow(const std::string& program,
     return started;
 }
 
-std::pair<int, int> centreOf(const layout::WindowLayout& window, const std::string& name) {
-    const auto controls = layout::expandControls(window);
-    auto find = [&](const std::string& wanted) -> const layout::Control* {
-        for (const layout::Control& control : controls) {
-            if (control.name == wanted) {
-                return &control;
-            }
-        }
-        return nullptr;
-    };
-    const layout::Control* control = find(name);
-    if (control == nullptr) {
-        return {-1, -1};
-    }
-    int x = control->left + control->width / 2, y = control->top + control->height / 2;
-    for (const layout::Control* parent = find(control->parent); parent != nullptr;
-         parent = find(parent->parent)) {
-        x += parent->left, y += parent->top;
-    }
-    return {x, y};
-}
-
 }  // namespace lumivox::testing

@@ -8,6 +8,7 @@
 
 #include "base/Types.hpp"
 #include "forms/Layout.hpp"
+#include "tests/support/MainWindowPoints.hpp"  // centreOf, for the tests that click
 #include "tests/support/PrivateDisplay.hpp"
 #include "tests/support/SoundRecording.hpp"
 #include "tests/support/TestSupport.hpp"
@@ -52,9 +53,5 @@ std::unique_ptr<Subprocess> startProgramWindow(const std::string& program,
                                                const std::map<std::string, std::string>& sound,
                                                const std::filesystem::path& config,
                                                const std::filesystem::path& work);
-
-// The centre of a control of that window layout in client coordinates (-1, -1
-// when it has none of that name).
-std::pair<int, int> centreOf(const layout::WindowLayout& window, const std::string& name);
 
 }  // namespace lumivox::testing
